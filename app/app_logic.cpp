@@ -1,0 +1,48 @@
+#include "app/app_logic.h"
+
+#include "app/image_host.h"
+
+namespace velmora {
+
+std::string fileDialogFilter(std::string_view barSeparated) {
+  std::string out;
+  size_t pos = 0;
+  bool description = true;
+  while (pos < barSeparated.size()) {
+    const size_t bar = barSeparated.find('|', pos);
+    const std::string_view part = barSeparated.substr(pos, bar == std::string_view::npos ? std::string_view::npos : bar - pos);
+    if (part.empty()) break;  // "||" ends the list
+    if (description) {
+      if (!out.empty()) out += ";;";
+      out += part;
+    }
+    description = !description;
+    if (bar == std::string_view::npos) break;
+    pos = bar + 1;
+  }
+  return out;
+}
+
+bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
+                         const std::function<void(const std::string&)>& log) {
+  std::vector<uint8_t> buffer(kMaxImageBytes, 0);
+  if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
+    if (log) log("数据包长度超过最大长度");
+    return false;
+  }
+  std::copy(image.begin(), image.end(), buffer.begin());
+  int32_t length = static_cast<int32_t>(image.size());
+  page.storeToImage(buffer.data(), length, kMaxImageBytes);
+  if (length < 0) return false;
+  if (length > kMaxImageBytes) length = kMaxImageBytes;  // a page never claims more than the buffer
+  image.assign(buffer.begin(), buffer.begin() + length);
+  return true;
+}
+
+std::string helpTextOrFallback(const std::string& utf8) {
+  // Undecodable sequences are shown as replacement characters, not refused.
+  if (utf8.empty()) return kHelpLoadFailed;
+  return utf8;
+}
+
+}  // namespace velmora

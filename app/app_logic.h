@@ -1,0 +1,37 @@
+// The main window's image rules, apart from any window: how a page is
+// gathered into the image, and the file commands' fixed texts and limits.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/dialog_child_base.h"
+
+namespace velmora {
+
+// The open and save dialogs' filter, in the "desc|pattern|...||" form.
+inline constexpr const char* kConfigFileFilter = "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||";
+inline constexpr const char* kConfigFileExtension = "vmc";
+inline constexpr const char* kConfigFileDefaultName = "config.vmc";
+// No configuration comes near this; a bigger file would only stall the pages.
+inline constexpr int64_t kMaxOpenFileBytes = 1024 * 1024;
+
+// "desc|pattern|desc|pattern||" becomes "desc;;desc" for a Qt file dialog
+// (Qt takes the pattern from the description's parentheses).
+std::string fileDialogFilter(std::string_view barSeparated);
+
+// Gathers page into image: the page stores into a 2048-byte copy, and the
+// result becomes the image. Refuses (logging through log) an image over
+// 2048 bytes; false when nothing was taken.
+bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
+                         const std::function<void(const std::string&)>& log);
+
+// The help page's text: the UTF-8 bytes as they are, or the failure text
+// when there are none.
+std::string helpTextOrFallback(const std::string& utf8);
+inline constexpr const char* kHelpLoadFailed = "帮助信息加载失败。";
+
+}  // namespace velmora

@@ -1,0 +1,28 @@
+// What the main window offers the rest of the program: the configuration
+// image and the log. The transfer panel and the connection page hold a
+// non-owning pointer to it, set once at start-up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The most bytes that are gathered from a page or sent to the device.
+inline constexpr int32_t kMaxImageBytes = 2048;
+
+class ImageHost {
+ public:
+  virtual ~ImageHost() = default;
+
+  // Replaces the image and lets every image page load itself from the bytes.
+  virtual void loadImage(const uint8_t* data, int32_t length) = 0;
+  // Lets the page on show store its units into the image; false when it did not.
+  virtual bool gatherCurrentPage() = 0;
+  virtual const std::vector<uint8_t>& configImage() const = 0;
+  // Appends a stamped line to the log page; dropped when there is none.
+  virtual void logMessage(const std::string& text) = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,94 @@
+#include "app/ui_kit_qt.h"
+
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace velmora::ui {
+
+namespace {
+MessageBoxHook& messageHook() {
+  static MessageBoxHook hook;
+  return hook;
+}
+QuestionHook& questionHook() {
+  static QuestionHook hook;
+  return hook;
+}
+FileDialogHook& fileHook() {
+  static FileDialogHook hook;
+  return hook;
+}
+}  // namespace
+
+void setMessageBoxHook(MessageBoxHook hook) { messageHook() = std::move(hook); }
+void setQuestionHook(QuestionHook hook) { questionHook() = std::move(hook); }
+void setFileDialogHook(FileDialogHook hook) { fileHook() = std::move(hook); }
+
+void messageBox(QWidget* parent, const QString& text) {
+  if (messageHook()) {
+    messageHook()(text);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool askYesNo(QWidget* parent, const QString& text) {
+  if (questionHook()) return questionHook()(text);
+  QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No, parent);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString fileDialog(QWidget* parent, const FileDialogRequest& request) {
+  if (fileHook()) return fileHook()(request);
+  QFileDialog dialog(parent, QString(), request.directory, request.filter);
+  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(request.defaultSuffix);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+QFont pageFont() {
+  static const QFont font = [] {
+    // SimSun is what the layouts were drawn for; on Linux a CJK family that
+    // is actually installed stands in for it.
+    QStringList families{QStringLiteral("宋体"), QStringLiteral("SimSun")};
+    const QStringList fallbacks{QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei"),
+                                QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
+                                QStringLiteral("AR PL UMing CN")};
+    const QStringList installed = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    for (const QString& f : fallbacks)
+      if (installed.contains(f)) families.append(f);
+    for (const QString& f : installed)
+      if (!families.contains(f)) families.append(f);
+    QFont f;
+    f.setFamilies(families);
+    f.setPointSize(14);
+    f.setWeight(QFont::Normal);
+    return f;
+  }();
+  return font;
+}
+
+QString controlName(int id) { return QString::number(id); }
+
+void setControlId(QWidget* widget, int id) {
+  if (widget) widget->setObjectName(controlName(id));
+}
+
+QRect dialogUnits(const QFont& font, int x, int y, int width, int height) {
+  const QFontMetrics metrics(font);
+  // Average width of the Latin alphabet, as the dialog manager measures it.
+  const int baseX = (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+  const int baseY = metrics.height();
+  return QRect(x * baseX / 4, y * baseY / 8, width * baseX / 4, height * baseY / 8);
+}
+
+}  // namespace velmora::ui

@@ -1,0 +1,71 @@
+#include "base/text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+
+namespace velmora {
+
+std::string strprintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int needed = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string out;
+  if (needed > 0) {
+    out.resize(static_cast<size_t>(needed) + 1);
+    std::vsnprintf(out.data(), out.size(), format, args);
+    out.resize(static_cast<size_t>(needed));
+  }
+  va_end(args);
+  return out;
+}
+
+static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+int32_t parseDecimal(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && isBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int64_t value = 0;
+  constexpr int64_t limit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    if (value <= limit) value = value * 10 + (text[i] - '0');
+    ++i;
+  }
+  if (negative) {
+    value = -value;
+    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+  }
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(value);
+}
+
+std::string hexBytesSpaced(const uint8_t* data, size_t count) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(count * 3);
+  for (size_t i = 0; i < count; ++i) {
+    out.push_back(digits[data[i] >> 4]);
+    out.push_back(digits[data[i] & 0x0F]);
+    out.push_back(' ');
+  }
+  return out;
+}
+
+}  // namespace velmora

@@ -1,0 +1,30 @@
+// Text helpers shared by all logic: printf-style formatting into UTF-8
+// strings, trimming, and the decimal reading every page applies to typed text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// printf-style formatting into a std::string (UTF-8 in, UTF-8 out).
+[[gnu::format(printf, 1, 2)]] std::string strprintf(const char* format, ...);
+
+// Removes blanks, tabs, carriage returns and line feeds at both ends.
+std::string trim(std::string_view text);
+
+// Reads text the way the tool reads every typed number: leading white space,
+// an optional sign, then decimal digits; anything after the digits is ignored;
+// no digits give 0. Values beyond the signed 32-bit range saturate.
+int32_t parseDecimal(std::string_view text);
+
+// Local wall-clock time, split as the log stamp and the address message use it.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// Bytes as "%02X " each (two upper-case digits and a blank), in order.
+std::string hexBytesSpaced(const uint8_t* data, size_t count);
+
+}  // namespace velmora
