@@ -1,0 +1,34 @@
+// The "帮助" page: read-only help text carried in the program's resources.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace velmora {
+
+class DialogHelp : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kEditId = 1041;
+  // Where the help text lives among the program's resources.
+  static const char* const kResourcePath;
+
+  explicit DialogHelp(QWidget* parent = nullptr, const QString& resourcePath = QString::fromLatin1(kResourcePath));
+
+  // The text of the resource, or the failure text when it is missing or empty.
+  static QString loadHelpText(const QString& resourcePath);
+  QString text() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QLabel* heading_ = nullptr;
+  QPlainTextEdit* edit_ = nullptr;
+};
+
+}  // namespace velmora

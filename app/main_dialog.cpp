@@ -1,0 +1,204 @@
+#include "app/main_dialog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/app_logic.h"
+#include "app/dialog_help.h"
+#include "app/tab_manager.h"
+#include "app/ui_kit_qt.h"
+#include "diag/dialog_data_test.h"
+#include "diag/dialog_log.h"
+
+namespace velmora {
+
+namespace {
+// Stands in a slot whose page is not part of this build.
+class PlainPage : public QWidget {
+ public:
+  PlainPage(const QString& caption, QWidget* parent) : QWidget(parent) {
+    auto* label = new QLabel(caption, this);
+    label->move(10, 20);
+    label->adjustSize();
+  }
+};
+}  // namespace
+
+MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("设备配置工具"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
+  setSizeGripEnabled(false);
+  setFont(ui::pageFont());
+  setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
+  setWindowTitle(QStringLiteral("设备配置工具 V1.00"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  buildMenu();
+  layout->setMenuBar(menuBar_);
+  client_ = new QWidget(this);
+  layout->addWidget(client_);
+  client_->installEventFilter(this);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+
+  // The window's first size follows its dialog template, kept on the screen.
+  QRect initial = ui::dialogUnits(font(), 0, 0, 455, 412);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    initial.setWidth(std::min(initial.width(), available.width() * 9 / 10));
+    initial.setHeight(std::min(initial.height(), available.height() * 9 / 10));
+  }
+  resize(std::max(initial.width(), kMinimumWidth), std::max(initial.height(), kMinimumHeight));
+
+  // Placeholders that give the two hosted windows their first rectangles.
+  frame1001_ = new QFrame(client_);
+  frame1002_ = new QFrame(client_);
+  ui::setControlId(frame1001_, kTabFrameId);
+  ui::setControlId(frame1002_, kPanelFrameId);
+  frame1001_->setGeometry(ui::dialogUnits(font(), 3, 8, 445, 294));
+  frame1002_->setGeometry(ui::dialogUnits(font(), 2, 308, 446, 92));
+
+  tabHost_ = new TabManager(client_);
+  tabHost_->setOwner(this);
+  tabHost_->createPages([this, &pages](int slot, QWidget* host) -> QWidget* {
+    if (pages)
+      if (QWidget* page = pages(slot, host)) return page;
+    return makeDefaultPage(slot, host);
+  });
+  tabHost_->setGeometry(frame1001_->geometry());
+  tabHost_->show();
+
+  // Every slot is selected once, so the image starts out holding what the
+  // pages store from their initial state.
+  for (int slot = 0; slot < TabManager::kSlotCount; ++slot) tabHost_->selectPage(slot);
+  tabHost_->selectPage(0);
+
+  transferPanel_ = new PlainPage(QString(), client_);
+  transferPanel_->setGeometry(frame1002_->geometry());
+  transferPanel_->show();
+
+  frame1001_->hide();
+  frame1002_->hide();
+  layoutChildren();
+  logMessage("程序启动");
+}
+
+MainDialog::~MainDialog() {
+  // The transfer strip goes first, then the tab host with its pages.
+  delete transferPanel_;
+  transferPanel_ = nullptr;
+  delete tabHost_;
+  tabHost_ = nullptr;
+}
+
+QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
+  switch (slot) {
+    case 5:
+      return new DialogDataTest(parent);
+    case TabManager::kLogSlot:
+      return new DialogLog(parent);
+    case TabManager::kHelpSlot:
+      return new DialogHelp(parent);
+    default:
+      return new PlainPage(QString::fromUtf8(TabManager::kCaptions[slot]), parent);
+  }
+}
+
+void MainDialog::buildMenu() {
+  menuBar_ = new QMenuBar(this);
+  auto add = [this](QMenu* menu, int id, const char* caption) {
+    // The "\tCtrl+N" parts are shown as captions only; no shortcut is bound.
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::number(id));
+    return action;
+  };
+  QMenu* file = menuBar_->addMenu(QStringLiteral("文件(&F)"));
+  connect(add(file, kFileNew, "新建(&N)\tCtrl+N"), &QAction::triggered, this, &MainDialog::newImage);
+  connect(add(file, kFileOpen, "打开(&O)...\tCtrl+O"), &QAction::triggered, this, &MainDialog::openFile);
+  connect(add(file, kFileSave, "保存(&S)...\tCtrl+S"), &QAction::triggered, this, &MainDialog::saveFile);
+  file->addSeparator();
+  connect(add(file, kAppExit, "退出(&X)"), &QAction::triggered, this,
+          [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+  QMenu* edit = menuBar_->addMenu(QStringLiteral("编辑(&E)"));
+  connect(add(edit, kDeviceScan, "设备地址扫描(&N)..."), &QAction::triggered, this, &MainDialog::runDeviceScan);
+  add(edit, kDeviceConfig, "设备配置(&S)...");  // intentionally does nothing
+  QMenu* help = menuBar_->addMenu(QStringLiteral("帮助(&H)"));
+  connect(add(help, kAppHelp, "软件帮助(&H)..."), &QAction::triggered, this, [this] {
+    if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);
+  });
+}
+
+QAction* MainDialog::action(int commandId) const {
+  return menuBar_->findChild<QAction*>(QString::number(commandId));
+}
+
+void MainDialog::setScanTarget(const QString& host, quint16 port) {
+  scanHost_ = host;
+  scanPort_ = port;
+}
+
+void MainDialog::runDeviceScan() {}
+
+void MainDialog::layoutChildren() {
+  const int w = client_->width();
+  const int h = client_->height();
+  if (tabHost_) tabHost_->setGeometry(6, 6, w - 12, h - 128);
+  if (transferPanel_) transferPanel_->setGeometry(6, h - 116, w - 12, 110);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) layoutChildren();
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape never confirm or close the main window.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+  if (!ui::askYesNo(this, QStringLiteral("确定要退出程序吗？"))) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void MainDialog::logMessage(const std::string& text) {
+  if (tabHost_ == nullptr) return;
+  if (auto* log = dynamic_cast<DialogLog*>(tabHost_->page(TabManager::kLogSlot))) log->appendLog(text);
+}
+
+void MainDialog::loadImage(const uint8_t* data, int32_t length) {
+  if (data != nullptr && length > 0)
+    configImage_.assign(data, data + length);
+  else
+    configImage_.clear();
+  if (tabHost_ == nullptr) return;
+  for (int slot = 0; slot < TabManager::kSlotCount; ++slot)
+    if (auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(slot))) page->loadFromImage(data, length);
+}
+
+bool MainDialog::gatherCurrentPage() {
+  if (tabHost_ == nullptr) return false;
+  auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(tabHost_->currentPage()));
+  if (page == nullptr) return false;
+  return gatherPageIntoImage(configImage_, *page, [this](const std::string& line) { logMessage(line); });
+}
+
+}  // namespace velmora

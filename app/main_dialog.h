@@ -1,0 +1,88 @@
+// The main window: menu, tab host above, transfer strip below, and the
+// configuration image that moves between pages, files and the device.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <vector>
+
+#include "app/image_host.h"
+
+class QAction;
+class QFrame;
+class QMenuBar;
+
+namespace velmora {
+
+class TabManager;
+
+class MainDialog : public QDialog, public ImageHost {
+  Q_OBJECT
+ public:
+  // Menu command ids.
+  enum Command {
+    kFileNew = 32771,
+    kFileOpen = 32772,
+    kFileSave = 32773,
+    kAppExit = 32774,
+    kDeviceScan = 32775,
+    kDeviceConfig = 32776,
+    kAppHelp = 32777,
+  };
+  static constexpr int kTabFrameId = 1001;
+  static constexpr int kPanelFrameId = 1002;
+  static constexpr int kMinimumWidth = 700;
+  static constexpr int kMinimumHeight = 500;
+
+  // The page for a slot; tests pass their own for some slots (returning null
+  // for a slot asks for the program's own page).
+  using PageFactory = std::function<QWidget*(int slot, QWidget* parent)>;
+
+  explicit MainDialog(QWidget* parent = nullptr, PageFactory pages = {});
+  ~MainDialog() override;
+
+  // ImageHost
+  void loadImage(const uint8_t* data, int32_t length) override;
+  bool gatherCurrentPage() override;
+  const std::vector<uint8_t>& configImage() const override { return configImage_; }
+  void logMessage(const std::string& text) override;
+
+  void layoutChildren();
+
+  TabManager* tabHost() const { return tabHost_; }
+  QWidget* transferPanel() const { return transferPanel_; }
+  QWidget* clientArea() const { return client_; }
+  QAction* action(int commandId) const;
+
+  // File commands.
+  void newImage();
+  void openFile();
+  void saveFile();
+
+  // Where the device scan sends its probe (the LAN broadcast unless a test
+  // or a user who knows better says otherwise).
+  void setScanTarget(const QString& host, quint16 port);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildMenu();
+  void runDeviceScan();
+  QWidget* makeDefaultPage(int slot, QWidget* parent);
+
+  QMenuBar* menuBar_ = nullptr;
+  QWidget* client_ = nullptr;
+  QFrame* frame1001_ = nullptr;
+  QFrame* frame1002_ = nullptr;
+  TabManager* tabHost_ = nullptr;
+  QWidget* transferPanel_ = nullptr;
+  std::vector<uint8_t> configImage_;
+  QString scanHost_ = QStringLiteral("255.255.255.255");
+  quint16 scanPort_ = 988;
+};
+
+}  // namespace velmora

@@ -1,0 +1,74 @@
+// The tab host: nine pages in fixed slots behind one tab bar. Every page
+// change lets the page being left store its units into the image before the
+// page being entered loads from it.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QFrame;
+class QTabBar;
+
+namespace velmora {
+
+class MainDialog;
+
+class TabManager : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kTabControlId = 1003;
+  static constexpr int kSlotCount = 9;
+  // Slots other parts rely on.
+  static constexpr int kConnectSlot = 0;
+  static constexpr int kLogSlot = 7;
+  static constexpr int kHelpSlot = 8;
+
+  explicit TabManager(QWidget* parent = nullptr);
+  ~TabManager() override;
+
+  // While no owner is set, page changes move no image data.
+  void setOwner(MainDialog* owner) { owner_ = owner; }
+
+  // Tab captions by slot.
+  static const std::array<const char*, kSlotCount> kCaptions;
+
+  // Creates the nine pages in slot order (make returns the page for a slot,
+  // parented to this host), then shows slot 0. No image moves here: the main
+  // window primes the pages afterwards.
+  void createPages(const std::function<QWidget*(int slot, QWidget* parent)>& make);
+
+  // Takes ownership of page and puts it in the first free slot with a tab
+  // captioned caption; returns the page, or null when every slot is taken
+  // (the page is then deleted).
+  QWidget* addPage(const QString& caption, QWidget* page);
+
+  // A page change made by the program: store the page shown, load the new one.
+  void selectPage(int slot);
+  // Sizes every page to the tab's display area less 2 pixels on each side.
+  void layoutPages();
+
+  QWidget* page(int slot) const;
+  int currentPage() const { return currentPage_; }
+  QTabBar* tabControl() const { return tabBar_; }
+  // The rectangle every page is given.
+  QRect pageRect() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void onUserSelection(int index);
+  void showSlot(int slot);
+  void loadSlot(int slot);
+  void storeCurrent();
+
+  MainDialog* owner_ = nullptr;
+  QTabBar* tabBar_ = nullptr;
+  QFrame* pane_ = nullptr;
+  std::array<QWidget*, kSlotCount> pages_{};
+  int currentPage_ = -1;
+};
+
+}  // namespace velmora

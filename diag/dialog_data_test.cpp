@@ -1,0 +1,98 @@
+#include "diag/dialog_data_test.h"
+
+#include <QButtonGroup>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <cstring>
+
+#include "app/ui_kit_qt.h"
+#include "diag/hex_view.h"
+
+namespace velmora {
+
+static QString forDisplay(const std::string& text) {
+  QString s = QString::fromStdString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return s;
+}
+
+DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("数据测试"));
+  setFont(ui::pageFont());
+
+  hexRadio_ = new QRadioButton(QStringLiteral("HEX"), this);
+  asciiRadio_ = new QRadioButton(QStringLiteral("ASCII"), this);
+  clearButton_ = new QPushButton(QStringLiteral("清空"), this);
+  ui::setControlId(hexRadio_, kHexRadioId);
+  ui::setControlId(asciiRadio_, kAsciiRadioId);
+  ui::setControlId(clearButton_, kClearId);
+  clearButton_->setAutoDefault(false);
+  auto* group = new QButtonGroup(this);
+  group->addButton(hexRadio_);
+  group->addButton(asciiRadio_);
+  hexRadio_->setChecked(true);
+  hexRadio_->adjustSize();
+  asciiRadio_->adjustSize();
+  clearButton_->adjustSize();
+  hexRadio_->move(10, 20);
+  asciiRadio_->move(hexRadio_->geometry().right() + 24, 20);
+  clearButton_->move(asciiRadio_->geometry().right() + 32, 16);
+
+  edit_ = new QPlainTextEdit(this);
+  ui::setControlId(edit_, kEditId);
+  edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  edit_->setGeometry(10, 60, 300, 200);
+
+  connect(hexRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = true; });
+  connect(asciiRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = false; });
+  connect(clearButton_, &QPushButton::clicked, this, [this] { edit_->clear(); });
+
+  const std::vector<uint8_t> pattern = demonstrationPattern();
+  edit_->setPlainText(forDisplay(formatHexView(pattern.data(), pattern.size())));
+  edit_->moveCursor(QTextCursor::Start);
+  edit_->ensureCursorVisible();
+}
+
+void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
+  if (data == nullptr || length <= 0) {
+    edit_->clear();
+    return;
+  }
+  if (hexMode_) {
+    edit_->setPlainText(forDisplay(formatHexView(data, static_cast<size_t>(length))));
+    edit_->moveCursor(QTextCursor::Start);
+    edit_->ensureCursorVisible();
+  } else {
+    edit_->setPlainText(QString::fromLatin1(formatCharView(data, static_cast<size_t>(length)).c_str()));
+    // The character view shows the end of the text.
+    edit_->moveCursor(QTextCursor::End);
+    edit_->ensureCursorVisible();
+  }
+}
+
+void DialogDataTest::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  length = 0;
+  if (buffer == nullptr || capacity <= 0) return;
+  const std::vector<uint8_t> bytes = parseHexText(edit_->toPlainText().toStdString(), static_cast<size_t>(capacity));
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+  length = static_cast<int32_t>(bytes.size());
+}
+
+void DialogDataTest::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  edit_->setGeometry(10, 60, width() - 20, height() - 70);
+}
+
+void DialogDataTest::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace velmora

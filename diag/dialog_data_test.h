@@ -1,0 +1,42 @@
+// The "数据测试" page: the image's raw bytes as hex or characters, and an
+// image typed in hex.
+#pragma once
+
+#include <QWidget>
+
+#include "app/dialog_child_base.h"
+
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velmora {
+
+class DialogDataTest : public QWidget, public DialogChildBase {
+  Q_OBJECT
+ public:
+  static constexpr int kHexRadioId = 3001;
+  static constexpr int kAsciiRadioId = 3002;
+  static constexpr int kEditId = 3003;
+  static constexpr int kClearId = 3004;
+
+  explicit DialogDataTest(QWidget* parent = nullptr);
+
+  void loadFromImage(const uint8_t* data, int32_t length) override;
+  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+
+  bool hexMode() const { return hexMode_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QRadioButton* hexRadio_ = nullptr;
+  QRadioButton* asciiRadio_ = nullptr;
+  QPushButton* clearButton_ = nullptr;
+  QPlainTextEdit* edit_ = nullptr;
+  bool hexMode_ = true;
+};
+
+}  // namespace velmora

@@ -1,0 +1,68 @@
+#include "diag/dialog_log.h"
+
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+#include "app/ui_kit_qt.h"
+
+namespace velmora {
+
+LocalTime currentLocalTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+static QString forDisplay(const std::string& text) {
+  QString s = QString::fromStdString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return s;
+}
+
+DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
+  setFont(ui::pageFont());
+  heading_ = new QLabel(QStringLiteral("日志消息输出"), this);
+  heading_->move(10, 28);
+  heading_->adjustSize();
+  edit_ = new QPlainTextEdit(this);
+  ui::setControlId(edit_, kEditId);
+  edit_->setReadOnly(true);
+  edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  edit_->setGeometry(rect());
+}
+
+void DialogLog::appendLog(const std::string& text) {
+  const std::string line = formatLogLine(currentLocalTime(), text);
+  const bool trimmed = log_.appendLine(line);
+  if (trimmed) {
+    edit_->setPlainText(forDisplay(log_.text()));
+  } else {
+    QTextCursor cursor = edit_->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(forDisplay(line));
+    edit_->setTextCursor(cursor);
+  }
+  // The view follows the newest line.
+  edit_->moveCursor(QTextCursor::End);
+  edit_->ensureCursorVisible();
+}
+
+void DialogLog::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  edit_->setGeometry(10, 60, width() - 20, height() - 70);
+}
+
+void DialogLog::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape never close or confirm a page.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace velmora

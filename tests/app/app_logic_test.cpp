@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_logic.h"
+
+using namespace velmora;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+// Stores whatever the test sets, and remembers what it was handed.
+struct ScriptedPage : DialogChildBase {
+  Bytes handed;
+  int32_t handedCapacity = 0;
+  Bytes result;
+  int32_t resultLength = 0;
+  void loadFromImage(const uint8_t*, int32_t) override {}
+  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override {
+    handed.assign(buffer, buffer + length);
+    handedCapacity = capacity;
+    std::copy(result.begin(), result.end(), buffer);
+    length = resultLength;
+  }
+};
+}  // namespace
+
+TEST(FileDialogFilter, BarListBecomesQtFilter) {
+  EXPECT_EQ(fileDialogFilter(kConfigFileFilter), "配置文件 (*.vmc);;所有文件 (*.*)");
+  EXPECT_EQ(fileDialogFilter("A (*.a)|*.a||"), "A (*.a)");
+  EXPECT_EQ(fileDialogFilter(""), "");
+}
+
+TEST(GatherPage, PageRewritesACopyOfTheImage) {
+  Bytes image{1, 2, 3, 4, 5, 6, 7, 8};
+  ScriptedPage page;
+  page.result = {9, 9, 9};
+  page.resultLength = 3;
+  std::vector<std::string> log;
+  EXPECT_TRUE(gatherPageIntoImage(image, page, [&](const std::string& l) { log.push_back(l); }));
+  EXPECT_EQ(page.handed, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(page.handedCapacity, 2048);
+  EXPECT_EQ(image, (Bytes{9, 9, 9}));
+  EXPECT_TRUE(log.empty());
+}
+
+TEST(GatherPage, ZeroEmptiesNegativeKeeps) {
+  Bytes image{1, 2, 3};
+  ScriptedPage page;
+  page.resultLength = -1;
+  EXPECT_FALSE(gatherPageIntoImage(image, page, {}));
+  EXPECT_EQ(image.size(), 3u);
+  page.resultLength = 0;
+  EXPECT_TRUE(gatherPageIntoImage(image, page, {}));
+  EXPECT_TRUE(image.empty());
+}
+
+TEST(GatherPage, ImageOverTheLimitIsRefusedAndKept) {
+  Bytes image(2049, 0x55);
+  ScriptedPage page;
+  page.resultLength = 8;
+  std::vector<std::string> log;
+  EXPECT_FALSE(gatherPageIntoImage(image, page, [&](const std::string& l) { log.push_back(l); }));
+  EXPECT_EQ(image.size(), 2049u);
+  EXPECT_TRUE(page.handed.empty()) << "the page is not asked to store";
+  EXPECT_EQ(log, std::vector<std::string>{"数据包长度超过最大长度"});
+  Bytes exact(2048, 0x55);
+  page.resultLength = 2048;
+  page.result = exact;
+  EXPECT_TRUE(gatherPageIntoImage(exact, page, {}));
+}
+
+TEST(HelpText, FallbackOnlyWhenEmpty) {
+  EXPECT_EQ(helpTextOrFallback(""), "帮助信息加载失败。");
+  EXPECT_EQ(helpTextOrFallback("this is a string show"), "this is a string show");
+}

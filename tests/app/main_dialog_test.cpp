@@ -1,0 +1,350 @@
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "app/dialog_help.h"
+#include "app/main_dialog.h"
+#include "app/tab_manager.h"
+#include "diag/dialog_data_test.h"
+#include "diag/dialog_log.h"
+#include "tests/app/test_pages.h"
+#include "tests/support/ui_recorder.h"
+
+using namespace velmora;
+using velmora::testing::journal;
+using velmora::testing::RecordingPage;
+using velmora::testing::UiRecorder;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+const Bytes kUnitsA{0xA1, 1, 1, 1, 1, 1, 1, 1};
+const Bytes kUnitsB{0xB2, 2, 2, 2, 2, 2, 2, 2, 0xB2, 3, 3, 3, 3, 3, 3, 3};
+
+// Slots 1 and 2 hold recording pages; the rest are the program's own.
+MainDialog::PageFactory recordingPages() {
+  return [](int slot, QWidget* parent) -> QWidget* {
+    if (slot == 1) return new RecordingPage("A", 0xA1, kUnitsA, parent);
+    if (slot == 2) return new RecordingPage("B", 0xB2, kUnitsB, parent);
+    return nullptr;
+  };
+}
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UiRecorder::reset();
+    journal().clear();
+    dialog = std::make_unique<MainDialog>(nullptr, recordingPages());
+    dialog->resize(900, 700);
+    dialog->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override { dialog.reset(); }
+
+  RecordingPage* page(int slot) { return dynamic_cast<RecordingPage*>(dialog->tabHost()->page(slot)); }
+  DialogLog* logPage() { return dynamic_cast<DialogLog*>(dialog->tabHost()->page(TabManager::kLogSlot)); }
+  std::string logText() { return logPage()->text(); }
+  void clickTab(int index) { dialog->tabHost()->tabControl()->setCurrentIndex(index); }
+  QString tempPath(const QString& name) { return dir.filePath(name); }
+  static Bytes readFile(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray b = f.readAll();
+    return Bytes(b.begin(), b.end());
+  }
+  static void writeFile(const QString& path, const Bytes& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  }
+
+  QTemporaryDir dir;
+  std::unique_ptr<MainDialog> dialog;
+};
+
+}  // namespace
+
+TEST_F(MainDialogTest, StartsWithCaptionMenuTabsAndLogLine) {
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("设备配置工具 V1.00"));
+  EXPECT_EQ(dialog->minimumSize(), QSize(700, 500));
+  const std::string log = logText();
+  EXPECT_EQ(log.find("] 程序启动\r\n"), 20u) << log;
+
+  QTabBar* tabs = dialog->tabHost()->tabControl();
+  EXPECT_EQ(tabs->objectName(), QStringLiteral("1003"));
+  const QStringList captions{"连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表", "日志", "帮助"};
+  ASSERT_EQ(tabs->count(), 9);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(tabs->tabText(i), captions[i]);
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 0);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+
+  const std::vector<std::pair<int, QString>> menu{
+      {32771, "新建(&N)\tCtrl+N"}, {32772, "打开(&O)...\tCtrl+O"}, {32773, "保存(&S)...\tCtrl+S"},
+      {32774, "退出(&X)"},         {32775, "设备地址扫描(&N)..."}, {32776, "设备配置(&S)..."},
+      {32777, "软件帮助(&H)..."}};
+  for (const auto& [id, caption] : menu) {
+    QAction* action = dialog->action(id);
+    ASSERT_NE(action, nullptr) << id;
+    EXPECT_EQ(action->text(), caption);
+    EXPECT_TRUE(action->shortcut().isEmpty()) << "captions only, no accelerators";
+  }
+  const QStringList popups{"文件(&F)", "编辑(&E)", "帮助(&H)"};
+  const QList<QAction*> top = dialog->findChild<QMenuBar*>()->actions();
+  ASSERT_EQ(top.size(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(top[i]->text(), popups[i]);
+}
+
+TEST_F(MainDialogTest, PrimingFillsTheImageFromEveryPage) {
+  // Each image page stored once while the slots were selected in turn; the
+  // recording pages put their units at the end.
+  Bytes expected = kUnitsA;
+  expected.insert(expected.end(), kUnitsB.begin(), kUnitsB.end());
+  EXPECT_EQ(dialog->configImage(), expected);
+  // Slot 0 is shown again and the help page was visited.
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 0);
+}
+
+TEST_F(MainDialogTest, LayoutFollowsTheClientArea) {
+  dialog->resize(1000, 800);
+  QApplication::processEvents();
+  const QSize client = dialog->clientArea()->size();
+  EXPECT_EQ(dialog->tabHost()->geometry(), QRect(6, 6, client.width() - 12, client.height() - 128));
+  EXPECT_EQ(dialog->transferPanel()->geometry(), QRect(6, client.height() - 116, client.width() - 12, 110));
+  // Every page, shown or not, gets the display area less 2 pixels a side.
+  const QRect area = dialog->tabHost()->pageRect();
+  for (int slot = 0; slot < 9; ++slot) EXPECT_EQ(dialog->tabHost()->page(slot)->geometry(), area) << slot;
+  EXPECT_EQ(area.left(), 2);
+}
+
+TEST_F(MainDialogTest, TabChangeStoresThePageLeftBeforeLoadingTheNext) {
+  clickTab(1);
+  journal().clear();
+  page(1)->setUnits({0xA1, 9, 9, 9, 9, 9, 9, 9});
+  clickTab(2);
+  ASSERT_EQ(journal().size(), 2u);
+  EXPECT_EQ(journal()[0], "store A 24");
+  EXPECT_EQ(journal()[1], "load B 24");
+  // B sees A's latest unit, moved to the end.
+  EXPECT_EQ(page(2)->seen(), (Bytes{0xB2, 2, 2, 2, 2, 2, 2, 2, 0xB2, 3, 3, 3, 3, 3, 3, 3, 0xA1, 9, 9, 9, 9, 9, 9, 9}));
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 2);
+  EXPECT_TRUE(page(2)->isVisible());
+  EXPECT_FALSE(page(1)->isVisible());
+}
+
+TEST_F(MainDialogTest, PagesOutsideTheContractMoveNoData) {
+  journal().clear();
+  clickTab(7);
+  clickTab(8);
+  clickTab(0);
+  EXPECT_TRUE(journal().empty());
+  EXPECT_FALSE(dialog->gatherCurrentPage()) << "the connection page takes no part";
+}
+
+TEST_F(MainDialogTest, ProgrammaticSelectionStoresAndLoadsOnce) {
+  dialog->tabHost()->selectPage(1);
+  journal().clear();
+  dialog->tabHost()->selectPage(1);  // reselecting is not short-circuited
+  EXPECT_EQ(journal(), (std::vector<std::string>{"store A 24", "load A 24"}));
+  journal().clear();
+  dialog->tabHost()->selectPage(-1);
+  dialog->tabHost()->selectPage(9);
+  EXPECT_TRUE(journal().empty());
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 1);
+  // The help command stores the page on show first.
+  dialog->action(32777)->trigger();
+  EXPECT_EQ(journal(), (std::vector<std::string>{"store A 24"}));
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 8);
+}
+
+TEST_F(MainDialogTest, GatherRefusesAnImageOverTheLimit) {
+  Bytes big(2056, 0xC3);
+  dialog->loadImage(big.data(), static_cast<int32_t>(big.size()));
+  clickTab(1);
+  EXPECT_FALSE(dialog->gatherCurrentPage());
+  EXPECT_EQ(dialog->configImage(), big);
+  EXPECT_NE(logText().find("] 数据包长度超过最大长度\r\n"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, LoadImageReachesEveryImagePageEvenWhenEmpty) {
+  journal().clear();
+  dialog->loadImage(nullptr, 0);
+  EXPECT_TRUE(dialog->configImage().empty());
+  EXPECT_EQ(journal(), (std::vector<std::string>{"load A -1", "load B -1"}));
+  const Bytes image{0xA1, 5, 5, 5, 5, 5, 5, 5};
+  dialog->loadImage(image.data(), 8);
+  EXPECT_EQ(page(2)->seen(), image);
+  EXPECT_EQ(dialog->configImage(), image);
+}
+
+TEST_F(MainDialogTest, NewEmptiesTheImageAndTellsEveryPage) {
+  journal().clear();
+  dialog->action(32771)->trigger();
+  EXPECT_TRUE(dialog->configImage().empty());
+  EXPECT_EQ(journal(), (std::vector<std::string>{"load A 0", "load B 0"}));
+  EXPECT_NE(logText().find("] 新建：清空数据\r\n"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, SaveThenOpenGivesTheSameImage) {
+  const QString path = tempPath("a.vmc");
+  UiRecorder::queueFile(path);
+  dialog->action(32773)->trigger();
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
+  const ui::FileDialogRequest request = UiRecorder::fileRequests().front();
+  EXPECT_TRUE(request.save);
+  EXPECT_EQ(request.filter, QStringLiteral("配置文件 (*.vmc);;所有文件 (*.*)"));
+  EXPECT_EQ(request.defaultSuffix, QStringLiteral("vmc"));
+  EXPECT_EQ(request.initialName, QStringLiteral("config.vmc"));
+  EXPECT_EQ(request.directory, QCoreApplication::applicationDirPath());
+  const Bytes saved = readFile(path);
+  EXPECT_EQ(saved, dialog->configImage());
+  EXPECT_EQ(saved.size(), 24u);
+  EXPECT_NE(logText().find("保存文件: " + QDir::toNativeSeparators(path).toStdString() + " (24 字节)\r\n"), std::string::npos);
+
+  dialog->action(32771)->trigger();
+  UiRecorder::queueFile(path);
+  dialog->action(32772)->trigger();
+  EXPECT_FALSE(UiRecorder::fileRequests().back().save);
+  EXPECT_EQ(dialog->configImage(), saved);
+  EXPECT_NE(logText().find("打开文件: " + QDir::toNativeSeparators(path).toStdString() + " (24 字节)\r\n"), std::string::npos);
+  EXPECT_TRUE(UiRecorder::messages().isEmpty());
+}
+
+TEST_F(MainDialogTest, ImageOverTheLimitIsStillSavedWhole) {
+  const QString big = tempPath("big.vmc");
+  Bytes bytes(3001);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  writeFile(big, bytes);
+  UiRecorder::queueFile(big);
+  dialog->action(32772)->trigger();
+  EXPECT_EQ(dialog->configImage(), bytes);
+  clickTab(1);  // an image page on show: gathering is refused, not skipped
+  const QString copy = tempPath("copy.vmc");
+  UiRecorder::queueFile(copy);
+  dialog->action(32773)->trigger();
+  EXPECT_EQ(readFile(copy), bytes);
+  EXPECT_NE(logText().find("] 数据包长度超过最大长度\r\n"), std::string::npos);
+  EXPECT_NE(logText().find("(3001 字节)"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, OpenRefusals) {
+  const Bytes before = dialog->configImage();
+  dialog->action(32772)->trigger();  // cancelled: no file queued
+  EXPECT_EQ(dialog->configImage(), before);
+
+  const QString empty = tempPath("empty.vmc");
+  writeFile(empty, {});
+  UiRecorder::queueFile(empty);
+  dialog->action(32772)->trigger();
+  EXPECT_NE(logText().find("] 打开文件为空\r\n"), std::string::npos);
+
+  UiRecorder::queueFile(tempPath("missing.vmc"));
+  dialog->action(32772)->trigger();
+  UiRecorder::queueFile(dir.path());  // a directory opens on Linux but cannot be read
+  dialog->action(32772)->trigger();
+  const QString huge = tempPath("huge.vmc");
+  writeFile(huge, Bytes(1024 * 1024 + 1, 0x01));
+  UiRecorder::queueFile(huge);
+  dialog->action(32772)->trigger();
+  EXPECT_EQ(UiRecorder::messages(), QStringList({"打开文件失败", "打开文件失败", "打开文件失败"}));
+  EXPECT_EQ(dialog->configImage(), before);
+  EXPECT_EQ(logText().find("打开文件:"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, SaveWithNothingToSave) {
+  dialog->action(32771)->trigger();  // New: the connection page on show stores nothing
+  dialog->action(32773)->trigger();
+  EXPECT_EQ(UiRecorder::messages(), QStringList{"没有要保存的数据"});
+  EXPECT_TRUE(UiRecorder::fileRequests().empty());
+}
+
+TEST_F(MainDialogTest, FailedSaveKeepsThePreviousFileAndReportsFailure) {
+  const QString path = tempPath("keep.vmc");
+  const Bytes previous(100, 0x77);
+  writeFile(path, previous);
+  Bytes image(2000, 0x42);
+  dialog->loadImage(image.data(), 2000);
+
+  // A file size limit makes the write fall short, as a full disk would.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = old;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  UiRecorder::queueFile(path);
+  dialog->action(32773)->trigger();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(UiRecorder::messages(), QStringList{"保存文件失败"});
+  EXPECT_EQ(readFile(path), previous);
+  EXPECT_EQ(logText().find("保存文件:"), std::string::npos);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.vmc"}) << "no temporary file left";
+
+  UiRecorder::queueFile(tempPath("no/such/dir/x.vmc"));
+  dialog->action(32773)->trigger();
+  EXPECT_EQ(UiRecorder::messages().size(), 2);
+  EXPECT_EQ(UiRecorder::messages().last(), QStringLiteral("保存文件失败"));
+}
+
+TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  QTest::keyClick(dialog.get(), Qt::Key_Return);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(UiRecorder::questions().isEmpty());
+
+  UiRecorder::queueAnswer(false);
+  dialog->close();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(UiRecorder::questions(), QStringList{"确定要退出程序吗？"});
+
+  UiRecorder::queueAnswer(false);
+  dialog->action(32774)->trigger();  // exit posts a close
+  QApplication::processEvents();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(UiRecorder::questions().size(), 2);
+
+  UiRecorder::queueAnswer(true);
+  dialog->close();
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(MainDialogTest, HelpPageShowsTheProgramsHelpText) {
+  dialog->action(32777)->trigger();
+  auto* help = dynamic_cast<DialogHelp*>(dialog->tabHost()->page(8));
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(help->text().contains(QStringLiteral("读取配置")));
+  EXPECT_NE(help->text(), QStringLiteral("帮助信息加载失败。"));
+  auto* edit = help->findChild<QPlainTextEdit*>(QStringLiteral("1041"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->isReadOnly());
+  EXPECT_EQ(edit->geometry(), QRect(10, 60, help->width() - 20, help->height() - 70));
+  EXPECT_EQ(DialogHelp::loadHelpText(QStringLiteral(":/TEXT/missing")), QStringLiteral("帮助信息加载失败。"));
+}
+
+TEST_F(MainDialogTest, DataTestPageStoresTypedBytesOnLeaving) {
+  clickTab(5);
+  auto* edit = dialog->tabHost()->page(5)->findChild<QPlainTextEdit*>(QStringLiteral("3003"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->toPlainText().startsWith(QStringLiteral("A1 01 01 01")));
+  edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02 0G"));
+  clickTab(7);
+  EXPECT_TRUE(dialog->configImage().empty()) << "a bad pair stores nothing, and the image takes it";
+  clickTab(5);
+  edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02"));
+  clickTab(6);
+  EXPECT_EQ(dialog->configImage(), (Bytes{0xA1, 2, 2, 2, 2, 2, 2, 2}));
+}

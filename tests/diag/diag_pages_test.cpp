@@ -1,0 +1,96 @@
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "diag/dialog_data_test.h"
+#include "diag/dialog_log.h"
+#include "tests/support/ui_recorder.h"
+
+using namespace velmora;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+template <typename T>
+T* control(QWidget& page, int id) {
+  T* w = page.findChild<T*>(QString::number(id));
+  EXPECT_NE(w, nullptr) << id;
+  return w;
+}
+
+Bytes store(DialogChildBase& page, Bytes initial = {}) {
+  Bytes buffer(2048, 0);
+  std::copy(initial.begin(), initial.end(), buffer.begin());
+  int32_t length = static_cast<int32_t>(initial.size());
+  page.storeToImage(buffer.data(), length, 2048);
+  EXPECT_GE(length, 0);
+  buffer.resize(static_cast<size_t>(std::max(length, 0)));
+  return buffer;
+}
+}  // namespace
+
+TEST(DialogLogPage, ShowsStampedLinesAndTrims) {
+  DialogLog log;
+  log.resize(600, 400);
+  log.show();
+  log.appendLog("程序启动");
+  auto* edit = control<QPlainTextEdit>(log, DialogLog::kEditId);
+  EXPECT_TRUE(edit->isReadOnly());
+  EXPECT_TRUE(edit->toPlainText().endsWith(QStringLiteral("] 程序启动\n")));
+  EXPECT_EQ(edit->geometry(), QRect(10, 60, 580, 330));
+  for (int i = 0; i < 250; ++i) log.appendLog("line " + std::to_string(i));
+  // The view holds exactly what the log keeps: 251 appends cut once at 201, then 50 more.
+  const QStringList lines = edit->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  EXPECT_EQ(lines.size(), 150);
+  EXPECT_TRUE(lines.last().endsWith(QStringLiteral("line 249")));
+  EXPECT_EQ(QString::fromStdString(log.text()).count(QStringLiteral("\r\n")), 150);
+}
+
+TEST(DialogDataTestPage, StartsWithPatternInHex) {
+  DialogDataTest page;
+  auto* edit = control<QPlainTextEdit>(page, DialogDataTest::kEditId);
+  EXPECT_TRUE(edit->toPlainText().startsWith(QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n10 ")));
+  EXPECT_TRUE(control<QRadioButton>(page, DialogDataTest::kHexRadioId)->isChecked());
+  EXPECT_EQ(store(page).size(), 180u);
+  EXPECT_EQ(page.windowTitle(), QStringLiteral("数据测试"));
+}
+
+TEST(DialogDataTestPage, LoadsStoresAndSwitchesViews) {
+  DialogDataTest page;
+  auto* edit = control<QPlainTextEdit>(page, DialogDataTest::kEditId);
+  const Bytes image{0x41, 0x42, 0x0A};
+  page.loadFromImage(image.data(), 3);
+  EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0A "));
+  EXPECT_EQ(store(page, {9, 9, 9, 9, 9, 9, 9, 9}), image) << "the text replaces the whole image";
+
+  control<QRadioButton>(page, DialogDataTest::kAsciiRadioId)->click();
+  EXPECT_FALSE(page.hexMode());
+  EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0A ")) << "the view changes at the next load";
+  page.loadFromImage(image.data(), 3);
+  EXPECT_EQ(edit->toPlainText(), QStringLiteral("AB."));
+  EXPECT_TRUE(store(page).empty()) << "characters are read back as hex";
+
+  control<QRadioButton>(page, DialogDataTest::kHexRadioId)->click();
+  edit->setPlainText(QStringLiteral("01 02-03\n04"));
+  EXPECT_EQ(store(page), (Bytes{1, 2, 3, 4}));
+  control<QPushButton>(page, DialogDataTest::kClearId)->click();
+  EXPECT_TRUE(edit->toPlainText().isEmpty());
+  EXPECT_TRUE(store(page).empty());
+
+  page.loadFromImage(nullptr, 0);
+  EXPECT_TRUE(edit->toPlainText().isEmpty());
+}
+
+TEST(DialogDataTestPage, StoreRespectsCapacity) {
+  DialogDataTest page;
+  const Bytes image(20, 0x33);
+  page.loadFromImage(image.data(), 20);
+  Bytes buffer(8, 0);
+  int32_t length = 5;
+  page.storeToImage(buffer.data(), length, 8);
+  EXPECT_EQ(length, 8);
+  length = 5;
+  page.storeToImage(nullptr, length, 8);
+  EXPECT_EQ(length, 0);
+}
