@@ -1,0 +1,23 @@
+// The data test page's hex parser on arbitrary text: bounded by capacity,
+// and what it reads, shown again as hex, reads back the same.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "diag/hex_view.h"
+
+using namespace velmora;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const size_t capacity = data[0] * 16u;
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const auto bytes = parseHexText(text, capacity);
+  if (bytes.size() > capacity) std::abort();
+  if (!bytes.empty()) {
+    const std::string shown = formatHexView(bytes.data(), bytes.size());
+    if (parseHexText(shown, bytes.size()) != bytes) std::abort();
+  }
+  return 0;
+}
