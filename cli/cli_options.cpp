@@ -1,0 +1,138 @@
+#include "cli/cli_options.h"
+
+#include <cstdlib>
+
+#include "base/text.h"
+
+namespace velmora::cli {
+
+static bool parseInt(const std::string& text, long min, long max, long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (end == nullptr || *end != '\0' || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, bool allowZero) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  long p = 0;
+  if (!parseInt(text.substr(colon + 1), allowZero ? 0 : 1, 65535, p)) return false;
+  host = text.substr(0, colon);
+  port = static_cast<uint16_t>(p);
+  return true;
+}
+
+std::string usageText() {
+  return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
+         "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space])\n"
+         "                   [--address N] [--quiet] COMMAND\n"
+         "       velmora-cli scan --target HOST:PORT [--wait SECONDS]\n"
+         "       velmora-cli dump FILE\n"
+         "commands:\n"
+         "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
+         "  write FILE           write FILE's configuration to the device\n"
+         "  get-address          print the device's bus address\n"
+         "  set-address N        change the device's bus address (1-255)\n"
+         "  scan                 list the devices that answer the probe at --target\n"
+         "  dump FILE            list FILE's units as the parameter list shows them\n"
+         "exit status: 0 success, 1 device or transfer failure, 2 usage or file error\n";
+}
+
+ParseResult parseArguments(const std::vector<std::string>& args) {
+  Options o;
+  auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "-h" || a == "--help") {
+      o.command = Command::Help;
+      return ParseResult{o, {}};
+    } else if (a == "--tcp") {
+      if (!value(v) || !splitHostPort(v, o.tcpHost, o.tcpPort)) return fail("--tcp needs HOST:PORT with a port of 1-65535");
+    } else if (a == "--serial") {
+      if (!value(o.serialDevice) || o.serialDevice.empty()) return fail("--serial needs a device path");
+    } else if (a == "--baud") {
+      long b = 0;
+      if (!value(v) || !parseInt(v, 1, 4000000, b)) return fail("--baud needs a positive number");
+      o.baud = static_cast<int>(b);
+    } else if (a == "--data-bits") {
+      long d = 0;
+      if (!value(v) || !parseInt(v, 5, 8, d)) return fail("--data-bits needs 5, 6, 7 or 8");
+      o.dataBits = static_cast<int>(d);
+    } else if (a == "--stop-bits") {
+      if (!value(v)) return fail("--stop-bits needs 1, 1.5 or 2");
+      if (v == "1") o.stopBitsCode = 0;
+      else if (v == "1.5") o.stopBitsCode = 1;
+      else if (v == "2") o.stopBitsCode = 2;
+      else return fail("--stop-bits needs 1, 1.5 or 2");
+    } else if (a == "--parity") {
+      if (!value(v)) return fail("--parity needs none, odd, even, mark or space");
+      if (v == "none") o.parityCode = 0;
+      else if (v == "odd") o.parityCode = 1;
+      else if (v == "even") o.parityCode = 2;
+      else if (v == "mark") o.parityCode = 3;
+      else if (v == "space") o.parityCode = 4;
+      else return fail("--parity needs none, odd, even, mark or space");
+    } else if (a == "--address") {
+      long n = 0;
+      if (!value(v) || !parseInt(v, 1, 255, n)) return fail("--address needs a number of 1-255");
+      o.address = static_cast<uint8_t>(n);
+    } else if (a == "--target") {
+      if (!value(v) || !splitHostPort(v, o.scanHost, o.scanPort)) return fail("--target needs HOST:PORT");
+    } else if (a == "--wait") {
+      if (!value(v)) return fail("--wait needs seconds");
+      char* end = nullptr;
+      o.scanWaitSeconds = std::strtod(v.c_str(), &end);
+      if (end == nullptr || *end != '\0' || !(o.scanWaitSeconds > 0) || o.scanWaitSeconds > 600) return fail("--wait needs 0 < SECONDS <= 600");
+    } else if (a == "--force") {
+      o.force = true;
+    } else if (a == "--quiet" || a == "-q") {
+      o.verbose = false;
+    } else if (!a.empty() && a[0] == '-') {
+      return fail("unknown option " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.empty()) return fail("no command given (read, write, get-address, set-address, scan, dump)");
+  const std::string& name = positional[0];
+  const size_t extra = positional.size() - 1;
+  if (name == "read" || name == "write" || name == "dump") {
+    if (extra != 1) return fail(name + " needs exactly one FILE");
+    o.command = name == "read" ? Command::Read : name == "write" ? Command::Write : Command::Dump;
+    o.file = positional[1];
+  } else if (name == "get-address") {
+    if (extra != 0) return fail("get-address takes no argument");
+    o.command = Command::GetAddress;
+  } else if (name == "set-address") {
+    long n = 0;
+    if (extra != 1 || !parseInt(positional[1], 1, 255, n)) return fail("set-address needs N of 1-255");
+    o.command = Command::SetAddress;
+    o.newAddress = static_cast<int>(n);
+  } else if (name == "scan") {
+    if (extra != 0) return fail("scan takes no argument");
+    if (o.scanHost.empty()) return fail("scan needs --target HOST:PORT");
+    o.command = Command::Scan;
+  } else {
+    return fail("unknown command " + name);
+  }
+  const bool needsLink = o.command == Command::Read || o.command == Command::Write ||
+                         o.command == Command::GetAddress || o.command == Command::SetAddress;
+  if (needsLink) {
+    const bool tcp = !o.tcpHost.empty();
+    const bool serial = !o.serialDevice.empty();
+    if (tcp == serial) return fail("give exactly one of --tcp HOST:PORT or --serial DEVICE");
+  }
+  return ParseResult{o, {}};
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,51 @@
+// Command line of velmora-cli, parsed apart from any I/O so it can be tested.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Help };
+
+struct Options {
+  // Link: exactly one of tcpHost / serialDevice for the device commands.
+  std::string tcpHost;
+  uint16_t tcpPort = 0;
+  std::string serialDevice;
+  int baud = 9600;
+  int dataBits = 8;
+  int stopBitsCode = 0;  // 0 one, 1 one and a half, 2 two
+  int parityCode = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  uint8_t address = 1;
+
+  Command command = Command::None;
+  std::string file;      // read / write / dump
+  int newAddress = 0;    // set-address
+  std::string scanHost;  // scan --target
+  uint16_t scanPort = 0;
+  double scanWaitSeconds = 2.0;
+  bool force = false;    // read: keep an image whose envelope fails its check
+  bool verbose = true;   // log lines on stderr
+};
+
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;  // one line, set when options is empty
+};
+
+ParseResult parseArguments(const std::vector<std::string>& args);
+
+// "HOST:PORT" with PORT 1..65535 (0 allowed when allowZero).
+bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, bool allowZero = false);
+
+std::string usageText();
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDevice = 1;  // time-out, refused, send failed
+inline constexpr int kExitUsage = 2;   // usage or file error
+
+}  // namespace velmora::cli
