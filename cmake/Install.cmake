@@ -1,0 +1,53 @@
+# Installation like any Linux desktop program, and a Debian package:
+#   cmake --install build --prefix /usr/local
+#   cd build && cpack -G DEB
+include(GNUInstallDirs)
+
+foreach(program velmora velmora-cli velmora-devsim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+if(TARGET velmora)
+  install(FILES ${PROJECT_SOURCE_DIR}/res/velmora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/res/icons/velmora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+endif()
+
+# Man pages, compressed as Debian expects them.
+find_program(GZIP_PROGRAM gzip)
+set(man_sources velmora-cli.1 velmora-devsim.1)
+set(man_outputs)
+foreach(page IN LISTS man_sources)
+  set(source ${PROJECT_SOURCE_DIR}/docs/man/${page})
+  if(EXISTS ${source} AND GZIP_PROGRAM)
+    set(output ${PROJECT_BINARY_DIR}/man/${page}.gz)
+    add_custom_command(OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${GZIP_PROGRAM} -9 -n -c ${source} > ${output}
+      DEPENDS ${source} VERBATIM)
+    list(APPEND man_outputs ${output})
+  endif()
+endforeach()
+if(man_outputs)
+  add_custom_target(velmora_man ALL DEPENDS ${man_outputs})
+  install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VENDOR "Velmora")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configuration tool for serial/network gateways (设备配置工具)")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Velmora developers <dev@velmora.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora developers <dev@velmora.invalid>")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The windows show Chinese texts: a CJK font must be there.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Configuration tool for serial/network gateways
+ Connects to one device over a serial port or TCP, reads its configuration,
+ edits it on tabbed pages, writes it back, and saves it as a .vmc file.
+ Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
+set(CPACK_GENERATOR DEB)
+include(CPack)
