@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
@@ -41,6 +42,8 @@ constexpr size_t kMaxTcpLinks = 8;
 constexpr size_t kMaxPendingOutput = 256 * 1024;  // a reader that never reads loses the rest
 constexpr int kMaxReadsPerWake = 16;
 constexpr int kMaxDatagramsPerWake = 64;
+constexpr std::chrono::milliseconds kDrainLimit{2000};
+constexpr std::chrono::milliseconds kPtySettle{50};
 
 SimTime monotonicNow() {
   timespec ts{};
@@ -144,6 +147,8 @@ struct Link {
   DeviceSession session;
   std::vector<uint8_t> pending;  // due but not yet accepted by the kernel
   bool dead = false;
+  bool draining = false;  // closing: the last answer is out, waiting for it to be read
+  SimTime drainStart{0};
 };
 
 bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
@@ -206,7 +211,7 @@ class Server {
     for (;;) {
       const SimTime now = monotonicNow();
       pumpOutput(now);
-      reapLinks();
+      reapLinks(now);
 
       fds.clear();
       polled.clear();
@@ -311,7 +316,7 @@ class Server {
     SimTime wait = std::chrono::seconds(1);  // nothing due: wake now and then all the same
     for (const Link& link : links_) {
       if (const auto wake = link.session.nextWake()) wait = std::min(wait, std::max(SimTime{0}, *wake - now));
-      if (link.session.closing()) wait = SimTime{0};
+      if (link.draining) wait = std::min(wait, SimTime{std::chrono::milliseconds(10)});
     }
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(wait.count() / 1'000'000);
@@ -351,10 +356,27 @@ class Server {
     }
   }
 
-  void reapLinks() {
+  // A link the device closes is not cut at once: the peer first gets to
+  // read the last answer. Closing a TCP socket with unread input resets the
+  // connection, and closing the pty master drops what the slave has not read.
+  // So TCP shuts its sending side and waits for the peer's end, the pty waits
+  // for its slave's input queue to drain; both at most kDrainLimit.
+  void reapLinks(SimTime now) {
     for (auto it = links_.begin(); it != links_.end();) {
-      const bool closeNow = it->dead || (it->session.closing() && it->pending.empty());
-      if (!closeNow) {
+      if (!it->dead && it->session.closing() && it->pending.empty()) {
+        if (!it->draining) {
+          it->draining = true;
+          it->drainStart = now;
+          if (!it->isPty) shutdown(it->fd.get(), SHUT_WR);
+        }
+        const SimTime waited = now - it->drainStart;
+        int unread = 0;
+        if (it->isPty && ioctl(it->ptySlave.get(), FIONREAD, &unread) != 0) unread = 0;
+        // The kernel moves pty bytes to the slave's queue a little later.
+        const bool ptyDrained = it->isPty && waited >= kPtySettle && unread == 0;
+        if (ptyDrained || waited >= kDrainLimit) it->dead = true;
+      }
+      if (!it->dead) {
         ++it;
         continue;
       }
