@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -142,6 +143,7 @@ struct Link {
       : fd(std::move(fd)), name(std::move(name)), isPty(isPty), session(device, baud) {}
   Fd fd;
   Fd ptySlave;  // held open so the master sees no hang-up between the tool's sessions
+  Fd ptyWatch;  // reports each close of the slave device
   std::string name;
   bool isPty;
   DeviceSession session;
@@ -207,7 +209,7 @@ class Server {
 
   int serve() {
     std::vector<pollfd> fds;
-    std::vector<Link*> polled;
+    std::vector<Link*> polled, watched;
     for (;;) {
       const SimTime now = monotonicNow();
       pumpOutput(now);
@@ -227,6 +229,13 @@ class Server {
         fds.push_back({link.fd.get(), events, 0});
         polled.push_back(&link);
       }
+      const size_t watchesAt = fds.size();
+      watched.clear();
+      for (Link& link : links_) {
+        if (!link.ptyWatch.valid()) continue;
+        fds.push_back({link.ptyWatch.get(), POLLIN, 0});
+        watched.push_back(&link);
+      }
 
       const timespec timeout = waitUntilNextWake(now);
       const int ready = ppoll(fds.data(), fds.size(), &timeout, nullptr);
@@ -243,6 +252,8 @@ class Server {
         const short revents = fds[linksAt + i].revents;
         if (revents & (POLLIN | POLLHUP | POLLERR)) readLink(*polled[i], arrived, revents);
       }
+      for (size_t i = 0; i < watched.size(); ++i)
+        if (fds[watchesAt + i].revents & POLLIN) releaseExclusive(*watched[i]);
     }
   }
 
@@ -299,11 +310,25 @@ class Server {
       tcsetattr(slave.get(), TCSANOW, &tio);
     }
     setNonBlocking(master.get());
+    Fd watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (watch.valid() && inotify_add_watch(watch.get(), name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) watch.reset();
     links_.emplace_back(device_, options_.baud, std::move(master), std::string("pty ") + name, true);
     links_.back().ptySlave = std::move(slave);
+    links_.back().ptyWatch = std::move(watch);
     std::fprintf(out_, "pty %s\n", name);
     std::fflush(out_);
     return true;
+  }
+
+  // A tool that opens the slave exclusively (TIOCEXCL) and closes it without
+  // TIOCNXCL would leave the flag set, because our own slave descriptor keeps
+  // the terminal alive; a user without CAP_SYS_ADMIN could then not open it
+  // again. So every close of the slave clears the flag.
+  void releaseExclusive(Link& link) {
+    char events[4096];
+    for (int i = 0; i < kMaxReadsPerWake && read(link.ptyWatch.get(), events, sizeof(events)) > 0; ++i) {
+    }
+    if (link.ptySlave.valid()) ioctl(link.ptySlave.get(), TIOCNXCL);
   }
 
   bool failLine(const std::string& text) {

@@ -6,7 +6,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -395,5 +397,45 @@ TEST(DevsimProcess, BaudPacesTheAnswer) {
   // 16 bytes of 10 bits at 1200 baud take 133 ms at least; only the lower
   // bound is checked, a busy machine may take longer.
   EXPECT_GE(Clock::now() - start, 130ms);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+// The tool opens its serial device exclusively. devsim holds the slave open
+// between sessions, so an exclusive flag left behind would keep a user
+// without CAP_SYS_ADMIN out for good; devsim clears it when the slave closes.
+TEST(DevsimProcess, PtyCanBeReopenedAfterAnExclusiveSession) {
+  Devsim sim;
+  ASSERT_TRUE(sim.start({"--pty"}, 1));
+  const std::string path = sim.endpoints["pty"];
+  // Root passes the exclusive check anyway, so the sessions run as nobody.
+  const bool asRoot = geteuid() == 0;
+  if (asRoot) {
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  }
+  const pid_t child = asRoot ? fork() : 0;
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (asRoot && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    const int first = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (first < 0 || ioctl(first, TIOCEXCL) != 0) _exit(4);
+    close(first);
+    int rc = 1;
+    for (int attempt = 0; attempt < 100 && rc != 0; ++attempt) {  // at most about 2 s
+      const int again = open(path.c_str(), O_RDWR | O_NOCTTY);
+      if (again >= 0) {
+        close(again);
+        rc = 0;
+      } else {
+        usleep(20'000);
+      }
+    }
+    if (asRoot) _exit(rc);
+    EXPECT_EQ(rc, 0);
+  } else {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: still busy, 3: no setuid, 4: no exclusive open";
+  }
   EXPECT_EQ(sim.stop(), 0);
 }
