@@ -44,12 +44,13 @@ Answer DeviceModel::handle(const Request& request, WriteAssembly& assembly) {
   answer.sequence = ++answered_;
   answer.bytes = std::move(*reply);
   applyFaults(answer);
+  if (!log_) return answer;
   if (answer.bytes.empty()) {
     log(strprintf("answer #%d dropped", answer.sequence));
   } else {
-    log(strprintf("answer #%d (%zu bytes%s): %s", answer.sequence, answer.bytes.size(),
-                  answer.delay.count() > 0 ? strprintf(", %lld ms late", static_cast<long long>(answer.delay.count())).c_str()
-                                           : "",
+    const std::string late =
+        answer.delay.count() > 0 ? strprintf(", %lld ms late", static_cast<long long>(answer.delay.count())) : "";
+    log(strprintf("answer #%d (%zu bytes%s): %s", answer.sequence, answer.bytes.size(), late.c_str(),
                   hexBytesSpaced(answer.bytes.data(), std::min<size_t>(answer.bytes.size(), 80)).c_str()));
   }
   if (answer.closeLink) log(strprintf("link closes after answer #%d", answer.sequence));
