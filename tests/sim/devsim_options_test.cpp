@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/devsim_options.h"
+
+using namespace velmora::sim;
+using Args = std::vector<std::string>;
+
+TEST(DevsimOptions, FullCommandLine) {
+  const ParsedOptions p = parseDevsimOptions(
+      {"--tcp", "127.0.0.1:0", "--udp", "[::1]:988", "--pty", "--address", "200", "--image", "a.vmc", "--save",
+       "b.vmc", "--baud", "9600", "--drop", "3", "--corrupt", "4", "--duplicate", "5", "--delay", "6:2500",
+       "--reply-address", "7", "--close-after", "8", "--garbage", "2:100", "--log"});
+  ASSERT_TRUE(p.options) << p.error;
+  const DevsimOptions& o = *p.options;
+  ASSERT_TRUE(o.tcp);
+  EXPECT_EQ(o.tcp->host, "127.0.0.1");
+  EXPECT_EQ(o.tcp->port, 0);
+  ASSERT_TRUE(o.udp);
+  EXPECT_TRUE(o.udp->ipv6);
+  EXPECT_EQ(o.udp->host, "::1");
+  EXPECT_EQ(o.udp->port, 988);
+  EXPECT_TRUE(o.pty);
+  EXPECT_EQ(o.address, 200);
+  EXPECT_EQ(o.imageFile, "a.vmc");
+  EXPECT_EQ(o.saveFile, "b.vmc");
+  EXPECT_EQ(o.baud, 9600);
+  EXPECT_EQ(o.faults.dropAt, 3);
+  EXPECT_EQ(o.faults.corruptAt, 4);
+  EXPECT_EQ(o.faults.duplicateAt, 5);
+  EXPECT_EQ(o.faults.delayAt, 6);
+  EXPECT_EQ(o.faults.delay.count(), 2500);
+  EXPECT_EQ(o.faults.replyAddress, 7);
+  EXPECT_EQ(o.faults.replyAddressAt, 0);
+  EXPECT_EQ(o.faults.closeAfter, 8);
+  EXPECT_EQ(o.faults.garbageAt, 2);
+  EXPECT_EQ(o.faults.garbageBytes, 100);
+  EXPECT_TRUE(o.log);
+
+  const ParsedOptions every = parseDevsimOptions({"--pty", "--garbage", "64", "--reply-address", "3:9"});
+  ASSERT_TRUE(every.options) << every.error;
+  EXPECT_EQ(every.options->faults.garbageAt, 0);
+  EXPECT_EQ(every.options->faults.garbageBytes, 64);
+  EXPECT_EQ(every.options->faults.replyAddressAt, 3);
+  EXPECT_EQ(every.options->faults.replyAddress, 9);
+
+  EXPECT_TRUE(parseDevsimOptions({"--help"}).options->help);
+  EXPECT_NE(devsimUsage().find("--close-after N"), std::string::npos);
+}
+
+// The program must never be the reason a test reaches a real network.
+TEST(DevsimOptions, OnlyLoopbackUnlessAllowed) {
+  for (const char* host : {"127.0.0.1:6000", "127.8.9.10:1", "localhost:5", "[::1]:7", "[0:0:0:0:0:0:0:1]:7"})
+    EXPECT_TRUE(parseDevsimOptions({"--tcp", host}).options) << host;
+  for (const char* host : {"192.168.1.110:6000", "0.0.0.0:6000", "10.0.0.1:1", "[::]:7", "[::2]:7",
+                           "[::ffff:127.0.0.1]:7"}) {
+    const ParsedOptions p = parseDevsimOptions({"--udp", host});
+    EXPECT_FALSE(p.options) << host;
+    EXPECT_FALSE(p.error.empty());
+    EXPECT_EQ(p.error.find('\n'), std::string::npos) << "one line";
+  }
+  EXPECT_TRUE(parseDevsimOptions({"--tcp", "192.168.1.110:6000", "--allow-nonlocal"}).options);
+}
+
+TEST(DevsimOptions, RefusesBadValues) {
+  const std::vector<Args> bad = {
+      {},                                    // nothing to serve
+      {"--tcp", "gateway.example:6000"},     // no name lookups
+      {"--tcp", "127.0.0.1"},
+      {"--tcp", "127.0.0.1:65536"},
+      {"--tcp", "127.0.0.1:-1"},
+      {"--tcp", "127.0.0.1:80x"},
+      {"--tcp", "127.0.0.256:80"},
+      {"--tcp", "127.0.0:80"},
+      {"--tcp", "::1:80"},
+      {"--tcp", "[::1:80"},
+      {"--pty", "--address", "0"},
+      {"--pty", "--address", "256"},
+      {"--pty", "--baud", "0"},
+      {"--pty", "--drop", "0"},
+      {"--pty", "--drop", "-1"},
+      {"--pty", "--delay", "3"},
+      {"--pty", "--delay", "0:100"},
+      {"--pty", "--delay", "3:x"},
+      {"--pty", "--reply-address", "256"},
+      {"--pty", "--garbage", "0"},
+      {"--pty", "--garbage", "65537"},
+      {"--pty", "--frobnicate"},
+      {"--pty", "--image"},
+  };
+  for (const Args& args : bad) {
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    const ParsedOptions p = parseDevsimOptions(args);
+    EXPECT_FALSE(p.options) << joined;
+    EXPECT_FALSE(p.error.empty()) << joined;
+  }
+}
