@@ -86,13 +86,12 @@ void TransferEngine::receiveByte(uint8_t byte) {
   f.receiveBuffer.push_back(byte);
 
   std::vector<uint8_t>& buffer = f.receiveBuffer;
-  const auto frameLength = checkFrame(buffer.data(), static_cast<uint16_t>(buffer.size()), f.deviceAddress);
-  if (frameLength) {
+  const int32_t length = checkFrameLength(buffer.data(), static_cast<uint16_t>(buffer.size()), f.deviceAddress);
+  if (length > 0) {
     // One frame per byte; whatever follows it waits for the next byte. The
     // copy lives on the stack so a dispatch that leads to more received bytes
     // cannot disturb it.
     std::array<uint8_t, kMaxFrameBytes> frame;
-    const int32_t length = *frameLength;
     std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
     buffer.erase(buffer.begin(), buffer.begin() + length);
     dispatchFrame(frame.data(), length);
@@ -107,7 +106,7 @@ void TransferEngine::receiveByte(uint8_t byte) {
 void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
   // Inside a longer buffer the recogniser accepts data responses shorter
   // than 8 bytes; on their own they fail here.
-  if (!checkFrame(frame, length, f.deviceAddress)) {
+  if (checkFrameLength(frame, length, f.deviceAddress) == 0) {
     log("接收到无效帧");
     return;
   }
