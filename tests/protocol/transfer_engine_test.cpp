@@ -351,6 +351,20 @@ TEST_F(TransferEngineTest, TotalLearnedFromFirstParsingResponseEvenOutOfOrder) {
   EXPECT_EQ(side.logs.back(), "收到乱序包: 期望 0, 实际 1");
 }
 
+TEST_F(TransferEngineTest, EachResponsesOwnTotalDecidesWhetherMoreIsAsked) {
+  connectLink();
+  engine.startRead();
+  side.feed(dataResponse(1, 0, 3, patternBytes(50)));
+  EXPECT_EQ(side.sent.back(), readRequest(1, 1));
+  // The device now claims two packets in all: the read ends here although
+  // the first total (kept for the progress) was three.
+  side.feed(dataResponse(1, 1, 2, patternBytes(6)));
+  EXPECT_EQ(f().totalPackets, 3);
+  EXPECT_EQ(side.progress, (std::vector<int>{-1, 0, 33, 66, 100}));
+  EXPECT_EQ(side.logs[side.logs.size() - 2], "读取配置完成，共 2 包，56 字节");
+  EXPECT_EQ(f().operationState, kIdle);
+}
+
 TEST_F(TransferEngineTest, TotalOfZeroCompletesOnTheFirstPacket) {
   connectLink();
   const Bytes envelope = buildEnvelope(patternBytes(8).data(), 8);
