@@ -263,7 +263,6 @@ void TransferEngine::startWrite() {
     host.messageBox("未找到主窗口");
     return;
   }
-  if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
 
   const std::vector<uint8_t>& image = f.mainWindow->configImage();
@@ -271,6 +270,9 @@ void TransferEngine::startWrite() {
     host.messageBox("要发送的数据长度无效");
     return;
   }
+  // Taken only once the write is sure to start: a refused press during a
+  // running write must not change the address its acknowledgements carry.
+  if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   const std::vector<uint8_t> envelope = buildEnvelope(image.data(), static_cast<int32_t>(image.size()));
   const int32_t envelopeLength = static_cast<int32_t>(envelope.size());
 

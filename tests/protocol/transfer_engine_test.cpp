@@ -630,6 +630,20 @@ TEST_F(TransferEngineTest, ImageOver2048IsRefusedAndStateKept) {
   EXPECT_EQ(side.logs.back(), "下发配置完成");
 }
 
+TEST_F(TransferEngineTest, RefusedRestartKeepsTheRunningWriteAndItsAddress) {
+  connectLink();
+  side.image = patternBytes(43);
+  engine.startWrite();
+  side.addressBox = 9;
+  side.image = patternBytes(3000);  // an opened file can make the image this long
+  engine.startWrite();
+  EXPECT_EQ(side.boxes, Lines{"要发送的数据长度无效"});
+  EXPECT_EQ(f().deviceAddress, 1);
+  side.feed(writeAck(1, 0));
+  side.feed(writeAck(1, 1));
+  EXPECT_EQ(side.logs.back(), "下发配置完成");
+}
+
 TEST_F(TransferEngineTest, WriteWithoutMainWindowIsRefused) {
   engine.setMainWindow(nullptr);
   connectLink();
