@@ -61,7 +61,7 @@ class DialogConfigurationTest : public ::testing::Test {
     panel->setMainWindow(&window);
     panel->setConnectionPage(&link);
     panel->start();
-    panel->resize(988, 110);
+    panel->resize(688, 110);  // the narrowest main window (700) less its margins
   }
   QString text(int id) const { return panel->findChild<QLabel*>(QString::number(id))->text(); }
   QPushButton* button(int id) const { return panel->findChild<QPushButton*>(QString::number(id)); }
