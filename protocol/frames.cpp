@@ -5,12 +5,26 @@
 
 namespace velmora {
 
+namespace {
+// The bitwise CRC step applied to every byte value once, at compile time: the
+// receive path runs the CRC for every frame, and the data-dependent branch of
+// the bitwise form costs several times the table lookup.
+constexpr std::array<uint16_t, 256> makeCrcTable() {
+  std::array<uint16_t, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    uint16_t crc = static_cast<uint16_t>(value);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    table[static_cast<size_t>(value)] = crc;
+  }
+  return table;
+}
+constexpr std::array<uint16_t, 256> kCrcTable = makeCrcTable();
+}  // namespace
+
 uint16_t crc16(const uint8_t* bytes, uint16_t count) {
   uint16_t crc = 0xFFFF;
-  for (uint16_t i = 0; i < count; ++i) {
-    crc ^= bytes[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-  }
+  for (uint16_t i = 0; i < count; ++i)
+    crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[static_cast<uint8_t>(crc ^ bytes[i])]);
   return crc;
 }
 
@@ -21,28 +35,34 @@ static void putCrc(uint8_t* at, uint16_t crc) {
 
 static uint16_t storedCrc(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
-std::optional<int> checkFrame(const uint8_t* b, int32_t length, uint8_t address) {
-  if (b == nullptr || length < 8) return std::nullopt;
+int checkFrameLength(const uint8_t* b, int32_t length, uint8_t address) {
+  if (b == nullptr || length < 8) return 0;
   if (b[0] == kAddressReportHead && b[2] == kAddressCommand) {
     // Bytes 0 and 2 are fixed, so their share of the sum is the constant 0x62.
     const uint8_t sum = static_cast<uint8_t>(b[1] + b[3] + b[4] + b[5] + b[6] + 0x62);
     if (sum == b[7]) return 8;
-    return std::nullopt;
+    return 0;
   }
-  if (b[0] != address) return std::nullopt;
+  if (b[0] != address) return 0;
   if (b[1] == kFunctionRead) {
     const int k = b[2];
-    if (length < k + 5) return std::nullopt;  // not all there yet
+    if (length < k + 5) return 0;  // not all there yet
     if (crc16(b, static_cast<uint16_t>(k + 3)) == storedCrc(b + k + 3)) return k + 5;
-    return std::nullopt;
+    return 0;
   }
   if (b[1] == kFunctionWrite) {
     // An acknowledgement is only looked at when it stands alone.
-    if (length != 8) return std::nullopt;
+    if (length != 8) return 0;
     if (crc16(b, 6) == storedCrc(b + 6)) return 8;
-    return std::nullopt;
+    return 0;
   }
-  return std::nullopt;
+  return 0;
+}
+
+std::optional<int> checkFrame(const uint8_t* bytes, int32_t length, uint8_t address) {
+  const int frameLength = checkFrameLength(bytes, length, address);
+  if (frameLength == 0) return std::nullopt;
+  return frameLength;
 }
 
 std::array<uint8_t, 8> buildAddressQuery() { return {0x55, 0xF5, 0x40, 0x00, 0x00, 0x00, 0x00, 0x8A}; }

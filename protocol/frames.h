@@ -30,6 +30,10 @@ uint16_t crc16(const uint8_t* bytes, uint16_t count);
 // Address reports are recognised whatever the address; a write
 // acknowledgement only when exactly 8 bytes are present.
 std::optional<int> checkFrame(const uint8_t* bytes, int32_t length, uint8_t address);
+// The same verdict as a plain number, 0 for no frame (a frame is never
+// empty). The receive path asks this once per byte; a plain int comes back in
+// a register where the optional costs a store-forwarding stall.
+int checkFrameLength(const uint8_t* bytes, int32_t length, uint8_t address);
 
 std::array<uint8_t, 8> buildAddressQuery();
 // newAddress must be 1..255.

@@ -170,3 +170,13 @@ TEST(Envelope, FullImageIsFortyTwoPackets) {
   EXPECT_TRUE(checkEnvelope(e.data(), 2056));
   EXPECT_EQ(buildWritePacket(1, 41, 42, e.data(), 2056).payloadLength, 6);
 }
+
+TEST(Crc16, TableMatchesTheBitwiseDefinitionForEveryByte) {
+  // One byte through the register from 0xFFFF, computed the long way.
+  for (int value = 0; value < 256; ++value) {
+    uint16_t crc = 0xFFFF ^ static_cast<uint16_t>(value);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    const uint8_t byte = static_cast<uint8_t>(value);
+    EXPECT_EQ(crc16(&byte, 1), crc) << value;
+  }
+}

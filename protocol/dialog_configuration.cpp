@@ -1,0 +1,135 @@
+#include "protocol/dialog_configuration.h"
+
+#include <QDateTime>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+#include <chrono>
+
+#include "app/ui_kit_qt.h"
+
+namespace velmora {
+
+DialogConfiguration::DialogConfiguration(QWidget* parent) : QWidget(parent), engine_(*this) {
+  setFont(ui::pageFont());
+
+  statusText_ = new QLabel(QStringLiteral("状态：未连接"), this);
+  stateText_ = new QLabel(QStringLiteral("空闲"), this);
+  readButton_ = new QPushButton(QStringLiteral("读取配置"), this);
+  writeButton_ = new QPushButton(QStringLiteral("下发配置"), this);
+  progress_ = new QProgressBar(this);
+  ui::setControlId(statusText_, kStatusTextId);
+  ui::setControlId(readButton_, kReadButtonId);
+  ui::setControlId(writeButton_, kWriteButtonId);
+  ui::setControlId(stateText_, kStateTextId);
+  ui::setControlId(progress_, kProgressId);
+
+  // The main window is a dialog: Enter must not press a transfer button.
+  for (QPushButton* button : {readButton_, writeButton_}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setMinimumWidth(120);
+  }
+  statusText_->setTextFormat(Qt::PlainText);
+  stateText_->setTextFormat(Qt::PlainText);
+  // Status texts of the connection page can be long (port and line settings).
+  statusText_->setMinimumWidth(0);
+  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  stateText_->setMinimumWidth(160);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setTextVisible(true);
+
+  // Two rows in the 110-pixel strip: the link and the buttons above, what
+  // the transfer is doing and how far it has come below.
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(8, 8, 8, 8);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(10);
+  grid->addWidget(statusText_, 0, 0, 1, 2);
+  grid->addWidget(readButton_, 0, 2);
+  grid->addWidget(writeButton_, 0, 3);
+  grid->addWidget(stateText_, 1, 0);
+  grid->addWidget(progress_, 1, 1, 1, 3);
+  grid->setColumnStretch(1, 1);
+
+  connect(readButton_, &QPushButton::clicked, this, [this] { engine_.startRead(); });
+  connect(writeButton_, &QPushButton::clicked, this, [this] { engine_.startWrite(); });
+  connect(&readWatchdog_, &QTimer::timeout, this, [this] { engine_.onTimer(kReadTimerId); });
+  connect(&writeWatchdog_, &QTimer::timeout, this, [this] { engine_.onTimer(kWriteTimerId); });
+
+  // Until start() runs the buttons follow the (disconnected) link.
+  readButton_->setEnabled(false);
+  writeButton_->setEnabled(false);
+}
+
+DialogConfiguration::~DialogConfiguration() { engine_.stopWatchdogs(); }
+
+void DialogConfiguration::setMainWindow(ImageHost* window) { engine_.setMainWindow(window); }
+void DialogConfiguration::setConnectionPage(DeviceLink* page) { engine_.setConnectionPage(page); }
+void DialogConfiguration::start() { engine_.start(); }
+
+void DialogConfiguration::receiveByte(uint8_t byte) { engine_.receiveByte(byte); }
+void DialogConfiguration::setLinkState(bool connected, const std::string& statusText) {
+  engine_.setLinkState(connected, statusText);
+}
+
+uint64_t DialogConfiguration::tickMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+LocalTime DialogConfiguration::localTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+// A real block of the UI thread: the device expects the pause between frames,
+// and nothing else may run in between.
+void DialogConfiguration::sleepMs(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+
+QTimer* DialogConfiguration::timerFor(int id) {
+  if (id == kReadTimerId) return &readWatchdog_;
+  if (id == kWriteTimerId) return &writeWatchdog_;
+  return nullptr;
+}
+
+void DialogConfiguration::startTimer(int id, int ms) {
+  if (QTimer* timer = timerFor(id)) timer->start(ms);
+}
+
+void DialogConfiguration::stopTimer(int id) {
+  if (QTimer* timer = timerFor(id)) timer->stop();
+}
+
+void DialogConfiguration::messageBox(const std::string& text) { ui::messageBox(this, QString::fromStdString(text)); }
+
+void DialogConfiguration::setStateText(const std::string& text) { stateText_->setText(QString::fromStdString(text)); }
+
+void DialogConfiguration::setLinkStatusText(const std::string& text) {
+  statusText_->setText(QString::fromStdString(text));
+}
+
+// Painted at once: a transfer blocks the UI thread between frames.
+void DialogConfiguration::setProgress(int percent) {
+  progress_->setValue(percent);
+  progress_->repaint();
+}
+
+void DialogConfiguration::resetProgress() {
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->repaint();
+}
+
+void DialogConfiguration::setButtonsEnabled(bool readEnabled, bool writeEnabled) {
+  readButton_->setEnabled(readEnabled);
+  writeButton_->setEnabled(writeEnabled);
+}
+
+}  // namespace velmora

@@ -1,0 +1,356 @@
+#include "protocol/transfer_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+// Frames are cut into a stack copy: a data response is at most 255 + 5 bytes.
+constexpr int kMaxFrameBytes = 255 + 5;
+
+bool looksLikeAddressReport(const uint8_t* frame, int32_t length) {
+  return length >= 8 && frame[0] == kAddressReportHead && frame[2] == kAddressCommand;
+}
+}  // namespace
+
+TransferEngine::TransferEngine(TransferHost& hostRef) : host(hostRef) {
+  // Room for the worst case up front, so collecting bytes never allocates.
+  f.receiveBuffer.reserve(kReceiveOverflow + 1);
+}
+
+void TransferEngine::log(const std::string& text) {
+  if (f.mainWindow != nullptr) f.mainWindow->logMessage(text);
+}
+
+void TransferEngine::start() {
+  host.setLinkStatusText("未连接");
+  host.setStateText("空闲");
+  updateButtons();
+  log("配置面板初始化完成");
+  host.resetProgress();
+}
+
+void TransferEngine::stopWatchdogs() {
+  if (f.readTimer != 0) stopWatchdog(kReadTimerId, f.readTimer);
+  if (f.writeTimer != 0) stopWatchdog(kWriteTimerId, f.writeTimer);
+}
+
+void TransferEngine::restartWatchdog(int id, int& handle) {
+  host.stopTimer(id);
+  host.startTimer(id, kWatchdogMs);
+  handle = id;
+}
+
+void TransferEngine::stopWatchdog(int id, int& handle) {
+  host.stopTimer(id);
+  handle = 0;
+}
+
+bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
+  if (f.connectionPage == nullptr) return false;
+  host.sleepMs(kSendPacingMs);
+  return f.connectionPage->sendBytes(data, length);
+}
+
+void TransferEngine::updateButtons() {
+  const bool read = f.connected && (f.operationState == kIdle || f.operationState == kReading);
+  const bool write = f.connected && (f.operationState == kIdle || f.operationState == kWriting);
+  host.setButtonsEnabled(read, write);
+}
+
+void TransferEngine::setProgressFromCount() {
+  int percent = 0;
+  if (f.totalPackets >= 1) percent = std::min(100, static_cast<int>((int64_t{f.currentPacket} * 100) / f.totalPackets));
+  host.setProgress(percent);
+}
+
+void TransferEngine::setLinkState(bool connected, const std::string& statusText) {
+  f.connected = connected;
+  if (!connected) {
+    f.receiveBuffer.clear();
+    f.lastByteTime = 0;
+    host.resetProgress();
+  }
+  // A transfer cut off by the link is left to its watchdog.
+  host.setLinkStatusText(statusText);
+  updateButtons();
+}
+
+// ---- receive assembly and dispatch ----
+
+void TransferEngine::receiveByte(uint8_t byte) {
+  const uint64_t now = host.tickMs();
+  if (f.lastByteTime != 0 && now - f.lastByteTime > kReceiveGapMs) f.receiveBuffer.clear();
+  f.lastByteTime = now;
+  f.receiveBuffer.push_back(byte);
+
+  std::vector<uint8_t>& buffer = f.receiveBuffer;
+  const int32_t length = checkFrameLength(buffer.data(), static_cast<uint16_t>(buffer.size()), f.deviceAddress);
+  if (length > 0) {
+    // One frame per byte; whatever follows it waits for the next byte. The
+    // copy lives on the stack so a dispatch that leads to more received bytes
+    // cannot disturb it.
+    std::array<uint8_t, kMaxFrameBytes> frame;
+    std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
+    buffer.erase(buffer.begin(), buffer.begin() + length);
+    dispatchFrame(frame.data(), length);
+    return;
+  }
+  if (buffer.size() > kReceiveOverflow) {
+    buffer.clear();
+    log("串口接收缓冲区溢出，已清空");
+  }
+}
+
+void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
+  // Inside a longer buffer the recogniser accepts data responses shorter
+  // than 8 bytes; on their own they fail here.
+  if (checkFrameLength(frame, length, f.deviceAddress) == 0) {
+    log("接收到无效帧");
+    return;
+  }
+  if (f.operationState == kReading) {
+    onReadResponse(frame, length);
+    return;
+  }
+  if (f.operationState == kWriting) {
+    onWriteAck(frame, length);
+    return;
+  }
+  if (looksLikeAddressReport(frame, length)) {
+    const int address = frame[1];
+    if (logging()) log(strprintf("读取设备地址成功: %02X", address));
+    if (f.connectionPage != nullptr) {
+      const LocalTime t = host.localTime();
+      f.connectionPage->showAddressReport(
+          strprintf("%03d", address),
+          strprintf("%02d:%02d:%02d 收到地址更新：%03d", t.hour, t.minute, t.second, address));
+    }
+    return;
+  }
+  if (logging())
+    log(strprintf("收到未知响应: %02X %02X %02X %02X %02X %02X %02X %02X …… 长度 %d", frame[0], frame[1], frame[2],
+                  frame[3], frame[4], frame[5], frame[6], frame[7], length));
+}
+
+void TransferEngine::onTimer(int id) {
+  if (id == kReadTimerId)
+    onReadTimeout();
+  else if (id == kWriteTimerId)
+    onWriteTimeout();
+}
+
+// ---- configuration read ----
+
+void TransferEngine::startRead() {
+  if (!f.connected) {
+    host.messageBox("请先连接设备");
+    return;
+  }
+  if (f.operationState > kReading) {
+    host.messageBox("正在执行其他操作，请稍后");
+    return;
+  }
+  if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
+  // A write that ended on a failed send leaves its watchdog running; it must
+  // not reset this read when it expires.
+  if (f.writeTimer != 0) stopWatchdog(kWriteTimerId, f.writeTimer);
+  restartWatchdog(kReadTimerId, f.readTimer);
+
+  f.operationState = kReading;
+  updateButtons();
+  host.setStateText("正在读取配置...");
+
+  f.totalPackets = 0;
+  f.currentPacket = 0;
+  f.transferLength = 0;
+  f.transferBuffer.fill(0);
+  f.receiveBuffer.clear();
+  f.lastByteTime = 0;
+  host.resetProgress();
+
+  if (f.connectionPage != nullptr) {
+    const auto preamble = buildTransferPreamble();
+    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()));  // result not examined
+  }
+  log("开始读取配置...");
+  sendReadRequest(f.deviceAddress);
+}
+
+void TransferEngine::sendReadRequest(uint8_t address) {
+  const auto request = buildReadRequest(address, static_cast<uint16_t>(f.currentPacket));
+  if (pacedSend(request.data(), static_cast<int32_t>(request.size()))) {
+    if (logging()) log(strprintf("发送读取配置请求: 包 %d", f.currentPacket));
+    return;
+  }
+  // The watchdog stays armed and resets the panel once more when it expires.
+  log("发送读取配置请求失败");
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("空闲");
+}
+
+void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
+  const auto response = parseDataResponse(frame, length);
+  if (!response) {
+    log("无效的配置数据响应");
+    return;
+  }
+  const int packet = response->packetNumber;
+  const int total = response->totalPackets;
+  if (f.totalPackets == 0) {
+    f.totalPackets = total;
+    if (logging()) log(strprintf("总包数: %d", total));
+    host.setProgress(0);
+  }
+  if (packet != f.currentPacket) {
+    if (logging()) log(strprintf("收到乱序包: 期望 %d, 实际 %d", f.currentPacket, packet));
+    return;
+  }
+  const int32_t count = static_cast<int32_t>(response->data.size());
+  // Beyond the largest envelope the data is dropped, but the packet counts.
+  if (f.transferLength + count <= kMaxEnvelopeBytes) {
+    if (count > 0)
+      std::memcpy(f.transferBuffer.data() + f.transferLength, response->data.data(), static_cast<size_t>(count));
+    f.transferLength += count;
+  }
+  if (logging()) log(strprintf("收到配置数据包 %d/%d, 数据长度 %d", packet + 1, total, count));
+  ++f.currentPacket;
+  setProgressFromCount();
+
+  if (f.currentPacket < total) {
+    sendReadRequest(f.deviceAddress);
+    restartWatchdog(kReadTimerId, f.readTimer);
+    return;
+  }
+
+  if (logging()) log(strprintf("读取配置完成，共 %d 包，%d 字节", total, f.transferLength));
+  if (!checkEnvelope(f.transferBuffer.data(), f.transferLength)) log("配置报文头错误！");
+  // The image goes over whatever the check said; the header never does.
+  if (f.mainWindow != nullptr) {
+    const int32_t imageLength = std::max(0, f.transferLength - kEnvelopeHeader);
+    f.mainWindow->loadImage(f.transferBuffer.data() + kEnvelopeHeader, imageLength);
+  }
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("读取完成");
+  host.setProgress(100);
+  stopWatchdog(kReadTimerId, f.readTimer);
+}
+
+void TransferEngine::onReadTimeout() {
+  stopWatchdog(kReadTimerId, f.readTimer);
+  log("读取配置超时，复位");
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("空闲");
+  host.resetProgress();
+}
+
+// ---- configuration write ----
+
+void TransferEngine::startWrite() {
+  if (!f.connected) {
+    host.messageBox("请先连接设备");
+    return;
+  }
+  if (f.operationState != kIdle && f.operationState != kWriting) {
+    host.messageBox("正在执行其他操作，请稍后");
+    return;
+  }
+  if (f.mainWindow == nullptr) {
+    host.messageBox("未找到主窗口");
+    return;
+  }
+  f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
+
+  const std::vector<uint8_t>& image = f.mainWindow->configImage();
+  if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
+    host.messageBox("要发送的数据长度无效");
+    return;
+  }
+  // Taken only once the write is sure to start: a refused press during a
+  // running write must not change the address its acknowledgements carry.
+  if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
+  const std::vector<uint8_t> envelope = buildEnvelope(image.data(), static_cast<int32_t>(image.size()));
+  const int32_t envelopeLength = static_cast<int32_t>(envelope.size());
+
+  f.operationState = kWriting;
+  updateButtons();
+  host.setStateText("正在下发配置...");
+
+  f.totalPackets = packetCount(envelopeLength);
+  f.currentPacket = 0;
+  f.transferLength = envelopeLength;
+  std::memcpy(f.transferBuffer.data(), envelope.data(), envelope.size());
+  f.receiveBuffer.clear();
+  f.lastByteTime = 0;
+  host.setProgress(0);
+  // A read that ended on a failed send leaves its watchdog running; it must
+  // not reset this write when it expires.
+  if (f.readTimer != 0) stopWatchdog(kReadTimerId, f.readTimer);
+
+  if (f.connectionPage != nullptr) {
+    const auto preamble = buildTransferPreamble();
+    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()));  // result not examined
+  }
+  if (logging()) log(strprintf("开始下发配置，共 %d 包，%d 字节", f.totalPackets, envelopeLength));
+  sendWritePacket(f.deviceAddress);
+  restartWatchdog(kWriteTimerId, f.writeTimer);
+}
+
+void TransferEngine::sendWritePacket(uint8_t address) {
+  const WritePacket packet =
+      buildWritePacket(address, static_cast<uint16_t>(f.currentPacket), static_cast<uint16_t>(f.totalPackets),
+                       f.transferBuffer.data(), f.transferLength);
+  if (pacedSend(packet.frame.data(), static_cast<int32_t>(packet.frame.size()))) {
+    if (logging())
+      log(strprintf("发送配置数据包 %d/%d, 数据长度 %d", f.currentPacket + 1, f.totalPackets, packet.payloadLength));
+    return;
+  }
+  // The caller arms the watchdog all the same; it resets the panel once more.
+  log("发送配置数据包失败");
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("空闲");
+}
+
+void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
+  // An address report from a device whose address is 0x6C would otherwise
+  // read as an acknowledgement of an arbitrary packet.
+  const auto packet = looksLikeAddressReport(frame, length) ? std::nullopt : parseWriteAck(frame, length);
+  if (!packet) {
+    log("无效的写入确认包");
+    return;
+  }
+  if (logging()) log(strprintf("收到写入确认: 包 %d", *packet));
+  if (*packet != f.currentPacket) {
+    if (logging()) log(strprintf("收到乱序确认: 期望 %d, 实际 %d", f.currentPacket, *packet));
+    return;
+  }
+  ++f.currentPacket;
+  setProgressFromCount();
+  if (f.currentPacket < f.totalPackets) {
+    sendWritePacket(f.deviceAddress);
+    restartWatchdog(kWriteTimerId, f.writeTimer);
+    return;
+  }
+  log("下发配置完成");
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("下发完成");
+  host.setProgress(100);
+  stopWatchdog(kWriteTimerId, f.writeTimer);
+}
+
+void TransferEngine::onWriteTimeout() {
+  stopWatchdog(kWriteTimerId, f.writeTimer);
+  log("下发配置超时，复位");
+  f.operationState = kIdle;
+  updateButtons();
+  host.setStateText("空闲");
+  host.resetProgress();
+}
+
+}  // namespace velmora
