@@ -18,6 +18,7 @@
 #include "app/ui_kit_qt.h"
 #include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
+#include "protocol/dialog_configuration.h"
 
 namespace velmora {
 
@@ -84,7 +85,8 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   for (int slot = 0; slot < TabManager::kSlotCount; ++slot) tabHost_->selectPage(slot);
   tabHost_->selectPage(0);
 
-  transferPanel_ = new PlainPage(QString(), client_);
+  transferPanel_ = new DialogConfiguration(client_);
+  transferPanel_->setMainWindow(this);
   transferPanel_->setGeometry(frame1002_->geometry());
   transferPanel_->show();
 
@@ -92,6 +94,8 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   frame1002_->hide();
   layoutChildren();
   logMessage("程序启动");
+  // The strip's own start-up line follows, so "程序启动" stays the log's first line.
+  transferPanel_->start();
 }
 
 MainDialog::~MainDialog() {

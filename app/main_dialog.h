@@ -15,6 +15,7 @@ class QMenuBar;
 
 namespace velmora {
 
+class DialogConfiguration;
 class TabManager;
 
 class MainDialog : public QDialog, public ImageHost {
@@ -51,7 +52,7 @@ class MainDialog : public QDialog, public ImageHost {
   void layoutChildren();
 
   TabManager* tabHost() const { return tabHost_; }
-  QWidget* transferPanel() const { return transferPanel_; }
+  DialogConfiguration* transferPanel() const { return transferPanel_; }
   QWidget* clientArea() const { return client_; }
   QAction* action(int commandId) const;
 
@@ -79,7 +80,7 @@ class MainDialog : public QDialog, public ImageHost {
   QFrame* frame1001_ = nullptr;
   QFrame* frame1002_ = nullptr;
   TabManager* tabHost_ = nullptr;
-  QWidget* transferPanel_ = nullptr;
+  DialogConfiguration* transferPanel_ = nullptr;
   std::vector<uint8_t> configImage_;
   QString scanHost_ = QStringLiteral("255.255.255.255");
   quint16 scanPort_ = 988;

@@ -18,6 +18,7 @@
 #include "app/tab_manager.h"
 #include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
+#include "protocol/dialog_configuration.h"
 #include "tests/app/test_pages.h"
 #include "tests/support/ui_recorder.h"
 
@@ -81,6 +82,8 @@ TEST_F(MainDialogTest, StartsWithCaptionMenuTabsAndLogLine) {
   EXPECT_EQ(dialog->minimumSize(), QSize(700, 500));
   const std::string log = logText();
   EXPECT_EQ(log.find("] 程序启动\r\n"), 20u) << log;
+  EXPECT_NE(log.find("] 配置面板初始化完成\r\n"), std::string::npos) << log;
+  EXPECT_FALSE(dialog->transferPanel()->findChild<QWidget*>(QStringLiteral("1012"))->isEnabled());
 
   QTabBar* tabs = dialog->tabHost()->tabControl();
   EXPECT_EQ(tabs->objectName(), QStringLiteral("1003"));
