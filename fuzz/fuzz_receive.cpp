@@ -1,0 +1,103 @@
+// The receive path under arbitrary byte streams, gaps, link changes, timer
+// expiries and transfer starts: no crash, the receive buffer never grows past
+// 1025 bytes, and the frames handed to the transfers and the address handler
+// are exactly those that pass the recogniser on their own (a shadow of the
+// assembly rules counts the ones that must be refused as invalid).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "protocol/frames.h"
+#include "protocol/transfer_engine.h"
+#include "tests/protocol/transfer_fakes.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+#define CHECK(cond) \
+  do {              \
+    if (!(cond)) std::abort(); \
+  } while (0)
+
+namespace {
+size_t count(const std::vector<std::string>& logs, const std::string& text) {
+  size_t n = 0;
+  for (const auto& l : logs) n += l == text;
+  return n;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FakeTransferSide side;
+  TransferEngine engine(side);
+  side.engine = &engine;
+  engine.setConnectionPage(&side);
+  engine.setMainWindow(&side);
+  side.addressBox = 1;
+  side.image.assign(100, 0x11);
+  engine.start();
+  engine.setLinkState(true, "up");
+
+  // Shadow of the assembly: the buffer the engine should hold.
+  std::vector<uint8_t> shadow;
+  uint64_t lastByte = 0;
+  size_t expectedInvalid = 0;
+
+  size_t i = 0;
+  while (i < size) {
+    const uint8_t op = data[i++];
+    switch (op % 8) {
+      case 0: {
+        // A refused start (not connected, or a write running) leaves reception alone.
+        const bool starts = engine.fields().connected && engine.fields().operationState != 2;
+        engine.startRead();
+        if (starts) shadow.clear(), lastByte = 0;
+        break;
+      }
+      case 1: {
+        const bool starts = engine.fields().connected && engine.fields().operationState != 1;
+        engine.startWrite();
+        if (starts) shadow.clear(), lastByte = 0;
+        break;
+      }
+      case 2:
+        side.advance((op >> 3) * 100u);
+        break;
+      case 3:
+        engine.setLinkState(false, "down");
+        shadow.clear();
+        lastByte = 0;
+        break;
+      case 4:
+        engine.setLinkState(true, "up");
+        break;
+      default: {
+        // Feed up to 31 bytes, each after a gap of 0..255 ms taken from the input.
+        const size_t n = std::min<size_t>(op >> 3, (size - i) / 2);
+        for (size_t k = 0; k < n; ++k) {
+          const uint64_t gap = data[i++];
+          const uint8_t byte = data[i++];
+          side.now += gap;
+          if (lastByte != 0 && side.now - lastByte > 200) shadow.clear();
+          lastByte = side.now;
+          shadow.push_back(byte);
+          const uint8_t address = engine.fields().deviceAddress;
+          if (const auto length = checkFrame(shadow.data(), static_cast<int32_t>(shadow.size()), address)) {
+            if (!checkFrame(shadow.data(), *length, address)) ++expectedInvalid;
+            shadow.erase(shadow.begin(), shadow.begin() + *length);
+          } else if (shadow.size() > 1024) {
+            shadow.clear();
+          }
+          engine.receiveByte(byte);
+          CHECK(engine.fields().receiveBuffer.size() <= 1025);
+          CHECK(engine.fields().receiveBuffer == shadow);
+          CHECK(engine.fields().transferLength >= 0 && engine.fields().transferLength <= 2056);
+        }
+        break;
+      }
+    }
+  }
+  CHECK(count(side.logs, "接收到无效帧") == expectedInvalid);
+  CHECK(engine.fields().operationState >= 0 && engine.fields().operationState <= 2);
+  return 0;
+}
