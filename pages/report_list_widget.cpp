@@ -49,6 +49,7 @@ QTableWidget* makeReportList(QWidget* parent, int id, std::initializer_list<List
   QHeaderView* header = list->horizontalHeader();
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header->setStretchLastSection(false);
+  header->setMinimumSectionSize(1);
   header->setHighlightSections(false);
   header->setSectionsClickable(false);
   int column = 0;
