@@ -17,6 +17,9 @@ class DialogList : public QWidget, public DialogChildBase {
  public:
   static constexpr int kIdList = 1021;
 
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "参数列表";
+
   explicit DialogList(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;

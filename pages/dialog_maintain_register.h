@@ -34,6 +34,9 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   static constexpr int kTipReshowMs = 100;
   static constexpr int kTipMaxWidth = 300;
 
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "保持寄存器配置";
+
   explicit DialogMaintainRegister(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;

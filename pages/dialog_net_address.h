@@ -29,6 +29,9 @@ class DialogNetAddress : public QWidget, public DialogChildBase {
     kIdStatus = 5018,
   };
 
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "网络参数";
+
   explicit DialogNetAddress(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;

@@ -36,6 +36,9 @@ class DialogNetServer : public QWidget, public DialogChildBase {
     kIdTemporaryPackets = 6018,
   };
 
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "网络服务器端口";
+
   explicit DialogNetServer(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;

@@ -49,6 +49,9 @@ class DialogSerialParam : public QWidget, public DialogChildBase {
     kIdModbusTcp = 4024,
   };
 
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "串口参数";
+
   explicit DialogSerialParam(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;

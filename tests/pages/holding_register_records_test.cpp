@@ -106,9 +106,3 @@ TEST(HoldingRegisterRecords, SmallBufferTakesWholeUnitsInGroupOrder) {
   const Bytes stored = storedImage({}, [&](uint8_t* b, int32_t& n, int32_t) { r.store(b, n, 20); });
   EXPECT_EQ(stored, Bytes(kDefaultUnits.begin(), kDefaultUnits.begin() + 16));
 }
-
-TEST(HoldingRegisterRecords, WidthItemsNameTheirGroups) {
-  EXPECT_STREQ(kWidthItems[0][0], "1(每个输入占据1位，每个寄存器表示16个输入)");
-  EXPECT_STREQ(kWidthItems[2][1], "全字(每2个寄存器表示一个全局整数)");
-  EXPECT_STREQ(kWidthItems[3][1], "16(每个位变量占据16位，每个寄存器表示1个位变量)");
-}

@@ -31,7 +31,7 @@ inline Bytes unitsOfImage(const Bytes& image, uint8_t kind) {
 template <typename Store>
 Bytes storedImage(const Bytes& before, Store&& store, int32_t capacity = 2048) {
   Bytes buffer(2048, 0xEE);
-  std::memcpy(buffer.data(), before.data(), std::min<size_t>(before.size(), buffer.size()));
+  if (!before.empty()) std::memcpy(buffer.data(), before.data(), std::min<size_t>(before.size(), buffer.size()));
   int32_t length = static_cast<int32_t>(before.size());
   store(buffer.data(), length, capacity);
   if (length < 0) return before;
