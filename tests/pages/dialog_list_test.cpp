@@ -2,7 +2,7 @@
 #include <QLabel>
 
 #include "pages/dialog_list.h"
-#include "tests/pages/page_test_helpers.h"
+#include "tests/pages/page_widget_helpers.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

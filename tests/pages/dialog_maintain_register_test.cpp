@@ -9,7 +9,7 @@
 
 #include "pages/dialog_maintain_register.h"
 #include "pages/tooltip_widget.h"
-#include "tests/pages/page_test_helpers.h"
+#include "tests/pages/page_widget_helpers.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

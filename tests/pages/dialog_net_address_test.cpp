@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "pages/dialog_net_address.h"
-#include "tests/pages/page_test_helpers.h"
+#include "tests/pages/page_widget_helpers.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 
 #include "pages/dialog_serial_param.h"
-#include "tests/pages/page_test_helpers.h"
+#include "tests/pages/page_widget_helpers.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;
