@@ -1,0 +1,49 @@
+#include "pages/dialog_list.h"
+
+#include <QLabel>
+#include <QResizeEvent>
+#include <QTableWidget>
+
+#include "app/ui_kit_qt.h"
+#include "pages/report_list_widget.h"
+
+namespace velmora {
+
+DialogList::DialogList(QWidget* parent) : QWidget(parent) {
+  setFont(ui::pageFont());
+  caption_ = new QLabel(QStringLiteral("配置数据单元列表显示（只查看不能修改）"), this);
+  caption_->move(10, 20);
+  caption_->adjustSize();
+  list_ = makeReportList(this, kIdList,
+                         {{QStringLiteral("序号"), 60}, {QStringLiteral("类型"), 100, QStringLiteral("保持寄存器配置")}, {QStringLiteral("参数"), 400}});
+  list_->setGeometry(10, 60, 560, 200);
+}
+
+void DialogList::loadFromImage(const uint8_t* data, int32_t length) {
+  units_.load(data, length);
+  rebuildRows();
+}
+
+void DialogList::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  units_.store(buffer, length, capacity);
+}
+
+void DialogList::rebuildRows() {
+  list_->setUpdatesEnabled(false);
+  list_->setRowCount(0);
+  for (const ListPageUnits::Row& row : units_.rows())
+    appendRow(list_, {QString::fromStdString(row.index), QString::fromStdString(row.kind),
+                      QString::fromStdString(row.parameters)});
+  list_->setUpdatesEnabled(true);
+  fitLastColumn(list_);
+}
+
+void DialogList::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int w = event->size().width();
+  const int h = event->size().height();
+  list_->setGeometry(10, 60, qMax(0, w - 20), qMax(0, h - 70));
+  fitLastColumn(list_);
+}
+
+}  // namespace velmora

@@ -1,0 +1,41 @@
+// The read-only parameter list page: every unit of the image as one row.
+#pragma once
+
+#include <QWidget>
+
+#include "app/dialog_child_base.h"
+#include "pages/list_page_units.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace velmora {
+
+class DialogList : public QWidget, public DialogChildBase {
+  Q_OBJECT
+
+ public:
+  static constexpr int kIdList = 1021;
+
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "参数列表";
+
+  explicit DialogList(QWidget* parent = nullptr);
+
+  void loadFromImage(const uint8_t* data, int32_t length) override;
+  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+
+  const ListPageUnits& units() const { return units_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void rebuildRows();
+
+  ListPageUnits units_;
+  QLabel* caption_ = nullptr;
+  QTableWidget* list_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,187 @@
+#include "pages/dialog_maintain_register.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "app/ui_kit_qt.h"
+#include "pages/elided_combo_widget.h"
+#include "pages/report_list_widget.h"
+#include "pages/tooltip_widget.h"
+
+namespace velmora {
+
+namespace {
+const char* const kRowNames[kRegisterRows] = {"输入", "输出", "全局整数", "位变量"};
+
+struct ToolTipText {
+  int id;
+  const char* text;
+};
+const ToolTipText kToolTipTexts[] = {
+    {8003, "输入寄存器起始地址，范围 0~65535，默认 500。"},
+    {8004, "输入寄存器数量，范围 0~65535，默认 100。"},
+    {8005, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
+    {8007, "输出寄存器起始地址，范围 0~65535，默认 1000。"},
+    {8008, "输出寄存器数量，范围 0~65535，默认 100。"},
+    {8009, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
+    {8011, "全局整数起始地址，范围 0~65535，默认 1600。"},
+    {8012, "全局整数数量，范围 0~65535，默认 100。"},
+    {8013, "位数：半字表示 16 位，全字表示 32 位。"},
+    {8015, "位变量起始地址，范围 0~65535，默认 2500。"},
+    {8016, "位变量数量，范围 0~65535，默认 100。"},
+    {8017, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
+    {8018, "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。"},
+};
+
+bool isEnterOrEscape(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+}  // namespace
+
+DialogMaintainRegister::DialogMaintainRegister(QWidget* parent) : QWidget(parent) {
+  setFont(ui::pageFont());
+  buildControls();
+  showRegisters();
+  buildToolTips();
+}
+
+void DialogMaintainRegister::buildControls() {
+  auto* group = new QGroupBox(QStringLiteral("保持寄存器配置"), this);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(12, 8, 12, 10);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(10);
+
+  functionEnable_ = new QCheckBox(QStringLiteral("保持寄存器使能"), group);
+  ui::setControlId(functionEnable_, kIdFunctionEnable);
+  confirm_ = new QPushButton(QStringLiteral("修改确认"), group);
+  ui::setControlId(confirm_, kIdConfirm);
+  noAutoDefault({confirm_});
+  grid->addWidget(functionEnable_, 0, 0, 1, 4);
+  grid->addWidget(confirm_, 0, 7, Qt::AlignRight);
+
+  const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("65535")) + 18;
+  for (int r = 0; r < kRegisterRows; ++r) {
+    RowControls& row = rows_[r];
+    const int gridRow = r + 1;
+    grid->addWidget(new QLabel(QString::fromUtf8(kRowNames[r]), group), gridRow, 0);
+    row.enable = new QCheckBox(QStringLiteral("使能"), group);
+    ui::setControlId(row.enable, rowControlId(r, 0));
+    grid->addWidget(row.enable, gridRow, 1);
+    grid->addWidget(new QLabel(QStringLiteral("地址"), group), gridRow, 2);
+    row.address = new QLineEdit(group);
+    ui::setControlId(row.address, rowControlId(r, 1));
+    grid->addWidget(row.address, gridRow, 3);
+    grid->addWidget(new QLabel(QStringLiteral("数量"), group), gridRow, 4);
+    row.count = new QLineEdit(group);
+    ui::setControlId(row.count, rowControlId(r, 2));
+    grid->addWidget(row.count, gridRow, 5);
+    grid->addWidget(new QLabel(QStringLiteral("位数"), group), gridRow, 6);
+    auto* width = new ElidedComboBox(group);
+    row.width = width;
+    ui::setControlId(row.width, rowControlId(r, 3));
+    grid->addWidget(row.width, gridRow, 7);
+
+    for (QLineEdit* edit : {row.address, row.count}) {
+      edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+      edit->setMaxLength(10);
+      edit->setFixedWidth(numberWidth);
+    }
+    for (const char* item : kWidthItems[static_cast<size_t>(r)]) row.width->addItem(QString::fromUtf8(item));
+    // The box shrinks with the page; its list always shows the whole items.
+    row.width->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    row.width->setMinimumContentsLength(8);
+    row.width->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    width->fitPopupToItems();
+  }
+  grid->setColumnStretch(7, 1);
+
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(8, 8, 8, 8);
+  page->addWidget(group);
+  page->addStretch(1);
+
+  connect(confirm_, &QPushButton::clicked, this, &DialogMaintainRegister::captureRegisters);
+
+  // Enter and Escape never reach a control of this page (nor the main dialog
+  // behind it): Enter must not act as "修改确认", Escape must not close anything.
+  installEventFilter(this);
+  const QList<QWidget*> controls = group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  for (QWidget* w : controls) w->installEventFilter(this);
+}
+
+void DialogMaintainRegister::buildToolTips() {
+  toolTips_ = new ToolTipWidget(this);
+  toolTips_->setTipFont(ui::pageFont());
+  toolTips_->setDelays(kTipInitialMs, kTipAutoPopMs, kTipReshowMs);
+  toolTips_->setMaxTipWidth(kTipMaxWidth);
+  for (const ToolTipText& t : kToolTipTexts)
+    toolTips_->addTool(findChild<QWidget*>(ui::controlName(t.id)), QString::fromUtf8(t.text));
+  toolTips_->activate(true);
+}
+
+bool DialogMaintainRegister::eventFilter(QObject* watched, QEvent* event) {
+  if (isEnterOrEscape(event)) return true;
+  return QWidget::eventFilter(watched, event);
+}
+
+void DialogMaintainRegister::keyPressEvent(QKeyEvent* event) {
+  if (isEnterOrEscape(event)) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+HoldingRegisterControls DialogMaintainRegister::readControls() const {
+  HoldingRegisterControls c;
+  c.functionEnable = functionEnable_->isChecked();
+  for (int r = 0; r < kRegisterRows; ++r) {
+    RegisterRowControls& row = c.rows[static_cast<size_t>(r)];
+    row.enable = rows_[r].enable->isChecked();
+    row.addressText = rows_[r].address->text().toStdString();
+    row.countText = rows_[r].count->text().toStdString();
+    row.widthSelection = rows_[r].width->currentIndex();
+  }
+  return c;
+}
+
+void DialogMaintainRegister::showRegisters() {
+  suppressEvents = true;
+  const HoldingRegisterControls c = records_.showRegisters();
+  functionEnable_->setChecked(c.functionEnable);
+  for (int r = 0; r < kRegisterRows; ++r) {
+    const RegisterRowControls& row = c.rows[static_cast<size_t>(r)];
+    rows_[r].enable->setChecked(row.enable);
+    rows_[r].address->setText(QString::fromStdString(row.addressText));
+    rows_[r].count->setText(QString::fromStdString(row.countText));
+    rows_[r].width->setCurrentIndex(row.widthSelection);
+  }
+  suppressEvents = false;
+}
+
+void DialogMaintainRegister::captureRegisters() {
+  if (suppressEvents) return;
+  records_.captureRegisters(readControls());
+}
+
+void DialogMaintainRegister::loadFromImage(const uint8_t* data, int32_t length) {
+  records_.load(data, length);
+  showRegisters();
+}
+
+void DialogMaintainRegister::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  records_.store(buffer, length, capacity);
+}
+
+}  // namespace velmora

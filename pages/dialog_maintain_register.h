@@ -1,0 +1,74 @@
+// The holding-register page: four register groups and the all-enable
+// switch. Edits reach the records only through "修改确认".
+#pragma once
+
+#include <QWidget>
+
+#include "app/dialog_child_base.h"
+#include "pages/holding_register_records.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace velmora {
+
+class ToolTipWidget;
+
+class DialogMaintainRegister : public QWidget, public DialogChildBase {
+  Q_OBJECT
+
+ public:
+  enum ControlId {
+    kIdFunctionEnable = 8001,
+    // Each group row holds enable, address, count and width, four ids apart.
+    kIdFirstRow = 8002,
+    kIdConfirm = 8018,
+  };
+  static constexpr int rowControlId(int row, int field) { return kIdFirstRow + 4 * row + field; }
+
+  // The tooltip settings of the page.
+  static constexpr int kTipInitialMs = 300;
+  static constexpr int kTipAutoPopMs = 10000;
+  static constexpr int kTipReshowMs = 100;
+  static constexpr int kTipMaxWidth = 300;
+
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "保持寄存器配置";
+
+  explicit DialogMaintainRegister(QWidget* parent = nullptr);
+
+  void loadFromImage(const uint8_t* data, int32_t length) override;
+  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+
+  const HoldingRegisterRecords& records() const { return records_; }
+  ToolTipWidget* toolTips() const { return toolTips_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  struct RowControls {
+    QCheckBox* enable = nullptr;
+    QLineEdit* address = nullptr;
+    QLineEdit* count = nullptr;
+    QComboBox* width = nullptr;
+  };
+
+  void buildControls();
+  void buildToolTips();
+  void showRegisters();
+  void captureRegisters();
+  HoldingRegisterControls readControls() const;
+
+  HoldingRegisterRecords records_;
+  bool suppressEvents = false;
+  QCheckBox* functionEnable_ = nullptr;
+  RowControls rows_[kRegisterRows];
+  QPushButton* confirm_ = nullptr;
+  ToolTipWidget* toolTips_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,55 @@
+// The network address page: IP address, subnet mask and gateway of
+// network port 0.
+#pragma once
+
+#include <QWidget>
+
+#include "app/dialog_child_base.h"
+#include "pages/network_address_records.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace velmora {
+
+class DialogNetAddress : public QWidget, public DialogChildBase {
+  Q_OBJECT
+
+ public:
+  enum ControlId {
+    kIdGroup = 5010,
+    kIdIpLabel = 5011,
+    kIdIp = 5012,
+    kIdMaskLabel = 5013,
+    kIdMask = 5014,
+    kIdGatewayLabel = 5015,
+    kIdGateway = 5016,
+    kIdConfirm = 5017,
+    kIdStatus = 5018,
+  };
+
+  // The caption of the page's tab.
+  static constexpr const char* kTabCaption = "网络参数";
+
+  explicit DialogNetAddress(QWidget* parent = nullptr);
+
+  void loadFromImage(const uint8_t* data, int32_t length) override;
+  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+
+  const NetworkAddressRecords& records() const { return records_; }
+
+ private:
+  AddressTexts readEdits() const;
+  void showAddress();
+  void confirm();
+
+  NetworkAddressRecords records_;
+  QLineEdit* ip_ = nullptr;
+  QLineEdit* mask_ = nullptr;
+  QLineEdit* gateway_ = nullptr;
+  QPushButton* confirm_ = nullptr;
+  QLabel* status_ = nullptr;
+};
+
+}  // namespace velmora
