@@ -122,9 +122,9 @@ void SerialChannel::readLoop() {
   uint8_t buffer[kSerialReadChunk];
   pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
   while (running_.load()) {
-    // No time-out is needed: bytes and the wake-up both end the wait; the
-    // bound only keeps a lost wake-up from costing more than a moment.
-    const int r = ::poll(fds, 2, 200);
+    // Bytes and the wake-up from close() both end the wait; the bound is
+    // only a safety net.
+    const int r = ::poll(fds, 2, 5000);
     if (r < 0) {
       if (errno == EINTR) continue;
       break;

@@ -83,6 +83,15 @@ bool applyLineSettings(termios& t, const SerialSettings& s) {
   return true;
 }
 
+namespace {
+
+bool heldExclusively(int fd) {
+  int exclusive = 0;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+}  // namespace
+
 int openSerialDevice(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
@@ -91,8 +100,15 @@ int openSerialDevice(const std::string& path) {
     errno = ENOTTY;
     return -1;
   }
-  // The lock first: it also holds against root, whom TIOCEXCL lets through,
-  // and a refused lock must not clear the holder's TIOCEXCL.
+  // Root is let through another holder's TIOCEXCL, so look for it; taking
+  // the port then would also clear the holder's flag when we close.
+  if (heldExclusively(fd)) {
+    ::close(fd);
+    errno = EBUSY;
+    return -1;
+  }
+  // The lock before TIOCEXCL: it also holds against root, and a refused
+  // lock must not touch the holder's flag.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int e = errno == EWOULDBLOCK ? EBUSY : errno;
     ::close(fd);
@@ -138,14 +154,22 @@ std::vector<std::string> probeSerialPorts() {
   for (const char* pattern :
        {"/dev/ttyS*", "/dev/ttyUSB*", "/dev/ttyACM*", "/dev/ttyAMA*", "/dev/serial/by-id/*"})
     globInto(pattern, candidates);
+  return filterOpenablePorts(candidates);
+}
 
+std::vector<std::string> filterOpenablePorts(const std::vector<std::string>& candidates) {
   std::vector<std::string> usable;
   for (const std::string& path : candidates) {
-    const int fd = openSerialDevice(path);
-    if (fd < 0) continue;  // missing, busy or not ours to open
-    const bool skip = isUnbackedUart(fd, path);
-    closeSerialDevice(fd);
-    if (!skip) usable.push_back(path);
+    // Only looked at, never taken: no TIOCEXCL is set or cleared here.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;  // missing, or not ours to open
+    bool usableNow = ::isatty(fd) && !heldExclusively(fd) && !isUnbackedUart(fd, path);
+    if (usableNow) {
+      usableNow = ::flock(fd, LOCK_EX | LOCK_NB) == 0;  // in use by another program when refused
+      if (usableNow) ::flock(fd, LOCK_UN);
+    }
+    ::close(fd);
+    if (usableNow) usable.push_back(path);
   }
   return orderPortCandidates(std::move(usable));
 }

@@ -33,5 +33,8 @@ void closeSerialDevice(int fd);
 // and /dev/serial/by-id/* that open now, in display order. A ttyS node
 // without a UART behind it is left out.
 std::vector<std::string> probeSerialPorts();
+// The candidates that open now, in display order; what probeSerialPorts
+// does with the paths it found.
+std::vector<std::string> filterOpenablePorts(const std::vector<std::string>& candidates);
 
 }  // namespace velmora
