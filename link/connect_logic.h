@@ -90,7 +90,7 @@ struct ControlStates {
   bool serialControls = false;   // 2005..2010
   bool tcpControls = false;      // 2003, 2004
   bool addressControls = false;  // 2012..2015
-  const char* connectCaption = "连接";
+  std::string_view connectCaption = "连接";
   bool operator==(const ControlStates&) const = default;
 };
 ControlStates controlStatesFor(int32_t linkState, int32_t transport);

@@ -205,7 +205,7 @@ void DialogConnect::applyControlStates(const ControlStates& s) {
   for (QWidget* w : std::initializer_list<QWidget*>{addressEdit_, readAddressButton_, writeAddressButton_,
                                                     addressMessageEdit_})
     w->setEnabled(s.addressControls);
-  connectButton_->setText(QString::fromUtf8(s.connectCaption));
+  connectButton_->setText(QString::fromUtf8(s.connectCaption.data(), static_cast<qsizetype>(s.connectCaption.size())));
 }
 
 void DialogConnect::showMessage(const std::string& text) { ui::messageBox(this, qs(text)); }

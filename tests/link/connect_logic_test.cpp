@@ -169,7 +169,7 @@ TEST(ControlStatesTable, ConnectedStatesLockTheSettings) {
     for (int32_t state : {kSerialOpen, kTcpConnected}) {
       const ControlStates s = controlStatesFor(state, transport);
       EXPECT_EQ(s, (ControlStates{false, false, false, true, "断开"})) << state << transport;
-      EXPECT_STREQ(s.connectCaption, "断开");
+      EXPECT_EQ(s.connectCaption, "断开");
     }
   }
   for (int32_t state : {kSerialIdle, kTcpIdle}) {
