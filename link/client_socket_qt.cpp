@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 
 #include "link/link_events_qt.h"
@@ -57,6 +58,9 @@ bool ClientSocket::connectTo(const QString& host, quint16 port, int connectLimit
   if (address.isNull()) return false;
 
   auto socket = std::make_unique<QTcpSocket>();
+  // The device sits on the local network: straight there, never through a
+  // proxy the desktop may have configured.
+  socket->setProxy(QNetworkProxy::NoProxy);
   socket->connectToHost(address, port);
   if (!socket->waitForConnected(connectLimitMs)) {
     socket->abort();

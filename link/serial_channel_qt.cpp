@@ -1,6 +1,7 @@
 #include "link/serial_channel_qt.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "link/link_events_qt.h"
 #include "link/serial_posix.h"
@@ -25,6 +25,8 @@ std::error_code errnoCode(int e) { return std::error_code(e, std::generic_catego
 constexpr int kWriteStallMs = 5000;
 
 }  // namespace
+
+SerialChannel::SerialChannel() = default;
 
 SerialChannel::~SerialChannel() { close(); }
 
@@ -59,14 +61,17 @@ bool SerialChannel::open(QObject* owner, const std::string& path, const SerialSe
   // Whatever waited in either direction belongs to an earlier session.
   ::tcflush(fd, TCIOFLUSH);
 
-  const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake < 0) {
+  fd_ = fd;
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  notifyFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0 || notifyFd_ < 0) {
     lastError_ = errnoCode(errno);
-    closeSerialDevice(fd);
+    releaseDescriptors();
     return false;
   }
-  fd_ = fd;
-  wakeFd_ = wake;
+  notifier_ = std::make_unique<QSocketNotifier>(notifyFd_, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { postQueued(); });
+
   running_.store(true);
   readerActive_.store(true);
   try {
@@ -76,13 +81,21 @@ bool SerialChannel::open(QObject* owner, const std::string& path, const SerialSe
     running_.store(false);
     readerActive_.store(false);
     lastError_ = e.code();
-    ::close(wakeFd_);
-    closeSerialDevice(fd_);
-    fd_ = wakeFd_ = -1;
+    releaseDescriptors();
     return false;
   }
   opened_.store(true);
   return true;
+}
+
+void SerialChannel::releaseDescriptors() {
+  notifier_.reset();
+  if (notifyFd_ >= 0) ::close(notifyFd_);
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  closeSerialDevice(fd_);
+  fd_ = wakeFd_ = notifyFd_ = -1;
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  queue_.clear();
 }
 
 void SerialChannel::close() {
@@ -92,11 +105,21 @@ void SerialChannel::close() {
   // Wakes the reader out of poll(); if the counter were full it is awake anyway.
   [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
   if (reader_.joinable()) reader_.join();
-  // Only now, with the reader gone, may the descriptor go.
-  closeSerialDevice(fd_);
-  ::close(wakeFd_);
-  fd_ = wakeFd_ = -1;
+  // Only now, with the reader gone, may the descriptors go.
+  releaseDescriptors();
   opened_.store(false);
+}
+
+void SerialChannel::postQueued() {
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t n = ::read(notifyFd_, &count, sizeof count);  // re-arms the notifier
+  std::vector<uint8_t> bytes;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    bytes.swap(queue_);
+  }
+  if (owner_ == nullptr) return;
+  for (uint8_t b : bytes) QCoreApplication::postEvent(owner_, new SerialByteEvent(b));
 }
 
 bool SerialChannel::write(const uint8_t* data, int32_t length) {
@@ -133,9 +156,12 @@ void SerialChannel::readLoop() {
     if (fds[0].revents & POLLIN) {
       const ssize_t n = ::read(fd_, buffer, sizeof buffer);
       if (n > 0) {
-        if (owner_) {
-          for (ssize_t i = 0; i < n; ++i) QCoreApplication::postEvent(owner_, new SerialByteEvent(buffer[i]));
+        {
+          std::lock_guard<std::mutex> lock(queueMutex_);
+          queue_.insert(queue_.end(), buffer, buffer + n);
         }
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t w = ::write(notifyFd_, &one, sizeof one);
         continue;
       }
       if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;

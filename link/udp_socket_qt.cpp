@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 #include "link/link_events_qt.h"
@@ -16,6 +17,7 @@ UdpSocket::~UdpSocket() { Close(); }
 bool UdpSocket::open(QObject* notify) {
   Close();
   auto socket = std::make_unique<QUdpSocket>();
+  socket->setProxy(QNetworkProxy::NoProxy);
   // Qt turns SO_BROADCAST on for every datagram socket it creates.
   if (!socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) return false;
   socket_ = std::move(socket);

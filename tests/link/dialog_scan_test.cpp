@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QPushButton>
 #include <QUdpSocket>
 
@@ -24,6 +25,7 @@ namespace {
 class LocalResponder {
  public:
   explicit LocalResponder(std::vector<QByteArray> replies) : replies_(std::move(replies)) {
+    socket_.setProxy(QNetworkProxy::NoProxy);
     socket_.bind(QHostAddress(QHostAddress::LocalHost), 0);
     QObject::connect(&socket_, &QUdpSocket::readyRead, &socket_, [this] {
       while (socket_.hasPendingDatagrams()) {
