@@ -13,8 +13,8 @@
 #include "link/dialog_connect.h"
 #include "link/serial_channel_qt.h"
 #include "tests/link/link_fakes.h"
-#include "tests/link/pty_pair.h"
-#include "tests/link/qt_print.h"
+#include "tests/link/pty_pair_qt.h"
+#include "tests/link/print_qt.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

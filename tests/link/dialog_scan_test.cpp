@@ -11,8 +11,8 @@
 
 #include "link/dialog_scan.h"
 #include "link/link_events_qt.h"
-#include "tests/link/pty_pair.h"
-#include "tests/link/qt_print.h"
+#include "tests/link/pty_pair_qt.h"
+#include "tests/link/print_qt.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

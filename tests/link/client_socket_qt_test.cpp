@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "link/client_socket_qt.h"
-#include "tests/link/pty_pair.h"
+#include "tests/link/pty_pair_qt.h"
 
 using namespace velmora;
 using namespace velmora::testing;

@@ -11,7 +11,7 @@
 
 #include "link/serial_channel_qt.h"
 #include "link/serial_posix.h"
-#include "tests/link/pty_pair.h"
+#include "tests/link/pty_pair_qt.h"
 
 using namespace velmora;
 using namespace velmora::testing;
