@@ -5,9 +5,14 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace velmora {
 
@@ -85,6 +90,30 @@ bool applyLineSettings(termios& t, const SerialSettings& s) {
 
 namespace {
 
+// True when the node is a character device that a tty driver serves, as
+// /proc/tty/drivers lists them ("name  /dev/prefix  major  minors  type").
+// Opening any other device can have effects of its own (a watchdog arms
+// itself on open), so a typed path is checked before it is opened.
+bool servedByTtyDriver(const struct stat& st) {
+  if (!S_ISCHR(st.st_mode)) return false;
+  std::ifstream drivers("/proc/tty/drivers");
+  if (!drivers) return true;  // nothing to check against: the tty checks after open decide
+  const unsigned major = ::major(st.st_rdev);
+  const unsigned minor = ::minor(st.st_rdev);
+  std::string line;
+  while (std::getline(drivers, line)) {
+    std::istringstream fields(line);
+    std::string name, node, minors;
+    unsigned driverMajor = 0;
+    if (!(fields >> name >> node >> driverMajor >> minors) || driverMajor != major) continue;
+    unsigned first = 0, last = 0;
+    const int n = std::sscanf(minors.c_str(), "%u-%u", &first, &last);
+    if (n == 1) last = first;
+    if (n >= 1 && minor >= first && minor <= last) return true;
+  }
+  return false;
+}
+
 bool heldExclusively(int fd) {
   int exclusive = 0;
   return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
@@ -92,7 +121,16 @@ bool heldExclusively(int fd) {
 
 }  // namespace
 
+bool isTtyDevice(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if (servedByTtyDriver(st)) return true;
+  errno = ENOTTY;
+  return false;
+}
+
 int openSerialDevice(const std::string& path) {
+  if (!isTtyDevice(path)) return -1;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   if (!::isatty(fd)) {
@@ -160,6 +198,7 @@ std::vector<std::string> probeSerialPorts() {
 std::vector<std::string> filterOpenablePorts(const std::vector<std::string>& candidates) {
   std::vector<std::string> usable;
   for (const std::string& path : candidates) {
+    if (!isTtyDevice(path)) continue;
     // Only looked at, never taken: no TIOCEXCL is set or cleared here.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;  // missing, or not ours to open

@@ -21,8 +21,13 @@ speed_t baudToSpeed(int baudRate);
 // when a value has no termios form.
 bool applyLineSettings(termios& t, const SerialSettings& settings);
 
+// True when path names a character device served by a tty driver; false
+// with errno set (ENOTTY for any other kind of node) otherwise.
+bool isTtyDevice(const std::string& path);
+
 // Opens path the way the channel does (read/write, no controlling tty,
 // non-blocking) and takes the exclusive lock; -1 with errno set on failure.
+// Only a tty device is opened at all.
 // On success the descriptor holds TIOCEXCL and the flock.
 int openSerialDevice(const std::string& path);
 // Gives up TIOCEXCL (it outlives the descriptor on a tty others hold open)

@@ -215,6 +215,23 @@ TEST(SerialChannelPty, OpenFailuresKeepTheReason) {
   EXPECT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
 }
 
+TEST(SerialChannelPty, OnlyTtyDevicesAreOpened) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  EXPECT_TRUE(isTtyDevice(pty.slavePath()));
+  // Other device nodes, files and directories are refused before any open.
+  for (const char* path : {"/dev/null", "/dev/zero", "/dev/urandom", "/proc/self/status", "/dev"}) {
+    errno = 0;
+    EXPECT_FALSE(isTtyDevice(path)) << path;
+    EXPECT_EQ(errno, ENOTTY) << path;
+  }
+  EXPECT_FALSE(isTtyDevice("/dev/velmora-no-such-port"));
+  EXPECT_EQ(errno, ENOENT);
+  SerialChannel channel;
+  EXPECT_FALSE(channel.open(nullptr, "/dev/zero", k8N1));
+  EXPECT_EQ(channel.lastError(), std::errc::inappropriate_io_control_operation);
+}
+
 TEST(SerialChannelPty, BurstsArriveCompleteAndInOrder) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
