@@ -1,0 +1,135 @@
+#include "link/client_socket_qt.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+#include "link/link_events_qt.h"
+
+namespace velmora {
+
+namespace {
+
+// A send that cannot get rid of its bytes for this long has failed.
+constexpr int kSendStallMs = 5000;
+
+// The first IPv4 address host stands for: a dotted address as it is, a name
+// as the resolver gives it. Null when there is none.
+QHostAddress resolveIpv4(const QString& host) {
+  QHostAddress literal;
+  if (literal.setAddress(host) && literal.protocol() == QAbstractSocket::IPv4Protocol) return literal;
+  if (host.isEmpty()) return {};
+  const QHostInfo info = QHostInfo::fromName(host);
+  if (info.error() != QHostInfo::NoError) return {};
+  for (const QHostAddress& a : info.addresses())
+    if (a.protocol() == QAbstractSocket::IPv4Protocol) return a;
+  return {};
+}
+
+}  // namespace
+
+ClientSocket::ClientSocket() = default;
+
+ClientSocket::~ClientSocket() {
+  disconnect();
+  dropSocket();
+}
+
+void ClientSocket::post(QEvent* event) {
+  if (notify_)
+    QCoreApplication::postEvent(notify_, event);
+  else
+    delete event;
+}
+
+void ClientSocket::dropSocket() {
+  if (!socket_) return;
+  QObject::disconnect(socket_.get(), nullptr, nullptr, nullptr);
+  socket_->abort();
+  socket_.reset();
+}
+
+bool ClientSocket::connectTo(const QString& host, quint16 port, int connectLimitMs) {
+  if (connected_) return true;
+  if (port == 0) return false;
+  const QHostAddress address = resolveIpv4(host);
+  if (address.isNull()) return false;
+
+  auto socket = std::make_unique<QTcpSocket>();
+  // The device sits on the local network: straight there, never through a
+  // proxy the desktop may have configured.
+  socket->setProxy(QNetworkProxy::NoProxy);
+  socket->connectToHost(address, port);
+  if (!socket->waitForConnected(connectLimitMs)) {
+    socket->abort();
+    return false;
+  }
+  // The socket of a connection the peer ended stays until now.
+  dropSocket();
+  socket_ = std::move(socket);
+
+  QTcpSocket* s = socket_.get();
+  QObject::connect(s, &QTcpSocket::readyRead, s, [this] { onReadyRead(); });
+  QObject::connect(s, &QAbstractSocket::stateChanged, s, [this](QAbstractSocket::SocketState state) {
+    if (state != QAbstractSocket::UnconnectedState) return;
+    // A peer's orderly close is no error; anything else passes its code on.
+    const QAbstractSocket::SocketError e = socket_ ? socket_->error() : QAbstractSocket::UnknownSocketError;
+    onLost(e == QAbstractSocket::RemoteHostClosedError || e == QAbstractSocket::UnknownSocketError
+               ? 0
+               : static_cast<int>(e));
+  });
+
+  connected_ = true;
+  closeNotified_ = false;
+  post(new TcpConnectEvent(0, 0));
+  return true;
+}
+
+void ClientSocket::onReadyRead() {
+  // Everything there now goes out in this pass: no byte waits for another
+  // readyRead that may never come.
+  while (socket_ && socket_->bytesAvailable() > 0) {
+    const QByteArray chunk = socket_->read(kTcpReceiveBlock);
+    if (chunk.isEmpty()) break;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
+    post(new TcpReceiveEvent(std::vector<uint8_t>(bytes, bytes + chunk.size())));
+  }
+}
+
+void ClientSocket::onLost(int errorCode) {
+  if (!connected_) return;
+  connected_ = false;
+  // The socket stays until the next connect or destruction.
+  if (!closeNotified_) {
+    closeNotified_ = true;
+    post(new TcpCloseEvent(errorCode));
+  }
+}
+
+void ClientSocket::disconnect() {
+  if (!connected_) return;
+  // Our own close must not come back through the state signal.
+  QObject::disconnect(socket_.get(), nullptr, nullptr, nullptr);
+  socket_->close();
+  connected_ = false;
+  if (!closeNotified_) {
+    closeNotified_ = true;
+    post(new TcpCloseEvent(0));
+  }
+}
+
+int64_t ClientSocket::Send(const uint8_t* data, int32_t length) {
+  if (!connected_ || !socket_ || length < 0 || (data == nullptr && length > 0)) return -1;
+  if (length == 0) return 0;
+  if (socket_->write(reinterpret_cast<const char*>(data), length) != length) return -1;
+  while (socket_ && socket_->bytesToWrite() > 0) {
+    if (!socket_->waitForBytesWritten(kSendStallMs)) return -1;
+  }
+  return connected_ ? length : -1;
+}
+
+quint16 ClientSocket::localPort() const { return socket_ ? socket_->localPort() : 0; }
+
+}  // namespace velmora

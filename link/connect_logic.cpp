@@ -1,0 +1,321 @@
+#include "link/connect_logic.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "app/image_host.h"
+#include "base/text.h"
+#include "protocol/frames.h"
+#include "protocol/link_interfaces.h"
+
+namespace velmora {
+
+SerialSettings chooseSerialSettings(const std::optional<std::string>& baudEntry,
+                                    const std::optional<std::string>& dataBitsEntry, int stopBitsIndex,
+                                    int parityIndex) {
+  SerialSettings s;
+  if (baudEntry) {
+    const int32_t baud = parseDecimal(*baudEntry);
+    if (baud >= 1) s.baudRate = baud;
+  }
+  if (dataBitsEntry) {
+    const int32_t bits = parseDecimal(*dataBitsEntry);
+    if (bits >= 5 && bits <= 8) s.byteSize = bits;
+  }
+  s.stopBits = (stopBitsIndex == 1 || stopBitsIndex == 2) ? stopBitsIndex : 0;
+  s.parity = (parityIndex >= 1 && parityIndex <= 4) ? parityIndex : 0;
+  return s;
+}
+
+bool isSerialDevicePath(std::string_view text) {
+  constexpr std::string_view kDev = "/dev/";
+  if (text.size() <= kDev.size() || text.substr(0, kDev.size()) != kDev) return false;
+  if (text.find('\0') != std::string_view::npos) return false;  // open() would stop there
+  // Any ".." component could climb out of /dev/.
+  size_t start = kDev.size();
+  while (start <= text.size()) {
+    size_t end = text.find('/', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (text.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return text.back() != '/';
+}
+
+namespace {
+
+struct PortRank {
+  int family = 0;
+  bool numbered = false;
+  uint64_t number = 0;
+};
+
+PortRank rankOf(const std::string& path) {
+  static constexpr std::string_view kFamilies[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/ttyAMA", "/dev/ttyS",
+                                                   "/dev/serial/by-id/"};
+  PortRank rank;
+  rank.family = static_cast<int>(std::size(kFamilies));
+  for (size_t i = 0; i < std::size(kFamilies); ++i) {
+    const std::string_view prefix = kFamilies[i];
+    if (path.size() < prefix.size() || std::string_view(path).substr(0, prefix.size()) != prefix) continue;
+    rank.family = static_cast<int>(i);
+    const std::string_view rest = std::string_view(path).substr(prefix.size());
+    if (!rest.empty() && rest.size() <= 9 &&
+        std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      rank.numbered = true;
+      for (char c : rest) rank.number = rank.number * 10 + static_cast<uint64_t>(c - '0');
+    }
+    break;
+  }
+  return rank;
+}
+
+}  // namespace
+
+std::vector<std::string> orderPortCandidates(std::vector<std::string> paths) {
+  std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+    const PortRank ra = rankOf(a);
+    const PortRank rb = rankOf(b);
+    // Numbered names first within a family, so ttyS2 comes before ttyS10.
+    return std::tie(ra.family, rb.numbered, ra.number, a) < std::tie(rb.family, ra.numbered, rb.number, b);
+  });
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
+
+ControlStates controlStatesFor(int32_t linkState, int32_t transport) {
+  ControlStates s;
+  const bool connected = linkState == kSerialOpen || linkState == kTcpConnected;
+  if (connected) {
+    s.addressControls = true;
+    s.connectCaption = "断开";
+    return s;
+  }
+  s.transportRadios = true;
+  s.serialControls = transport != kTransportTcp;
+  s.tcpControls = transport == kTransportTcp;
+  return s;
+}
+
+std::string serialOpenReason(const std::error_code& error) {
+  std::string text = "原因: " + error.message();
+  if (error == std::errc::permission_denied) {
+    text += "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）";
+  } else if (error == std::errc::device_or_resource_busy) {
+    text += "（串口已被其他程序占用）";
+  } else if (error == std::errc::inappropriate_io_control_operation) {
+    text += "（该设备不是串口）";
+  }
+  return text;
+}
+
+ConnectLogic::ConnectLogic(ConnectView& view, LinkChannels& channels) : view_(view), channels_(channels) {}
+
+void ConnectLogic::start() {
+  view_.setStatusText(kInitialStatusText);
+  refreshPortList();
+  updateControls();
+}
+
+void ConnectLogic::log(const std::string& text) {
+  if (host_) host_->logMessage(text);
+}
+
+void ConnectLogic::reportLink(bool connected, const std::string& text) {
+  if (panel_) panel_->setLinkState(connected, text);
+}
+
+void ConnectLogic::updateControls() { view_.applyControlStates(controlStatesFor(linkState_, transport_)); }
+
+void ConnectLogic::refreshPortList() { view_.setPortList(channels_.listSerialPorts()); }
+
+void ConnectLogic::onRefreshButton() {
+  refreshPortList();
+  log("已刷新串口列表");
+}
+
+void ConnectLogic::onTransportChosen(int32_t transport) {
+  // The radios are disabled while connected; a late click must not switch
+  // the channel under an open link.
+  if (linkState_ == kSerialOpen || linkState_ == kTcpConnected) return;
+  transport_ = transport == kTransportTcp ? kTransportTcp : kTransportSerial;
+  updateControls();
+}
+
+void ConnectLogic::onConnectButton() {
+  switch (linkState_) {
+    case kSerialOpen:
+      closeSerialByUser();
+      return;
+    case kTcpConnected:
+      disconnectTcpByUser();
+      return;
+    default:
+      if (transport_ == kTransportTcp)
+        connectTcp();
+      else
+        openSerial();
+  }
+}
+
+void ConnectLogic::closeSerialByUser() {
+  channels_.closeSerial();
+  linkState_ = kSerialIdle;
+  view_.setStatusText("已关闭串口");
+  log("已关闭串口");
+  reportLink(false, "已关闭串口");
+  updateControls();
+}
+
+void ConnectLogic::disconnectTcpByUser() {
+  // The socket's close notification comes later and finds linkState 2.
+  channels_.disconnectTcp();
+  linkState_ = kTcpIdle;
+  view_.setStatusText("TCP已断开");
+  log("TCP已断开");
+  reportLink(false, "TCP已断开");
+  updateControls();
+}
+
+void ConnectLogic::connectTcp() {
+  const std::string ip = trim(view_.ipText());
+  const std::string portText = trim(view_.tcpPortText());
+  if (ip.empty()) {
+    view_.showMessage("请输入 IP 地址");
+    return;
+  }
+  const int32_t port = parseDecimal(portText);
+  if (port < 1 || port > 65535) {
+    view_.showMessage("端口号无效 (1-65535)");
+    return;
+  }
+  log(strprintf("正在连接: %s:%d...", ip.c_str(), port));
+  if (channels_.connectTcp(ip, port)) {
+    const std::string text = strprintf("TCP已连接：%s:%d", ip.c_str(), port);
+    view_.setStatusText(text);
+    linkState_ = kTcpConnected;
+    log("TCP连接成功: " + text);
+    reportLink(true, text);
+  } else {
+    view_.setStatusText("TCP连接失败");
+    linkState_ = kTcpIdle;
+    log("TCP连接失败: " + ip);
+    reportLink(false, "TCP连接失败");
+  }
+  updateControls();
+}
+
+void ConnectLogic::openSerial() {
+  const std::string name = trim(view_.serialPortText());
+  if (name.empty()) {
+    view_.showMessage("请选择串口");
+    return;
+  }
+  if (!isSerialDevicePath(name)) {
+    view_.showMessage("无效串口");
+    return;
+  }
+  const SerialSettings s =
+      chooseSerialSettings(view_.baudEntry(), view_.dataBitsEntry(), view_.stopBitsIndex(), view_.parityIndex());
+  log(strprintf("正在打开串口: %s (%d,%d,%d,%d)...", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity));
+  std::error_code error;
+  if (channels_.openSerial(name, s, error)) {
+    const std::string text =
+        strprintf("串口已打开：%s (%d,%d,%d,%d)", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity);
+    view_.setStatusText(text);
+    linkState_ = kSerialOpen;
+    log("串口打开成功: " + name);
+    reportLink(true, text);
+  } else {
+    view_.setStatusText("串口打开失败");
+    linkState_ = kSerialIdle;
+    log("串口打开失败: " + name);
+    if (error) log(serialOpenReason(error));
+    reportLink(false, "串口打开失败");
+  }
+  updateControls();
+}
+
+void ConnectLogic::onReadAddressButton() {
+  if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
+    view_.showMessage("请先连接设备");
+    return;
+  }
+  const auto frame = buildAddressQuery();
+  log(sendBytes(frame.data(), static_cast<int32_t>(frame.size())) ? "发送读取设备地址命令" : "发送读取设备地址命令失败");
+}
+
+void ConnectLogic::onWriteAddressButton() {
+  if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
+    view_.showMessage("请先连接设备");
+    return;
+  }
+  const int32_t address = parseDecimal(trim(view_.addressText()));
+  if (address < 1 || address > 255) {
+    view_.showMessage("请输入有效的设备地址 (1-255)");
+    return;
+  }
+  const auto frame = buildAddressChange(static_cast<uint8_t>(address));
+  if (sendBytes(frame.data(), static_cast<int32_t>(frame.size())))
+    log(strprintf("发送修改设备地址命令: %d", address));
+  else
+    log("发送修改设备地址命令失败");
+}
+
+void ConnectLogic::tcpLost(const std::string& panelText, const std::string& logText) {
+  linkState_ = kTcpIdle;
+  view_.setStatusText("TCP连接断开");
+  reportLink(false, panelText);
+  log(logText);
+  updateControls();
+}
+
+void ConnectLogic::onTcpConnectEvent(int32_t failedFlag, int32_t /*errorCode*/) {
+  if (failedFlag == 0 || linkState_ != kTcpConnected) return;
+  tcpLost("TCP连接断开", "TCP连接意外断开");
+}
+
+void ConnectLogic::onTcpClose(int32_t /*errorCode*/) {
+  if (linkState_ != kTcpConnected) return;
+  tcpLost("TCP连接已断开", "TCP连接已断开");
+}
+
+void ConnectLogic::onTcpReceive(const uint8_t* block, int32_t count) {
+  if (block == nullptr || count <= 0 || panel_ == nullptr) return;
+  // The block's line comes before anything its bytes make the panel log.
+  log(strprintf("%s: %s", "接收到报文", hexBytesSpaced(block, static_cast<size_t>(count)).c_str()));
+  for (int32_t i = 0; i < count; ++i) panel_->receiveByte(block[i]);
+}
+
+void ConnectLogic::onSerialByte(uint8_t byte) {
+  if (panel_) panel_->receiveByte(byte);
+}
+
+bool ConnectLogic::sendBytes(const uint8_t* data, int32_t length) {
+  if (length < 0 || (data == nullptr && length > 0)) return false;
+  if (linkState_ == kTcpConnected) {
+    if (!channels_.tcpConnected()) return false;
+    return channels_.sendTcp(data, length) == length;
+  }
+  if (linkState_ == kSerialOpen) {
+    if (!channels_.serialIsOpen()) return false;
+    return channels_.writeSerial(data, length);
+  }
+  return false;
+}
+
+uint8_t ConnectLogic::addressBoxValue() const {
+  return static_cast<uint8_t>(static_cast<uint32_t>(parseDecimal(trim(view_.addressText()))) & 0xFF);
+}
+
+void ConnectLogic::showAddressReport(const std::string& addressText, const std::string& messageText) {
+  view_.setAddressText(addressText);
+  view_.setAddressMessage(messageText);
+}
+
+void ConnectLogic::shutdown() {
+  channels_.disconnectTcp();
+  channels_.closeSerial();
+}
+
+}  // namespace velmora

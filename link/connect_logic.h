@@ -1,0 +1,201 @@
+// The connection page apart from any window: which channel is open
+// (linkState), what the page's inputs mean, what each button does and which
+// texts it leaves in the status line, the log and message boxes. The window
+// (DialogConnect) supplies a view and the two channels; tests supply fakes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace velmora {
+
+class ImageHost;
+class LinkReceiver;
+
+// Control ids of the connection page.
+namespace connect_id {
+inline constexpr int kRadioTcp = 2001;
+inline constexpr int kRadioSerial = 2002;
+inline constexpr int kIpEdit = 2003;
+inline constexpr int kPortEdit = 2004;
+inline constexpr int kSerialPortCombo = 2005;
+inline constexpr int kBaudCombo = 2006;
+inline constexpr int kDataBitsCombo = 2007;
+inline constexpr int kStopBitsCombo = 2008;
+inline constexpr int kParityCombo = 2009;
+inline constexpr int kRefreshButton = 2010;
+inline constexpr int kConnectButton = 2011;
+inline constexpr int kStatusText = 1011;
+inline constexpr int kAddressEdit = 2012;
+inline constexpr int kReadAddressButton = 2013;
+inline constexpr int kWriteAddressButton = 2014;
+inline constexpr int kAddressMessageEdit = 2015;
+}  // namespace connect_id
+
+// What the page shows before the user touches it.
+inline constexpr const char* kDefaultTcpHost = "192.168.1.110";
+inline constexpr const char* kDefaultTcpPort = "6000";
+inline constexpr const char* kDefaultAddressText = "01";
+inline constexpr const char* kInitialStatusText = "串口未打开";
+inline constexpr const char* kBaudEntries[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+inline constexpr int kDefaultBaudIndex = 3;
+inline constexpr const char* kDataBitsEntries[] = {"5", "6", "7", "8"};
+inline constexpr int kDefaultDataBitsIndex = 3;
+inline constexpr const char* kStopBitsEntries[] = {"1", "1.5", "2"};
+inline constexpr const char* kParityEntries[] = {"无", "奇", "偶", "标记", "空格"};
+
+// linkState values: 1 and 3 are connected, 0 and 2 only remember which
+// channel was used last.
+inline constexpr int32_t kSerialIdle = 0;
+inline constexpr int32_t kSerialOpen = 1;
+inline constexpr int32_t kTcpIdle = 2;
+inline constexpr int32_t kTcpConnected = 3;
+// transport values, set by the two radio buttons.
+inline constexpr int32_t kTransportSerial = 0;
+inline constexpr int32_t kTransportTcp = 1;
+
+// Line settings as the serial channel takes them. stopBits: 0 one, 1 one and
+// a half, 2 two. parity: 0 none, 1 odd, 2 even, 3 mark, 4 space.
+struct SerialSettings {
+  int32_t baudRate = 9600;
+  int32_t byteSize = 8;
+  int32_t stopBits = 0;
+  int32_t parity = 0;
+  bool operator==(const SerialSettings&) const = default;
+};
+
+// The settings chosen on the page: the selected entries' texts (nullopt when
+// nothing is selected) and the selected indices (-1 when none), each falling
+// back to its default when out of range.
+SerialSettings chooseSerialSettings(const std::optional<std::string>& baudEntry,
+                                    const std::optional<std::string>& dataBitsEntry, int stopBitsIndex,
+                                    int parityIndex);
+
+// True when text names something under /dev/ (a serial device or a pty);
+// a ".." component would leave /dev/ and is refused.
+bool isSerialDevicePath(std::string_view text);
+
+// The order the port list shows: USB adapters first (what users plug in),
+// then on-board UARTs, then the stable by-id links; numbers in numeric order
+// within each family. Duplicates are dropped.
+std::vector<std::string> orderPortCandidates(std::vector<std::string> paths);
+
+// Which controls are enabled for a linkState and transport.
+struct ControlStates {
+  bool transportRadios = false;  // 2001, 2002
+  bool serialControls = false;   // 2005..2010
+  bool tcpControls = false;      // 2003, 2004
+  bool addressControls = false;  // 2012..2015
+  std::string_view connectCaption = "连接";
+  bool operator==(const ControlStates&) const = default;
+};
+ControlStates controlStatesFor(int32_t linkState, int32_t transport);
+
+// The page's controls as the logic reads and writes them.
+class ConnectView {
+ public:
+  virtual ~ConnectView() = default;
+  virtual std::string ipText() const = 0;
+  virtual std::string tcpPortText() const = 0;
+  // The serial port box's text; empty when nothing is chosen or typed.
+  virtual std::string serialPortText() const = 0;
+  // The selected entries of the baud and data-bit lists, nullopt when none.
+  virtual std::optional<std::string> baudEntry() const = 0;
+  virtual std::optional<std::string> dataBitsEntry() const = 0;
+  // The selected indices of the stop-bit and parity lists, -1 when none.
+  virtual int stopBitsIndex() const = 0;
+  virtual int parityIndex() const = 0;
+  virtual std::string addressText() const = 0;
+
+  virtual void setStatusText(const std::string& text) = 0;
+  virtual void setAddressText(const std::string& text) = 0;
+  virtual void setAddressMessage(const std::string& text) = 0;
+  // Fills the port list and selects its first entry (if any).
+  virtual void setPortList(const std::vector<std::string>& ports) = 0;
+  virtual void applyControlStates(const ControlStates& states) = 0;
+  // A modal box with an OK button.
+  virtual void showMessage(const std::string& text) = 0;
+};
+
+// The two channels the page owns.
+class LinkChannels {
+ public:
+  virtual ~LinkChannels() = default;
+  // Opens the port; on failure the operating system's reason is in error.
+  virtual bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) = 0;
+  virtual void closeSerial() = 0;
+  virtual bool serialIsOpen() const = 0;
+  // True only when every byte went out.
+  virtual bool writeSerial(const uint8_t* data, int32_t length) = 0;
+  // The device paths that can be opened now.
+  virtual std::vector<std::string> listSerialPorts() = 0;
+
+  virtual bool connectTcp(const std::string& host, int32_t port) = 0;
+  virtual void disconnectTcp() = 0;
+  virtual bool tcpConnected() const = 0;
+  // The bytes sent, or -1; blocks until every byte is written or fails.
+  virtual int64_t sendTcp(const uint8_t* data, int32_t length) = 0;
+};
+
+// The link state machine behind the connection page.
+class ConnectLogic {
+ public:
+  ConnectLogic(ConnectView& view, LinkChannels& channels);
+
+  void setPanel(LinkReceiver* panel) { panel_ = panel; }
+  void setMainWindow(ImageHost* host) { host_ = host; }
+
+  // Page start: the status line, the port list, the control states.
+  void start();
+
+  void onConnectButton();
+  void onRefreshButton();
+  void onTransportChosen(int32_t transport);
+  void onReadAddressButton();
+  void onWriteAddressButton();
+
+  // The channels' notifications, on the UI thread.
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode);
+  void onTcpReceive(const uint8_t* block, int32_t count);
+  void onTcpClose(int32_t errorCode);
+  void onSerialByte(uint8_t byte);
+
+  // The only send path of the program.
+  bool sendBytes(const uint8_t* data, int32_t length);
+  uint8_t addressBoxValue() const;
+  void showAddressReport(const std::string& addressText, const std::string& messageText);
+
+  // Page teardown: TCP disconnected, then the serial port closed.
+  void shutdown();
+
+  int32_t linkState() const { return linkState_; }
+  int32_t transport() const { return transport_; }
+
+ private:
+  void closeSerialByUser();
+  void disconnectTcpByUser();
+  void connectTcp();
+  void openSerial();
+  void tcpLost(const std::string& panelText, const std::string& logText);
+  void updateControls();
+  void refreshPortList();
+  void log(const std::string& text);
+  void reportLink(bool connected, const std::string& text);
+
+  ConnectView& view_;
+  LinkChannels& channels_;
+  LinkReceiver* panel_ = nullptr;
+  ImageHost* host_ = nullptr;
+  int32_t linkState_ = kSerialIdle;
+  int32_t transport_ = kTransportSerial;
+};
+
+// The log line that explains a failed serial open, with a hint where the
+// usual cause is known (the user is not in the dialout group).
+std::string serialOpenReason(const std::error_code& error);
+
+}  // namespace velmora

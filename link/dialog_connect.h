@@ -1,0 +1,113 @@
+// The connection page: serial or TCP, the line and network settings,
+// connect and disconnect, the device's bus address. It owns both channels
+// and is the program's only way of sending to the device.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/client_socket_qt.h"
+#include "link/connect_logic.h"
+#include "link/serial_channel_qt.h"
+#include "protocol/link_interfaces.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velmora {
+
+class ImageHost;
+
+class DialogConnect : public QWidget,
+                      public velmora::DeviceLink,
+                      private velmora::ConnectView,
+                      private velmora::LinkChannels {
+  Q_OBJECT
+
+ public:
+  explicit DialogConnect(QWidget* parent = nullptr);
+  ~DialogConnect() override;
+
+  // Both may be null; the steps that need them are then skipped.
+  void setPanel(LinkReceiver* panel) { logic_.setPanel(panel); }
+  void setMainWindow(ImageHost* host) { logic_.setMainWindow(host); }
+
+  // DeviceLink
+  bool sendBytes(const uint8_t* data, int32_t length) override { return logic_.sendBytes(data, length); }
+  uint8_t addressBoxValue() const override { return logic_.addressBoxValue(); }
+  void showAddressReport(const std::string& addressText, const std::string& messageText) override {
+    logic_.showAddressReport(addressText, messageText);
+  }
+
+  int32_t linkState() const { return logic_.linkState(); }
+  int32_t transport() const { return logic_.transport(); }
+
+  // Replaces the search for serial devices (the next refresh uses it);
+  // an empty function restores the real one.
+  void setPortLister(std::function<std::vector<std::string>()> lister) { portLister_ = std::move(lister); }
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  void buildControls();
+
+  // ConnectView
+  std::string ipText() const override;
+  std::string tcpPortText() const override;
+  std::string serialPortText() const override;
+  std::optional<std::string> baudEntry() const override;
+  std::optional<std::string> dataBitsEntry() const override;
+  int stopBitsIndex() const override;
+  int parityIndex() const override;
+  std::string addressText() const override;
+  void setStatusText(const std::string& text) override;
+  void setAddressText(const std::string& text) override;
+  void setAddressMessage(const std::string& text) override;
+  void setPortList(const std::vector<std::string>& ports) override;
+  void applyControlStates(const ControlStates& states) override;
+  void showMessage(const std::string& text) override;
+
+  // LinkChannels
+  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override;
+  void closeSerial() override { serial_.close(); }
+  bool serialIsOpen() const override { return serial_.isOpen(); }
+  bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
+  std::vector<std::string> listSerialPorts() override;
+  bool connectTcp(const std::string& host, int32_t port) override;
+  void disconnectTcp() override { socket_.disconnect(); }
+  bool tcpConnected() const override { return socket_.connected(); }
+  int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }
+
+  ClientSocket socket_;
+  SerialChannel serial_;
+  ConnectLogic logic_;
+  std::function<std::vector<std::string>()> portLister_;
+
+  QRadioButton* radioTcp_ = nullptr;
+  QRadioButton* radioSerial_ = nullptr;
+  QButtonGroup* transportGroup_ = nullptr;
+  QLineEdit* ipEdit_ = nullptr;
+  QLineEdit* portEdit_ = nullptr;
+  QComboBox* serialPortCombo_ = nullptr;
+  QPushButton* refreshButton_ = nullptr;
+  QComboBox* baudCombo_ = nullptr;
+  QComboBox* dataBitsCombo_ = nullptr;
+  QComboBox* stopBitsCombo_ = nullptr;
+  QComboBox* parityCombo_ = nullptr;
+  QPushButton* connectButton_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QLineEdit* addressEdit_ = nullptr;
+  QPushButton* readAddressButton_ = nullptr;
+  QPushButton* writeAddressButton_ = nullptr;
+  QLineEdit* addressMessageEdit_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QNetworkDatagram>
+#include <QNetworkProxy>
+#include <QPushButton>
+#include <QUdpSocket>
+
+#include <memory>
+
+#include "link/dialog_scan.h"
+#include "link/link_events_qt.h"
+#include "tests/link/pty_pair_qt.h"
+#include "tests/link/print_qt.h"
+#include "tests/support/ui_recorder.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+// A device stand-in on 127.0.0.1: answers every probe with the datagrams it
+// is given, from its own address.
+class LocalResponder {
+ public:
+  explicit LocalResponder(std::vector<QByteArray> replies) : replies_(std::move(replies)) {
+    socket_.setProxy(QNetworkProxy::NoProxy);
+    socket_.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    QObject::connect(&socket_, &QUdpSocket::readyRead, &socket_, [this] {
+      while (socket_.hasPendingDatagrams()) {
+        const QNetworkDatagram probe = socket_.receiveDatagram();
+        probes.push_back(probe.data());
+        // Only ever back to the loopback sender.
+        if (probe.senderAddress() != QHostAddress(QHostAddress::LocalHost)) continue;
+        for (const QByteArray& r : replies_) socket_.writeDatagram(r, probe.senderAddress(), probe.senderPort());
+      }
+    });
+  }
+  quint16 port() const { return socket_.localPort(); }
+  std::vector<QByteArray> probes;
+
+ private:
+  QUdpSocket socket_;
+  std::vector<QByteArray> replies_;
+};
+
+QStringList entries(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
+void postReply(DialogScan& dialog, const std::string& sender) {
+  const uint8_t payload[] = {'o', 'k'};
+  QCoreApplication::postEvent(&dialog, new ScanReplyEvent(buildScanReplyBlock(sender, payload, 2)));
+}
+
+}  // namespace
+
+TEST(DialogScanWindow, LocalResponderIsListedOnce) {
+  UiRecorder::reset();
+  LocalResponder device({QByteArray("VELMORA"), QByteArray("VELMORA again")});
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), device.port());
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("扫描设备"));
+  ASSERT_NE(dialog.localPort(), 0);
+  auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
+  auto* scan = dialog.findChild<QPushButton*>(QStringLiteral("2032"));
+  auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("1"));
+  ASSERT_TRUE(list && scan && ok);
+  EXPECT_EQ(scan->text(), QStringLiteral("扫描"));
+  EXPECT_EQ(ok->text(), QStringLiteral("确定"));
+
+  ASSERT_TRUE(waitUntil([&] { return list->count() > 0; }));
+  waitUntil([] { return false; }, 200);  // the second reply has come and gone
+  ASSERT_EQ(device.probes.size(), 1u);
+  EXPECT_EQ(device.probes[0], QByteArray("RAZ"));
+  EXPECT_EQ(entries(list), QStringList{QStringLiteral("127.0.0.1")});
+  EXPECT_EQ(list->currentRow(), 0);
+
+  // "扫描" empties the list before the new probe; the answer re-adds the host.
+  scan->click();
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_TRUE(dialog.foundDevices().entries().empty());
+  ASSERT_TRUE(waitUntil([&] { return list->count() == 1; }));
+  EXPECT_EQ(device.probes.size(), 2u);
+}
+
+TEST(DialogScanWindow, EmptyRepliesListNothing) {
+  LocalResponder silent({QByteArray()});
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), silent.port());
+  auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
+  ASSERT_TRUE(waitUntil([&] { return !silent.probes.empty(); }));
+  waitUntil([] { return false; }, 200);
+  EXPECT_EQ(list->count(), 0);
+}
+
+TEST(DialogScanWindow, ListIsSortedAndOnlyTheFirstEntryIsSelected) {
+  LocalResponder nobody({});
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+  auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
+  postReply(dialog, "192.168.1.9");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list->currentRow(), 0);
+  list->setCurrentRow(-1);
+  postReply(dialog, "192.168.1.10");
+  postReply(dialog, "192.168.1.9");
+  postReply(dialog, "Device-B");
+  postReply(dialog, "device-b");
+  QCoreApplication::postEvent(&dialog, new ScanReplyEvent({1, 0, 0}));  // too short: ignored
+  QCoreApplication::processEvents();
+  EXPECT_EQ(entries(list),
+            (QStringList{QStringLiteral("192.168.1.10"), QStringLiteral("192.168.1.9"), QStringLiteral("Device-B")}));
+  EXPECT_EQ(list->currentRow(), -1) << "later additions select nothing";
+}
+
+TEST(DialogScanWindow, EachDialogHasItsOwnSocket) {
+  LocalResponder nobody({});
+  quint16 first = 0;
+  {
+    DialogScan a(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+    first = a.localPort();
+    DialogScan b(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+    EXPECT_NE(b.localPort(), 0);
+    EXPECT_NE(b.localPort(), first);
+  }
+  DialogScan c(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+  EXPECT_EQ(c.findChild<QListWidget*>(QStringLiteral("2030"))->count(), 0);
+  ASSERT_TRUE(waitUntil([&] { return nobody.probes.size() == 3; }));
+}

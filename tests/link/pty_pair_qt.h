@@ -1,0 +1,104 @@
+// A pseudo-terminal pair for the serial tests: the channel opens the
+// slave by its path, the test plays the device on the master.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/link_events_qt.h"
+
+namespace velmora::testing {
+
+class PtyPair {
+ public:
+  PtyPair() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+      char name[128] = {};
+      if (::ptsname_r(master_, name, sizeof name) == 0) slavePath_ = name;
+    }
+  }
+  ~PtyPair() { closeMaster(); }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  bool ok() const { return master_ >= 0 && !slavePath_.empty(); }
+  const std::string& slavePath() const { return slavePath_; }
+  int master() const { return master_; }
+  void closeMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+
+  // Writes everything from the device side.
+  bool write(const std::vector<uint8_t>& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  // Reads what the channel sent until count bytes came or timeoutMs passed.
+  std::vector<uint8_t> read(size_t count, int timeoutMs) const {
+    std::vector<uint8_t> out;
+    QElapsedTimer clock;
+    clock.start();
+    while (out.size() < count && clock.elapsed() < timeoutMs) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      uint8_t buffer[4096];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slavePath_;
+};
+
+// Collects the bytes the serial channel posts.
+class ByteSink : public QObject {
+ public:
+  std::vector<uint8_t> bytes;
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (event->type() == SerialByteEvent::kType) bytes.push_back(static_cast<SerialByteEvent*>(event)->byte);
+  }
+};
+
+// Runs the event loop until done() or timeoutMs; the result of done().
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ::usleep(1000);
+  }
+  return true;
+}
+
+inline std::vector<uint8_t> pattern(size_t count, uint8_t seed = 0) {
+  std::vector<uint8_t> out(count);
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed + i / 251);
+  return out;
+}
+
+}  // namespace velmora::testing

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include <memory>
+#include <thread>
+
+#include "link/serial_channel_qt.h"
+#include "link/serial_posix.h"
+#include "tests/link/pty_pair_qt.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+constexpr SerialSettings k8N1{9600, 8, 0, 0};
+
+bool exclusiveFlag(int fd) {
+  int exclusive = -1;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+}  // namespace
+
+TEST(LineSettings, MapsEveryCodeToTermios) {
+  termios t{};
+  ASSERT_TRUE(applyLineSettings(t, {115200, 7, 2, 2}));
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(cfgetispeed(&t), B115200);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
+
+  const struct {
+    int parity;
+    tcflag_t flags;
+  } parities[] = {{0, 0}, {1, PARENB | PARODD}, {2, PARENB}, {3, PARENB | PARODD | CMSPAR}, {4, PARENB | CMSPAR}};
+  for (const auto& p : parities) {
+    termios u{};
+    u.c_cflag = PARENB | PARODD | CMSPAR;  // left over from an earlier user
+    ASSERT_TRUE(applyLineSettings(u, {9600, 8, 0, p.parity}));
+    EXPECT_EQ(u.c_cflag & (PARENB | PARODD | CMSPAR), p.flags) << p.parity;
+  }
+  const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+  for (int bits = 5; bits <= 8; ++bits) {
+    termios u{};
+    ASSERT_TRUE(applyLineSettings(u, {1200, bits, 1, 0}));
+    EXPECT_EQ(u.c_cflag & CSIZE, sizes[bits - 5]);
+    EXPECT_TRUE(u.c_cflag & CSTOPB) << "one and a half stop bits go out as CSTOPB";
+  }
+  termios one{};
+  one.c_cflag = CSTOPB | CRTSCTS;
+  one.c_iflag = IXON | IXOFF | IXANY | ICRNL;
+  one.c_lflag = ICANON | ECHO | ISIG;
+  one.c_oflag = OPOST;
+  ASSERT_TRUE(applyLineSettings(one, k8N1));
+  EXPECT_FALSE(one.c_cflag & CSTOPB);
+  EXPECT_FALSE(one.c_cflag & CRTSCTS);
+  EXPECT_EQ(one.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(one.c_iflag & (IXON | IXOFF | IXANY | ICRNL), 0u);
+  EXPECT_EQ(one.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(one.c_oflag & OPOST, 0u);
+  EXPECT_EQ(one.c_cc[VMIN], 0);
+  EXPECT_EQ(one.c_cc[VTIME], 0);
+}
+
+TEST(LineSettings, RefusesValuesWithoutATermiosForm) {
+  const SerialSettings bad[] = {{9601, 8, 0, 0}, {0, 8, 0, 0}, {9600, 4, 0, 0}, {9600, 9, 0, 0},
+                                {9600, 8, 3, 0}, {9600, 8, -1, 0}, {9600, 8, 0, 5}, {9600, 8, 0, -1}};
+  for (const SerialSettings& s : bad) {
+    termios t{};
+    t.c_cflag = CS6 | CSTOPB;
+    EXPECT_FALSE(applyLineSettings(t, s)) << s.baudRate << " " << s.byteSize << " " << s.stopBits << " " << s.parity;
+    EXPECT_EQ(t.c_cflag, static_cast<tcflag_t>(CS6 | CSTOPB)) << "untouched on refusal";
+  }
+  EXPECT_EQ(baudToSpeed(1200), B1200);
+  EXPECT_EQ(baudToSpeed(921600), B921600);
+  EXPECT_EQ(baudToSpeed(12345), B0);
+}
+
+TEST(SerialChannelPty, OpenTransferAndClose) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  ByteSink sink;
+  SerialChannel channel;
+  EXPECT_FALSE(channel.isOpen());
+  EXPECT_FALSE(channel.write(reinterpret_cast<const uint8_t*>("x"), 1)) << "not open";
+  channel.close();  // nothing to close
+
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1)) << channel.lastError().message();
+  EXPECT_TRUE(channel.isOpen());
+  EXPECT_TRUE(channel.readerActive());
+
+  const Bytes in = {0x01, 0x69, 0x00, 0x0D, 0x0A, 0x11, 0x13, 0xFF, 0x00, 0x7F};  // no byte is special in raw mode
+  ASSERT_TRUE(pty.write(in));
+  ASSERT_TRUE(waitUntil([&] { return sink.bytes.size() >= in.size(); }));
+  EXPECT_EQ(sink.bytes, in);
+
+  const Bytes out = {0x55, 0xF5, 0x40, 0x00, 0x0A, 0x0D, 0x00, 0x8A};
+  EXPECT_TRUE(channel.write(out.data(), static_cast<int32_t>(out.size())));
+  EXPECT_EQ(pty.read(out.size(), 3000), out);
+  EXPECT_TRUE(channel.write(out.data(), 0));
+  EXPECT_FALSE(channel.write(nullptr, 4));
+  EXPECT_FALSE(channel.write(out.data(), -1));
+
+  channel.close();
+  EXPECT_FALSE(channel.isOpen());
+  EXPECT_FALSE(channel.readerActive());
+  EXPECT_FALSE(channel.write(out.data(), 8));
+  channel.close();
+
+  // And again, on the same pty.
+  sink.bytes.clear();
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  ASSERT_TRUE(pty.write({0x42}));
+  ASSERT_TRUE(waitUntil([&] { return !sink.bytes.empty(); }));
+  EXPECT_EQ(sink.bytes, Bytes{0x42});
+}
+
+TEST(SerialChannelPty, SecondOpenKeepsTheFirstSettingsAndReader) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  ByteSink first, second;
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(&first, pty.slavePath(), {9600, 8, 0, 0}));
+  EXPECT_TRUE(channel.open(&second, pty.slavePath(), {115200, 7, 2, 2}));
+  EXPECT_EQ(channel.settings(), (SerialSettings{9600, 8, 0, 0}));
+  termios t{};
+  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B9600);
+  EXPECT_FALSE(t.c_cflag & CSTOPB);
+  ASSERT_TRUE(pty.write({1, 2}));
+  ASSERT_TRUE(waitUntil([&] { return first.bytes.size() == 2; }));
+  EXPECT_TRUE(second.bytes.empty()) << "the first owner keeps the bytes";
+}
+
+TEST(SerialChannelPty, SettingsReachTheDevice) {
+  // A pty keeps speed, stop bits and the raw-mode flags; it forces its own
+  // data bits and drops parity, which the mapping test covers instead.
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), {115200, 8, 2, 0}));
+  termios t{};
+  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(cfgetispeed(&t), B115200);
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  EXPECT_TRUE(t.c_cflag & CLOCAL);
+  EXPECT_FALSE(t.c_cflag & CRTSCTS);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  channel.close();
+
+  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), {1200, 8, 1, 0}));
+  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B1200);
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+}
+
+TEST(SerialChannelPty, OpenIsExclusiveUntilClosed) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  // The test holds the slave too, so the tty (and its exclusive flag) lives on.
+  const int watcher = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(watcher, 0);
+
+  SerialChannel a, b;
+  ASSERT_TRUE(a.open(nullptr, pty.slavePath(), k8N1));
+  EXPECT_TRUE(exclusiveFlag(watcher));
+  EXPECT_FALSE(b.open(nullptr, pty.slavePath(), k8N1));
+  EXPECT_FALSE(b.isOpen());
+  EXPECT_EQ(b.lastError(), std::errc::device_or_resource_busy);
+  EXPECT_EQ(openSerialDevice(pty.slavePath()), -1);
+
+  a.close();
+  EXPECT_FALSE(exclusiveFlag(watcher)) << "the flag must not outlive the channel";
+  EXPECT_TRUE(b.open(nullptr, pty.slavePath(), k8N1)) << b.lastError().message();
+  b.close();
+
+  // Someone else's flock keeps us out, also as root.
+  ASSERT_EQ(::flock(watcher, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(a.open(nullptr, pty.slavePath(), k8N1));
+  EXPECT_EQ(a.lastError(), std::errc::device_or_resource_busy);
+  ::flock(watcher, LOCK_UN);
+  // Someone else's TIOCEXCL too; and our refusal leaves their flag alone.
+  ASSERT_EQ(::ioctl(watcher, TIOCEXCL), 0);
+  EXPECT_FALSE(a.open(nullptr, pty.slavePath(), k8N1));
+  EXPECT_TRUE(exclusiveFlag(watcher));
+  ::ioctl(watcher, TIOCNXCL);
+  ::close(watcher);
+}
+
+TEST(SerialChannelPty, OpenFailuresKeepTheReason) {
+  SerialChannel channel;
+  EXPECT_FALSE(channel.open(nullptr, "/dev/velmora-no-such-port", k8N1));
+  EXPECT_EQ(channel.lastError(), std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(channel.open(nullptr, "/dev/null", k8N1));
+  EXPECT_EQ(channel.lastError(), std::errc::inappropriate_io_control_operation);
+  EXPECT_FALSE(channel.isOpen());
+
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {12345, 8, 0, 0}));
+  EXPECT_EQ(channel.lastError(), std::errc::invalid_argument);
+  EXPECT_FALSE(channel.isOpen());
+  // Nothing stayed behind: the port opens at once.
+  EXPECT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
+}
+
+TEST(SerialChannelPty, OnlyTtyDevicesAreOpened) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  EXPECT_TRUE(isTtyDevice(pty.slavePath()));
+  // Other device nodes, files and directories are refused before any open.
+  for (const char* path : {"/dev/null", "/dev/zero", "/dev/urandom", "/proc/self/status", "/dev"}) {
+    errno = 0;
+    EXPECT_FALSE(isTtyDevice(path)) << path;
+    EXPECT_EQ(errno, ENOTTY) << path;
+  }
+  EXPECT_FALSE(isTtyDevice("/dev/velmora-no-such-port"));
+  EXPECT_EQ(errno, ENOENT);
+  SerialChannel channel;
+  EXPECT_FALSE(channel.open(nullptr, "/dev/zero", k8N1));
+  EXPECT_EQ(channel.lastError(), std::errc::inappropriate_io_control_operation);
+}
+
+TEST(SerialChannelPty, BurstsArriveCompleteAndInOrder) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  ByteSink sink;
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  const Bytes burst = pattern(5000, 3);
+  // Several reads of at most 1024 bytes each; the writer waits for room.
+  std::thread device([&] { pty.write(burst); });
+  const bool all = waitUntil([&] { return sink.bytes.size() >= burst.size(); }, 10000);
+  device.join();
+  ASSERT_TRUE(all) << sink.bytes.size();
+  EXPECT_EQ(sink.bytes, burst);
+}
+
+TEST(SerialChannelPty, LargeWriteGoesOutWhole) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
+  const Bytes block = pattern(200000, 11);
+  Bytes received;
+  std::thread device([&] { received = pty.read(block.size(), 10000); });
+  EXPECT_TRUE(channel.write(block.data(), static_cast<int32_t>(block.size())));
+  device.join();
+  EXPECT_EQ(received.size(), block.size());
+  EXPECT_TRUE(received == block);
+}
+
+TEST(SerialChannelPty, StaleInputIsPurgedOnOpen) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_TRUE(pty.write({0xEE, 0xEE, 0xEE}));
+  ::usleep(20000);
+  ByteSink sink;
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  ASSERT_TRUE(pty.write({0x01}));
+  ASSERT_TRUE(waitUntil([&] { return !sink.bytes.empty(); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(sink.bytes, Bytes{0x01});
+  channel.close();
+  ::close(holder);
+}
+
+TEST(SerialChannelPty, DeviceGoneEndsTheReaderButNotTheChannel) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  ByteSink sink;
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  ASSERT_TRUE(pty.write({7, 8, 9}));
+  ASSERT_TRUE(waitUntil([&] { return sink.bytes.size() == 3; }));
+  pty.closeMaster();
+  ASSERT_TRUE(waitUntil([&] { return !channel.readerActive(); }));
+  EXPECT_TRUE(channel.isOpen()) << "open until the user closes it";
+  const uint8_t b = 1;
+  EXPECT_FALSE(channel.write(&b, 1));
+  channel.close();
+  EXPECT_FALSE(channel.isOpen());
+}
+
+TEST(SerialChannelPty, CloseWhileIdleDoesNotWaitForTheReader) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
+  ::usleep(50000);  // the reader is asleep in poll()
+  QElapsedTimer clock;
+  clock.start();
+  channel.close();
+  // Generous: a reader that is not woken would sit out its full safety wait.
+  EXPECT_LT(clock.elapsed(), 2000);
+}
+
+TEST(SerialChannelPty, DestroyingAnOpenChannelClosesIt) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  auto sink = std::make_unique<ByteSink>();
+  {
+    SerialChannel channel;
+    ASSERT_TRUE(channel.open(sink.get(), pty.slavePath(), k8N1));
+    ASSERT_TRUE(pty.write(pattern(300)));
+    ::usleep(20000);
+  }
+  // The reader is gone before the owner: bytes it posted are for a live object.
+  QCoreApplication::processEvents();
+  sink.reset();
+  SerialChannel again;
+  EXPECT_TRUE(again.open(nullptr, pty.slavePath(), k8N1)) << again.lastError().message();
+}
+
+TEST(SerialPortSearch, OnlyUsablePortsAreOffered) {
+  PtyPair free, busy;
+  ASSERT_TRUE(free.ok() && busy.ok());
+  SerialChannel holder;
+  ASSERT_TRUE(holder.open(nullptr, busy.slavePath(), k8N1));
+  const auto found = filterOpenablePorts(
+      {busy.slavePath(), "/dev/null", "/dev/velmora-no-such-port", free.slavePath(), free.slavePath()});
+  EXPECT_EQ(found, std::vector<std::string>{free.slavePath()});
+  // Looking did not disturb the holder.
+  EXPECT_TRUE(holder.write(reinterpret_cast<const uint8_t*>("a"), 1));
+  EXPECT_EQ(busy.read(1, 2000), Bytes{'a'});
+
+  // Whatever the machine offers is a device path and not in use.
+  for (const std::string& p : probeSerialPorts()) {
+    EXPECT_TRUE(isSerialDevicePath(p)) << p;
+    EXPECT_NE(p, busy.slavePath());
+  }
+}
