@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -18,21 +17,16 @@
 #include "app/ui_kit_qt.h"
 #include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
+#include "link/dialog_connect.h"
+#include "link/dialog_scan.h"
+#include "pages/dialog_list.h"
+#include "pages/dialog_maintain_register.h"
+#include "pages/dialog_net_address.h"
+#include "pages/dialog_net_server.h"
+#include "pages/dialog_serial_param.h"
 #include "protocol/dialog_configuration.h"
 
 namespace velmora {
-
-namespace {
-// Stands in a slot whose page is not part of this build.
-class PlainPage : public QWidget {
- public:
-  PlainPage(const QString& caption, QWidget* parent) : QWidget(parent) {
-    auto* label = new QLabel(caption, this);
-    label->move(10, 20);
-    label->adjustSize();
-  }
-};
-}  // namespace
 
 MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   setWindowTitle(QStringLiteral("设备配置工具"));
@@ -90,6 +84,13 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   transferPanel_->setGeometry(frame1002_->geometry());
   transferPanel_->show();
 
+  // Cross-links between the strip and the connection page.
+  if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
+    connectPage->setPanel(transferPanel_);
+    connectPage->setMainWindow(this);
+    transferPanel_->setConnectionPage(connectPage);
+  }
+
   frame1001_->hide();
   frame1002_->hide();
   layoutChildren();
@@ -108,14 +109,26 @@ MainDialog::~MainDialog() {
 
 QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
   switch (slot) {
+    case TabManager::kConnectSlot:
+      return new DialogConnect(parent);
+    case 1:
+      return new DialogSerialParam(parent);
+    case 2:
+      return new DialogNetAddress(parent);
+    case 3:
+      return new DialogNetServer(parent);
+    case 4:
+      return new DialogMaintainRegister(parent);
     case 5:
       return new DialogDataTest(parent);
+    case 6:
+      return new DialogList(parent);
     case TabManager::kLogSlot:
       return new DialogLog(parent);
     case TabManager::kHelpSlot:
       return new DialogHelp(parent);
     default:
-      return new PlainPage(QString::fromUtf8(TabManager::kCaptions[slot]), parent);
+      return nullptr;
   }
 }
 
@@ -152,7 +165,10 @@ void MainDialog::setScanTarget(const QString& host, quint16 port) {
   scanPort_ = port;
 }
 
-void MainDialog::runDeviceScan() {}
+void MainDialog::runDeviceScan() {
+  DialogScan scan(nullptr, scanHost_, scanPort_);
+  scan.exec();
+}
 
 void MainDialog::layoutChildren() {
   const int w = client_->width();

@@ -33,11 +33,14 @@ namespace {
 const Bytes kUnitsA{0xA1, 1, 1, 1, 1, 1, 1, 1};
 const Bytes kUnitsB{0xB2, 2, 2, 2, 2, 2, 2, 2, 0xB2, 3, 3, 3, 3, 3, 3, 3};
 
-// Slots 1 and 2 hold recording pages; the rest are the program's own.
+// Slots 1 to 4 hold recording pages (C and D store no units); the rest are
+// the program's own.
 MainDialog::PageFactory recordingPages() {
   return [](int slot, QWidget* parent) -> QWidget* {
     if (slot == 1) return new RecordingPage("A", 0xA1, kUnitsA, parent);
     if (slot == 2) return new RecordingPage("B", 0xB2, kUnitsB, parent);
+    if (slot == 3) return new RecordingPage("C", 0xC3, {}, parent);
+    if (slot == 4) return new RecordingPage("D", 0xD4, {}, parent);
     return nullptr;
   };
 }
@@ -184,7 +187,7 @@ TEST_F(MainDialogTest, LoadImageReachesEveryImagePageEvenWhenEmpty) {
   journal().clear();
   dialog->loadImage(nullptr, 0);
   EXPECT_TRUE(dialog->configImage().empty());
-  EXPECT_EQ(journal(), (std::vector<std::string>{"load A -1", "load B -1"}));
+  EXPECT_EQ(journal(), (std::vector<std::string>{"load A -1", "load B -1", "load C -1", "load D -1"}));
   const Bytes image{0xA1, 5, 5, 5, 5, 5, 5, 5};
   dialog->loadImage(image.data(), 8);
   EXPECT_EQ(page(2)->seen(), image);
@@ -195,7 +198,7 @@ TEST_F(MainDialogTest, NewEmptiesTheImageAndTellsEveryPage) {
   journal().clear();
   dialog->action(32771)->trigger();
   EXPECT_TRUE(dialog->configImage().empty());
-  EXPECT_EQ(journal(), (std::vector<std::string>{"load A 0", "load B 0"}));
+  EXPECT_EQ(journal(), (std::vector<std::string>{"load A 0", "load B 0", "load C 0", "load D 0"}));
   EXPECT_NE(logText().find("] 新建：清空数据\r\n"), std::string::npos);
 }
 
@@ -350,4 +353,26 @@ TEST_F(MainDialogTest, DataTestPageStoresTypedBytesOnLeaving) {
   edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02"));
   clickTab(6);
   EXPECT_EQ(dialog->configImage(), (Bytes{0xA1, 2, 2, 2, 2, 2, 2, 2}));
+}
+
+TEST(MainDialogStartup, TheProgramsOwnPagesStartWithFortyEightBytes) {
+  UiRecorder::reset();
+  QTemporaryDir dir;
+  MainDialog dialog;
+  // One data port, then the five holding-register groups.
+  const Bytes expected{0x01, 0x01, 0x00, 0x00, 0x25, 0x80, 0x80, 0x0D,  //
+                       0x04, 0x01, 0x01, 0x01, 0xF4, 0x00, 0x64, 0x00,  //
+                       0x04, 0x02, 0x01, 0x03, 0xE8, 0x00, 0x64, 0x00,  //
+                       0x04, 0x03, 0x01, 0x06, 0x40, 0x00, 0x64, 0x00,  //
+                       0x04, 0x04, 0x01, 0x09, 0xC4, 0x00, 0x64, 0x00,  //
+                       0x04, 0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
+  EXPECT_EQ(dialog.configImage(), expected);
+  EXPECT_EQ(dialog.tabHost()->currentPage(), 0);
+  const QString path = dir.filePath("start.vmc");
+  UiRecorder::queueFile(path);
+  dialog.action(32773)->trigger();
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray saved = f.readAll();
+  EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected);
 }
