@@ -1,7 +1,6 @@
 #include "app/dialog_help.h"
 
 #include <QFile>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -43,12 +42,5 @@ void DialogHelp::resizeEvent(QResizeEvent* event) {
   edit_->setGeometry(10, 60, width() - 20, height() - 70);
 }
 
-void DialogHelp::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
 
 }  // namespace velmora

@@ -24,7 +24,6 @@ class DialogHelp : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* heading_ = nullptr;

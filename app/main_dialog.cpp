@@ -183,7 +183,8 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
-  // Enter and Escape never confirm or close the main window.
+  // Enter and Escape never confirm or close the main window; pages leave
+  // them to propagate here.
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
     event->accept();
     return;

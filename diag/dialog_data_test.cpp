@@ -1,7 +1,6 @@
 #include "diag/dialog_data_test.h"
 
 #include <QButtonGroup>
-#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -87,12 +86,5 @@ void DialogDataTest::resizeEvent(QResizeEvent* event) {
   edit_->setGeometry(10, 60, width() - 20, height() - 70);
 }
 
-void DialogDataTest::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
 
 }  // namespace velmora

@@ -29,7 +29,6 @@ class DialogDataTest : public QWidget, public DialogChildBase {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QRadioButton* hexRadio_ = nullptr;

@@ -1,7 +1,6 @@
 #include "diag/dialog_log.h"
 
 #include <QDateTime>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -56,13 +55,5 @@ void DialogLog::resizeEvent(QResizeEvent* event) {
   edit_->setGeometry(10, 60, width() - 20, height() - 70);
 }
 
-void DialogLog::keyPressEvent(QKeyEvent* event) {
-  // Enter and Escape never close or confirm a page.
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
 
 }  // namespace velmora

@@ -26,7 +26,6 @@ class DialogLog : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* heading_ = nullptr;

@@ -308,6 +308,12 @@ TEST_F(MainDialogTest, FailedSaveKeepsThePreviousFileAndReportsFailure) {
 TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
   QTest::keyClick(dialog.get(), Qt::Key_Escape);
   QTest::keyClick(dialog.get(), Qt::Key_Return);
+  // Keys pressed inside a page propagate to the main window and stop there.
+  clickTab(7);
+  QWidget* logEdit = dialog->tabHost()->page(7)->findChild<QWidget*>(QStringLiteral("1031"));
+  ASSERT_NE(logEdit, nullptr);
+  QTest::keyClick(logEdit, Qt::Key_Escape);
+  QTest::keyClick(logEdit, Qt::Key_Enter);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_TRUE(UiRecorder::questions().isEmpty());
 
