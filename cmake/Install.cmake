@@ -45,9 +45,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows show Chinese texts: a CJK font must be there.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-microhei")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Configuration tool for serial/network gateways
- Connects to one device over a serial port or TCP, reads its configuration,
- edits it on tabbed pages, writes it back, and saves it as a .vmc file.
- Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
+set(CPACK_PACKAGE_DESCRIPTION "Connects to one device over a serial port or TCP, reads its configuration,
+edits it on tabbed pages, writes it back, and saves it as a .vmc file.
+Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
+set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)
