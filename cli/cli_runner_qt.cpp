@@ -180,6 +180,11 @@ void logLine(const Options& options, const std::string& text) {
 int finishRun(DeviceRun& run) {
   run.session.finish();
   const Outcome& o = run.session.outcome();
+  if (o.state == RunState::Running) {
+    // Not reachable by design; never report an unfinished run as a success.
+    printReason("the command ended without a result");
+    return kExitDevice;
+  }
   if (!o.reason.empty()) printReason(o.reason);
   return o.exitCode;
 }

@@ -40,7 +40,7 @@ void CliSession::fail(int exitCode, std::string reason) {
 int CliSession::refusalExitCode() const {
   const int32_t state = connect_.linkState();
   const bool linkUp = state == kSerialOpen || state == kTcpConnected;
-  return linkUp || command_ == Command::None ? kExitUsage : kExitDevice;
+  return (linkUp || command_ == Command::None) ? kExitUsage : kExitDevice;
 }
 
 void CliSession::evaluate() {
