@@ -1,0 +1,29 @@
+// velmora-cli: the configuration transfers and address commands from a shell.
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_runner_qt.h"
+
+int main(int argc, char** argv) {
+  using namespace velmora::cli;
+  // A peer that goes away must show as a failed send, not end the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  // The arguments as given: file names are bytes, not text to be decoded.
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const ParseResult parsed = parseArguments(args);
+  if (!parsed.options) {
+    std::fprintf(stderr, "velmora-cli: %s (see --help)\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  if (parsed.options->command == Command::Help) {
+    std::fputs(usageText().c_str(), stdout);
+    return kExitOk;
+  }
+  QCoreApplication app(argc, argv);
+  return runCommand(*parsed.options);
+}

@@ -1,0 +1,359 @@
+#include "cli/cli_runner_qt.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSaveFile>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "base/text.h"
+#include "cli/cli_files.h"
+#include "cli/cli_session.h"
+#include "link/client_socket_qt.h"
+#include "link/link_events_qt.h"
+#include "link/scan_logic.h"
+#include "link/serial_channel_qt.h"
+#include "link/udp_socket_qt.h"
+
+namespace velmora::cli {
+
+namespace {
+
+void printOut(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+void printError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void printReason(const std::string& reason) { printError("velmora-cli: " + reason); }
+
+LocalTime nowLocal() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+// Receives what the channels post and hands it to the session, in order.
+class SessionEvents final : public QObject {
+ public:
+  void setSession(CliSession* session) { session_ = session; }
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (session_ == nullptr) return;
+    switch (static_cast<int>(event->type())) {
+      case TcpConnectEvent::kType: {
+        const auto* e = static_cast<TcpConnectEvent*>(event);
+        session_->onTcpConnectEvent(e->failed, e->errorCode);
+        return;
+      }
+      case TcpReceiveEvent::kType: {
+        const auto* e = static_cast<TcpReceiveEvent*>(event);
+        session_->onTcpReceive(e->block.data(), static_cast<int32_t>(e->block.size()));
+        return;
+      }
+      case TcpCloseEvent::kType:
+        session_->onTcpClose(static_cast<TcpCloseEvent*>(event)->errorCode);
+        return;
+      case SerialByteEvent::kType:
+        session_->onSerialByte(static_cast<SerialByteEvent*>(event)->byte);
+        return;
+      default:
+        QObject::customEvent(event);
+    }
+  }
+
+ private:
+  CliSession* session_ = nullptr;
+};
+
+// The window's two channels, posting to the event object.
+class QtChannels final : public LinkChannels {
+ public:
+  explicit QtChannels(QObject* owner) : owner_(owner) { socket_.setNotify(owner); }
+  ~QtChannels() override {
+    socket_.disconnect();
+    serial_.close();
+  }
+
+  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override {
+    const bool ok = serial_.open(owner_, path, settings);
+    error = ok ? std::error_code() : serial_.lastError();
+    return ok;
+  }
+  void closeSerial() override { serial_.close(); }
+  bool serialIsOpen() const override { return serial_.isOpen(); }
+  bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
+  std::vector<std::string> listSerialPorts() override { return {}; }
+  bool connectTcp(const std::string& host, int32_t port) override {
+    if (port < 1 || port > 65535) return false;
+    return socket_.connectTo(QString::fromStdString(host), static_cast<quint16>(port));
+  }
+  void disconnectTcp() override { socket_.disconnect(); }
+  bool tcpConnected() const override { return socket_.connected(); }
+  int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }
+
+ private:
+  QObject* owner_;
+  ClientSocket socket_;
+  SerialChannel serial_;
+};
+
+// Real time: the steady clock, local time, Qt timers, a blocking sleep.
+class QtPlatform final : public CliPlatform {
+ public:
+  void setSession(CliSession* session) { session_ = session; }
+
+  uint64_t tickMs() override {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+  LocalTime localTime() override { return nowLocal(); }
+  void sleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+  void startTimer(int id, int ms) override {
+    std::unique_ptr<QTimer>& timer = timers_[id];
+    if (!timer) {
+      timer = std::make_unique<QTimer>();
+      QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [this, id] {
+        if (session_ != nullptr) session_->timerFired(id);
+      });
+    }
+    timer->start(ms);
+  }
+  void stopTimer(int id) override {
+    const auto it = timers_.find(id);
+    if (it != timers_.end() && it->second) it->second->stop();
+  }
+  void errorLine(const std::string& line) override { printError(line); }
+
+ private:
+  CliSession* session_ = nullptr;
+  std::map<int, std::unique_ptr<QTimer>> timers_;
+};
+
+// One session over a real link; destroyed in the order that keeps every
+// pointer valid: the session first, the channels (which post to the event
+// object) before the event object.
+struct DeviceRun {
+  explicit DeviceRun(const Options& options) : channels(&events), session(options, platform, channels) {
+    events.setSession(&session);
+    platform.setSession(&session);
+  }
+  ~DeviceRun() {
+    events.setSession(nullptr);
+    platform.setSession(nullptr);
+  }
+
+  // Lets events and timers move the session on until it has an outcome.
+  // Every running state has a timer pending (a watchdog or the address
+  // wait), so this ends.
+  void waitForOutcome() {
+    while (!session.done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+
+  SessionEvents events;
+  QtChannels channels;
+  QtPlatform platform;
+  CliSession session;
+};
+
+void logLine(const Options& options, const std::string& text) {
+  if (options.verbose) printError(terminalLogLine(nowLocal(), text));
+}
+
+// Reports the session's end; returns its exit status.
+int finishRun(DeviceRun& run) {
+  run.session.finish();
+  const Outcome& o = run.session.outcome();
+  if (o.state == RunState::Running) {
+    // Not reachable by design; never report an unfinished run as a success.
+    printReason("the command ended without a result");
+    return kExitDevice;
+  }
+  if (!o.reason.empty()) printReason(o.reason);
+  return o.exitCode;
+}
+
+int runRead(const Options& options) {
+  // Refused before the device is asked: a read that cannot be kept is wasted.
+  const QFileInfo target(QString::fromStdString(options.file));
+  const QFileInfo directory(target.absolutePath());
+  if (target.isDir() || !directory.isDir() || !directory.isWritable()) {
+    printReason("保存文件失败: " + options.file);
+    return kExitUsage;
+  }
+  DeviceRun run(options);
+  if (run.session.connect()) {
+    run.session.startRead();
+    run.waitForOutcome();
+  }
+  const int status = finishRun(run);
+  if (status != kExitOk) return status;
+
+  const std::vector<uint8_t>& image = run.session.receivedImage();
+  std::string error;
+  if (!writeFileAtomically(options.file, image, error)) {
+    printReason(error);
+    return kExitUsage;
+  }
+  logLine(options, strprintf("保存文件: %s (%d 字节)", QFileInfo(target).absoluteFilePath().toStdString().c_str(),
+                             static_cast<int>(image.size())));
+  return kExitOk;
+}
+
+int runWrite(const Options& options) {
+  FileBytes file = readConfigFile(options.file);
+  if (!file.error.empty()) {
+    printReason(file.error + ": " + options.file);
+    return kExitUsage;
+  }
+  logLine(options, strprintf("打开文件: %s (%llu 字节)",
+                             QFileInfo(QString::fromStdString(options.file)).absoluteFilePath().toStdString().c_str(),
+                             static_cast<unsigned long long>(file.bytes.size())));
+  DeviceRun run(options);
+  if (run.session.connect()) {
+    run.session.startWrite(std::move(file.bytes));
+    run.waitForOutcome();
+  }
+  return finishRun(run);
+}
+
+int runAddress(const Options& options) {
+  DeviceRun run(options);
+  if (run.session.connect()) {
+    if (options.command == Command::GetAddress)
+      run.session.startGetAddress();
+    else
+      run.session.startSetAddress(options.newAddress);
+    run.waitForOutcome();
+  }
+  // Whatever the device reported is shown, also when it is not what was asked for.
+  if (run.session.reportedAddress() >= 0) printOut(strprintf("%d\n", run.session.reportedAddress()));
+  return finishRun(run);
+}
+
+int runDump(const Options& options) {
+  const FileBytes file = readConfigFile(options.file);
+  if (!file.error.empty()) {
+    printReason(file.error + ": " + options.file);
+    return kExitUsage;
+  }
+  printOut(dumpText(file.bytes));
+  return kExitOk;
+}
+
+// Takes every reply block the socket posts and prints each new sender once.
+class ScanEvents final : public QObject {
+ protected:
+  void customEvent(QEvent* event) override {
+    if (event->type() != ScanReplyEvent::kType) {
+      QObject::customEvent(event);
+      return;
+    }
+    const auto* e = static_cast<ScanReplyEvent*>(event);
+    const auto entry = scanReplyEntry(e->block.data(), static_cast<int32_t>(e->block.size()));
+    if (entry && found_.add(*entry)) printOut(*entry + "\n");
+  }
+
+ private:
+  FoundDevices found_;
+};
+
+QHostAddress resolveIpv4(const std::string& host) {
+  QHostAddress literal;
+  if (literal.setAddress(QString::fromStdString(host)))
+    return literal.protocol() == QAbstractSocket::IPv4Protocol ? literal : QHostAddress();
+  const QHostInfo info = QHostInfo::fromName(QString::fromStdString(host));
+  if (info.error() != QHostInfo::NoError) return {};
+  for (const QHostAddress& a : info.addresses())
+    if (a.protocol() == QAbstractSocket::IPv4Protocol) return a;
+  return {};
+}
+
+int runScan(const Options& options) {
+  const QHostAddress target = resolveIpv4(options.scanHost);
+  if (target.isNull()) {
+    printReason("--target: no IPv4 address for " + options.scanHost);
+    return kExitUsage;
+  }
+  ScanEvents events;
+  UdpSocket socket;
+  if (!socket.open(&events)) {
+    printReason("the scan socket could not be opened");
+    return kExitDevice;
+  }
+  if (!socket.sendTo(kScanProbe.data(), static_cast<int32_t>(kScanProbe.size()), target, options.scanPort)) {
+    printReason("the probe could not be sent to " + options.scanHost + ":" + std::to_string(options.scanPort));
+    return kExitDevice;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(options.scanWaitSeconds * 1000.0), &loop, &QEventLoop::quit);
+  loop.exec();
+  // Replies the socket read in the last pass are still posted: take them too.
+  QCoreApplication::sendPostedEvents(&events);
+  socket.Close();
+  return kExitOk;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+  // Unbuffered, so a short write shows at once: a buffered QSaveFile can lose
+  // a failed flush and commit a truncated file.
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    error = "保存文件失败: " + path;
+    return false;
+  }
+  const qint64 size = static_cast<qint64>(bytes.size());
+  qint64 done = 0;
+  while (done < size) {
+    const qint64 n = file.write(reinterpret_cast<const char*>(bytes.data()) + done, size - done);
+    if (n <= 0) break;
+    done += n;
+  }
+  if (done != size || file.error() != QFileDevice::NoError) {
+    file.cancelWriting();
+    error = "保存文件失败: " + path;
+    return false;
+  }
+  if (!file.commit()) {
+    error = "保存文件失败: " + path;
+    return false;
+  }
+  return true;
+}
+
+int runCommand(const Options& options) {
+  switch (options.command) {
+    case Command::Read: return runRead(options);
+    case Command::Write: return runWrite(options);
+    case Command::GetAddress:
+    case Command::SetAddress: return runAddress(options);
+    case Command::Scan: return runScan(options);
+    case Command::Dump: return runDump(options);
+    case Command::Help:
+      printOut(usageText());
+      return kExitOk;
+    case Command::None: break;
+  }
+  printReason("no command given");
+  return kExitUsage;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,23 @@
+// The Qt side of velmora-cli: the real channels, timers and clock behind a
+// CliSession, the event loop that runs it, and the files and streams around
+// it. Needs a QCoreApplication.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+
+namespace velmora::cli {
+
+// Runs one parsed command to its end: results on standard output, log lines
+// and the reason of a failure on standard error. Returns the exit status.
+int runCommand(const Options& options);
+
+// Writes bytes to path in one piece, replacing the file only once every byte
+// is on disk; on failure the old file (if any) stays and no temporary file is
+// left. False with a one-line reason in error.
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+
+}  // namespace velmora::cli

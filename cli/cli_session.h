@@ -1,0 +1,186 @@
+// One run of velmora-cli against a device, apart from Qt: the connection
+// page's logic opens the link, the transfer panel's engine does the read or
+// the write, and this class stands in for the windows around them. It
+// watches the engine's state and callbacks and decides the run's outcome:
+// success, a refused command, a time-out, a failed send or a bad header.
+//
+// The Qt side supplies the channels (LinkChannels), time and timers
+// (CliPlatform) and hands every channel notification and timer expiry in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/image_host.h"
+#include "base/text.h"
+#include "cli/cli_options.h"
+#include "link/connect_logic.h"
+#include "protocol/link_interfaces.h"
+#include "protocol/transfer_engine.h"
+
+namespace velmora::cli {
+
+// The wait for an address report after an address command: as long as the
+// transfer watchdog gives a packet.
+inline constexpr int kAddressWaitTimerId = 1;
+inline constexpr int kAddressWaitMs = kWatchdogMs;
+
+// What the program around the session supplies.
+class CliPlatform {
+ public:
+  virtual ~CliPlatform() = default;
+  // Monotonic milliseconds.
+  virtual uint64_t tickMs() = 0;
+  virtual LocalTime localTime() = 0;
+  // Blocks for ms milliseconds (the pacing before every transfer frame).
+  virtual void sleepMs(int ms) = 0;
+  // (Re)starts the periodic timer id; on expiry the platform calls
+  // CliSession::timerFired(id) until stopTimer(id).
+  virtual void startTimer(int id, int ms) = 0;
+  virtual void stopTimer(int id) = 0;
+  // One line for standard error, without its line end.
+  virtual void errorLine(const std::string& line) = 0;
+};
+
+enum class RunState { Running, Succeeded, Failed };
+
+struct Outcome {
+  RunState state = RunState::Running;
+  int exitCode = kExitOk;
+  // One line: why the run failed, or a warning beside a success.
+  std::string reason;
+};
+
+// The log page's line for text, stamped, without the "\r\n" a terminal does
+// not want.
+std::string terminalLogLine(const LocalTime& time, const std::string& text);
+
+class CliSession final : private TransferHost,
+                         private DeviceLink,
+                         private ImageHost,
+                         private ConnectView,
+                         private LinkChannels {
+ public:
+  CliSession(const Options& options, CliPlatform& platform, LinkChannels& channels);
+  CliSession(const CliSession&) = delete;
+  CliSession& operator=(const CliSession&) = delete;
+
+  // Opens the link the options name, as the connection page's connect
+  // button does. False when it did not come up; outcome() says why.
+  bool connect();
+
+  // The commands; each needs the link up. The outcome is decided on the way
+  // or by later notifications.
+  void startRead();
+  void startWrite(std::vector<uint8_t> image);
+  void startGetAddress();
+  void startSetAddress(int address);
+
+  // Channel notifications, in the order the channels posted them.
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode);
+  void onTcpReceive(const uint8_t* block, int32_t count);
+  void onTcpClose(int32_t errorCode);
+  void onSerialByte(uint8_t byte);
+  // A timer started through CliPlatform expired.
+  void timerFired(int id);
+
+  // Stops the watchdogs and closes the link; the outcome stays.
+  void finish();
+
+  bool done() const { return outcome_.state != RunState::Running; }
+  const Outcome& outcome() const { return outcome_; }
+  // A completed read's configuration image (without the envelope header).
+  const std::vector<uint8_t>& receivedImage() const { return received_; }
+  // The address the latest address report carried, -1 before one came.
+  int reportedAddress() const { return reportedAddress_; }
+  const TransferEngine& engine() const { return engine_; }
+  int32_t linkState() const { return connect_.linkState(); }
+
+ private:
+  enum class Command { None, Read, Write, GetAddress, SetAddress };
+
+  void succeed(std::string warning = {});
+  void fail(int exitCode, std::string reason);
+  // Looks at the engine after anything that may have moved it on.
+  void evaluate();
+  void evaluateTransfer();
+  // A refused command: a usage error while the link is up (the input was
+  // wrong), a device failure when the link is what is missing.
+  int refusalExitCode() const;
+
+  // TransferHost
+  uint64_t tickMs() override { return platform_.tickMs(); }
+  LocalTime localTime() override { return platform_.localTime(); }
+  void sleepMs(int ms) override { platform_.sleepMs(ms); }
+  void startTimer(int id, int ms) override { platform_.startTimer(id, ms); }
+  void stopTimer(int id) override { platform_.stopTimer(id); }
+  void messageBox(const std::string& text) override;
+  void setStateText(const std::string& text) override;
+  void setLinkStatusText(const std::string&) override {}
+  void setProgress(int percent) override;
+  void resetProgress() override { lastProgress_ = 0; }
+  void setButtonsEnabled(bool, bool) override {}
+
+  // DeviceLink
+  bool sendBytes(const uint8_t* data, int32_t length) override;
+  uint8_t addressBoxValue() const override { return connect_.addressBoxValue(); }
+  void showAddressReport(const std::string& addressText, const std::string& messageText) override;
+
+  // ImageHost
+  void loadImage(const uint8_t* data, int32_t length) override;
+  bool gatherCurrentPage() override { return true; }
+  const std::vector<uint8_t>& configImage() const override { return image_; }
+  void logMessage(const std::string& text) override;
+
+  // ConnectView: the command line stands in for the page's controls.
+  std::string ipText() const override { return options_.tcpHost; }
+  std::string tcpPortText() const override { return std::to_string(options_.tcpPort); }
+  std::string serialPortText() const override { return options_.serialDevice; }
+  std::optional<std::string> baudEntry() const override { return std::to_string(options_.baud); }
+  std::optional<std::string> dataBitsEntry() const override { return std::to_string(options_.dataBits); }
+  int stopBitsIndex() const override { return options_.stopBitsCode; }
+  int parityIndex() const override { return options_.parityCode; }
+  std::string addressText() const override { return addressText_; }
+  void setStatusText(const std::string&) override {}
+  void setAddressText(const std::string&) override {}
+  void setAddressMessage(const std::string&) override {}
+  void setPortList(const std::vector<std::string>&) override {}
+  void applyControlStates(const ControlStates&) override {}
+  void showMessage(const std::string& text) override { messageBox(text); }
+
+  // LinkChannels: the real channels, watched on the way through so that a
+  // failed open or send is known without reading the log.
+  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override;
+  void closeSerial() override { channels_.closeSerial(); }
+  bool serialIsOpen() const override { return channels_.serialIsOpen(); }
+  bool writeSerial(const uint8_t* data, int32_t length) override;
+  // The command line names its device; nothing is probed.
+  std::vector<std::string> listSerialPorts() override { return {}; }
+  bool connectTcp(const std::string& host, int32_t port) override { return channels_.connectTcp(host, port); }
+  void disconnectTcp() override { channels_.disconnectTcp(); }
+  bool tcpConnected() const override { return channels_.tcpConnected(); }
+  int64_t sendTcp(const uint8_t* data, int32_t length) override;
+
+  Options options_;
+  CliPlatform& platform_;
+  LinkChannels& channels_;
+  TransferEngine engine_;
+  ConnectLogic connect_;
+
+  Command command_ = Command::None;
+  Outcome outcome_;
+  std::string addressText_;
+  std::vector<uint8_t> image_;      // what a write sends
+  std::vector<uint8_t> received_;   // what a read brought
+  bool imageLoaded_ = false;
+  bool headerOk_ = false;
+  bool timedOut_ = false;
+  bool lastSendOk_ = false;  // the latest block went out whole on a channel
+  int reportedAddress_ = -1;
+  int lastProgress_ = 0;
+  std::error_code serialError_;
+};
+
+}  // namespace velmora::cli
