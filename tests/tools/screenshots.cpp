@@ -1,9 +1,11 @@
 // Renders the main window offscreen, one PNG per tab, for looking at the
-// layouts and the Chinese texts: screenshots OUTDIR [WIDTH HEIGHT]
+// layouts and the Chinese texts:
+//   velmora-screenshots OUTDIR [WIDTH HEIGHT] [IMAGE.vmc]
+// With an image, the pages show it as after reading it from a device.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
-#include <QTimer>
 
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
@@ -17,6 +19,13 @@ int main(int argc, char** argv) {
   velmora::ui::setQuestionHook([](const QString&) { return true; });
   velmora::MainDialog dialog;
   if (argc > 3) dialog.resize(QString::fromLocal8Bit(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]).toInt());
+  if (argc > 4) {
+    QFile file(QString::fromLocal8Bit(argv[4]));
+    if (file.open(QIODevice::ReadOnly)) {
+      const QByteArray bytes = file.readAll();
+      dialog.loadImage(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int32_t>(bytes.size()));
+    }
+  }
   dialog.show();
   QApplication::processEvents();
   for (int slot = 0; slot < velmora::TabManager::kSlotCount; ++slot) {
