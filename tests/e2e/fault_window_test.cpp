@@ -66,7 +66,7 @@ std::vector<FaultCase> faultCases() {
                      {"发送读取配置请求: 包 0", "读取配置超时，复位"}, {"总包数", "收到未知响应"}, "空闲", 0,
                      LinkAfter::Up});
     // Far more than the receive buffer holds, then the answer behind it.
-    cases.push_back({"GarbageFlood", t, Operation::Read, {"--garbage", "1:20000"},
+    cases.push_back({"GarbageFlood", t, Operation::Read, {"--garbage", "1:65536"},
                      {"串口接收缓冲区溢出，已清空", "读取配置超时，复位"}, {"总包数"}, "空闲", 0, LinkAfter::Up});
     cases.push_back({"DroppedAcknowledgement", t, Operation::Write, {"--drop", "1"},
                      {"开始下发配置，共 2 包，56 字节", "发送配置数据包 1/2, 数据长度 50", "下发配置超时，复位"},

@@ -9,7 +9,13 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/main_dialog.h"
 #include "tests/e2e/device_fixture_qt.h"
@@ -262,17 +268,39 @@ TEST_P(TransferWindowTest, DisconnectAndReconnect) {
   EXPECT_EQ(ui->window().configImage(), sampleImage());
 }
 
+TEST_P(TransferWindowTest, QuittingDuringATransferReleasesTheLinkForTheNextRun) {
+  // The first answer comes late, so the read is still waiting when the user quits.
+  startAndConnect({"--delay", "1:1500"});
+  if (HasFatalFailure()) return;
+  ui->pressRead();
+  ASSERT_TRUE(WindowDriver::waitFor([&] { return ui->log().has("发送读取配置请求: 包 0"); }, 3s));
+  ui->window().close();
+  EXPECT_EQ(testing::UiRecorder::questions(), QStringList{"确定要退出程序吗？"});
+  EXPECT_FALSE(ui->window().isVisible());
+  ui.reset();
+  // The late answer goes out to a link nobody holds any more.
+  WindowDriver::pump(1800ms);
+  ASSERT_TRUE(device->running()) << device->errorOutput();
+
+  // The next run opens the same link again (the pty's exclusive hold is gone).
+  ui = std::make_unique<WindowDriver>();
+  connectOver(transport());
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(ui->readConfiguration()) << ui->log().tail();
+  EXPECT_EQ(ui->window().configImage(), sampleImage());
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, TransferWindowTest, ::testing::Values(Transport::Tcp, Transport::Pty),
                          [](const ::testing::TestParamInfo<Transport>& info) { return transportName(info.param); });
 
-// The device ends the TCP connection on its own.
-class PeerCloseWindowTest : public ::testing::Test, protected DeviceFixture {
+// Single cases on one link.
+class SingleLinkWindowTest : public ::testing::Test, protected DeviceFixture {
  protected:
   void SetUp() override { setUpFixture(); }
   void TearDown() override { tearDownFixture(HasFailure()); }
 };
 
-TEST_F(PeerCloseWindowTest, TheLinkGoesDownAndComesBackOnReconnect) {
+TEST_F(SingleLinkWindowTest, TheLinkGoesDownAndComesBackOnReconnect) {
   startDevice({"--close-after", "1"});
   if (HasFatalFailure()) return;
   connectOver(Transport::Tcp);
@@ -295,6 +323,46 @@ TEST_F(PeerCloseWindowTest, TheLinkGoesDownAndComesBackOnReconnect) {
   if (HasFatalFailure()) return;
   ASSERT_TRUE(ui->readConfiguration()) << log.tail();
   EXPECT_EQ(ui->window().configImage(), sampleImage());
+}
+
+// A loopback port that is bound but not listening refuses at once.
+TEST_F(SingleLinkWindowTest, ARefusedConnectionLeavesTheLinkDown) {
+  const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(holder, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const uint16_t port = ntohs(address.sin_port);
+
+  ui->connectTcp(port);
+  close(holder);
+  EXPECT_EQ(ui->connectStatus(), QStringLiteral("TCP连接失败"));
+  EXPECT_EQ(ui->panelStatus(), QStringLiteral("TCP连接失败"));
+  EXPECT_TRUE(ui->log().has("TCP连接失败: 127.0.0.1"));
+  EXPECT_EQ(ui->connectCaption(), QStringLiteral("连接"));
+  EXPECT_FALSE(ui->readEnabled());
+  EXPECT_FALSE(ui->pageControl(0, 2013)->isEnabled());
+  EXPECT_TRUE(ui->pageControl(0, 2003)->isEnabled()) << "ready for another try";
+}
+
+// A real serial line's pace: every byte about 8 ms apart both ways.
+TEST_F(SingleLinkWindowTest, ASlowSerialLineCarriesTheWholeTransferBothWays) {
+  startDevice({"--baud", "1200"});
+  if (HasFatalFailure()) return;
+  ui->clickTab(0);
+  auto* baud = ui->pageControl<QComboBox>(0, 2006);
+  baud->setFocus();
+  QTest::keyClick(baud, Qt::Key_Home);  // the first entry, 1200
+  ASSERT_EQ(baud->currentText(), QStringLiteral("1200"));
+  ui->openSerial(device->ptyPath());
+  ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + device->ptyPath() + " (1200,8,0,0)");
+  ASSERT_TRUE(ui->readConfiguration(10s)) << ui->log().tail();
+  EXPECT_EQ(ui->window().configImage(), sampleImage());
+  ASSERT_TRUE(ui->writeConfiguration(10s)) << ui->log().tail();
+  EXPECT_EQ(device->savedImage(), sampleImage());
 }
 
 }  // namespace
