@@ -348,6 +348,51 @@ TEST_F(SingleLinkWindowTest, ARefusedConnectionLeavesTheLinkDown) {
   EXPECT_TRUE(ui->pageControl(0, 2003)->isEnabled()) << "ready for another try";
 }
 
+// The device's own image with a partial unit: the envelope fails its check,
+// the image still arrives whole.
+TEST_F(SingleLinkWindowTest, ADeviceImageWithAPartialUnitIsReadWithAHeaderError) {
+  Bytes odd = sampleImage();
+  odd.resize(8 * 2 + 5);
+  imagePath = device->writeFile("odd-device.vmc", odd);
+  startDevice();
+  if (HasFatalFailure()) return;
+  connectOver(Transport::Tcp);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(ui->readConfiguration()) << ui->log().tail();
+  EXPECT_TRUE(ui->log().has("读取配置完成，共 1 包，29 字节"));
+  EXPECT_TRUE(ui->log().has("配置报文头错误！"));
+  EXPECT_EQ(ui->progress(), 100);
+  EXPECT_EQ(ui->window().configImage(), odd);
+  ui->clickTab(6);
+  EXPECT_EQ(WindowDriver::rows(ui->pageControl<QTableWidget>(6, 1021)),
+            toQt({sampleListRows()[0], sampleListRows()[1]}));
+}
+
+// A device that holds nothing: every page applies its rule for no image, and
+// what the window then writes is what the pages store from that state.
+TEST_F(SingleLinkWindowTest, AnEmptyDeviceImageEmptiesThePagesThatFollowIt) {
+  imagePath = device->writeFile("empty-device.vmc", {});
+  startDevice();
+  if (HasFatalFailure()) return;
+  connectOver(Transport::Tcp);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(ui->readConfiguration()) << ui->log().tail();
+  EXPECT_TRUE(ui->log().has("读取配置完成，共 1 包，8 字节"));
+  EXPECT_FALSE(ui->log().has("配置报文头错误！"));
+  EXPECT_TRUE(ui->window().configImage().empty());
+
+  ui->clickTab(3);
+  EXPECT_EQ(ui->pageControl<QTableWidget>(3, 6002)->rowCount(), 0);
+  EXPECT_FALSE(ui->pageControl(3, 6012)->isEnabled());
+  ui->clickTab(5);
+  EXPECT_TRUE(ui->pageControl<QPlainTextEdit>(5, 3003)->toPlainText().isEmpty());
+  ui->clickTab(0);
+  // Written from the connection page: nothing gathered, an empty image.
+  ASSERT_TRUE(ui->writeConfiguration()) << ui->log().tail();
+  EXPECT_TRUE(ui->log().has("开始下发配置，共 1 包，8 字节"));
+  EXPECT_EQ(device->savedImage(), Bytes{});
+}
+
 // A real serial line's pace: every byte about 8 ms apart both ways.
 TEST_F(SingleLinkWindowTest, ASlowSerialLineCarriesTheWholeTransferBothWays) {
   startDevice({"--baud", "1200"});
