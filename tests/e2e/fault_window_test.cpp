@@ -59,7 +59,7 @@ std::vector<FaultCase> faultCases() {
                       "收到配置数据包 2/3, 数据长度 50", "读取配置完成，共 3 包，128 字节"},
                      {"读取配置超时，复位"}, "读取完成", 100, LinkAfter::Up});
     // The late answer turns up after the reset, when no transfer runs.
-    cases.push_back({"ResponseLaterThanTheWatchdog", t, Operation::Read, {"--delay", "2:2600"},
+    cases.push_back({"ResponseLaterThanTheWatchdog", t, Operation::Read, {"--delay", "2:3000"},
                      {"发送读取配置请求: 包 1", "读取配置超时，复位", "收到未知响应: 01 69 36 00 01 00 03 00 …… 长度 59"},
                      {"收到配置数据包 2/3"}, "空闲", 0, LinkAfter::Up});
     cases.push_back({"AnswerFromAnotherAddress", t, Operation::Read, {"--reply-address", "1:9"},
