@@ -300,7 +300,7 @@ class SingleLinkWindowTest : public ::testing::Test, protected DeviceFixture {
   void TearDown() override { tearDownFixture(HasFailure()); }
 };
 
-TEST_F(SingleLinkWindowTest, TheLinkGoesDownAndComesBackOnReconnect) {
+TEST_F(SingleLinkWindowTest, ThePeerHangingUpTakesTheLinkDownUntilReconnect) {
   startDevice({"--close-after", "1"});
   if (HasFatalFailure()) return;
   connectOver(Transport::Tcp);
