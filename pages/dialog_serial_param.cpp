@@ -176,7 +176,8 @@ void DialogSerialParam::showPort(int position) {
   portName_->setText(QString::fromStdString(c.portName));
   baud_->setCurrentIndex(c.baudSelection < baud_->count() ? c.baudSelection : -1);
   baud_->setEditText(QString::fromStdString(c.baudText));
-  dataBits_->setCurrentIndex(0);
+  dataBits_->setPlaceholderText(QString::fromStdString(c.dataBitsText));
+  dataBits_->setCurrentIndex(c.dataBitsSelection);
   stopBits_->setCurrentIndex(c.stopSelection);
   parity_->setCurrentIndex(c.paritySelection);
   for (int bit = 0; bit < 4; ++bit) protocolBits_[bit]->setChecked(c.protocolBits[static_cast<size_t>(bit)]);

@@ -45,7 +45,8 @@ SerialPortControls SerialPortRecords::showPort(int p) const {
   // The list position first, then the text, so a rate not in the list shows as typed.
   c.baudSelection = baudIndex(r.baudRate);
   c.baudText = strprintf("%d", r.baudRate);
-  c.dataBitsSelection = 0;
+  c.dataBitsSelection = r.dataBits == 8 ? 0 : -1;
+  c.dataBitsText = strprintf("%d", r.dataBits);
   c.stopSelection = (r.stopBitsCode >= 0 && r.stopBitsCode < 3) ? r.stopBitsCode : 0;
   c.paritySelection = (r.parityCode >= 0 && r.parityCode < 4) ? r.parityCode : 0;
   for (int bit = 0; bit < 4; ++bit) c.protocolBits[static_cast<size_t>(bit)] = (r.protocolFlags >> bit) & 1;
@@ -69,7 +70,9 @@ void SerialPortRecords::capturePort(int p, const SerialPortControls& c) {
   } else {
     r.baudRate = kDefaultBaudRate;
   }
-  r.dataBits = 8;
+  // Only 8 can be chosen; a port that came with 5..7 data bits keeps them
+  // until 8 is picked, so looking at a port never rewrites its line format.
+  if (c.dataBitsSelection == 0 || r.dataBits < 5 || r.dataBits > 8) r.dataBits = 8;
   r.stopBitsCode = (c.stopSelection >= 0 && c.stopSelection <= 2) ? c.stopSelection : 0;
   r.parityCode = (c.paritySelection >= 0 && c.paritySelection <= 3) ? c.paritySelection : 0;
   int flags = 0;

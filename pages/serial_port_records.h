@@ -36,7 +36,10 @@ struct SerialPortControls {
   std::string portName;       // the selected port's name
   std::string baudText;       // the baud box's edit field
   int baudSelection = -1;     // selected position in the baud list, -1 for none
-  int dataBitsSelection = 0;  // the data-bits list holds 8 only
+  // The data-bits list holds 8 only; a port loaded with 5..7 data bits shows
+  // no selection and its own value as text, and keeps that value until 8 is picked.
+  int dataBitsSelection = 0;
+  std::string dataBitsText = "8";
   int stopSelection = 0;
   int paritySelection = 0;
   std::array<bool, 4> protocolBits{};  // 55, Modbus RTU, download, temporary packets

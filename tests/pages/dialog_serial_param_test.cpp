@@ -166,6 +166,28 @@ TEST(DialogSerialParamWindow, SwitchingPortsKeepsEachPortsOwnValues) {
   EXPECT_EQ(storeImage(page), imageOf({dataPort(1, 0x82, 0x0D), dataPort(2, 0x89, 0x12, 57600)}));
 }
 
+TEST(DialogSerialParamWindow, LoadedDataBitsSurviveLookingAndChangeOnlyWhenEightIsPicked) {
+  ShownPage<D> shown;
+  D& page = shown.page;
+  auto* list = control<QTableWidget>(&page, D::kIdList);
+  auto* dataBits = control<QComboBox>(&page, D::kIdDataBits);
+  // Port 1 has 7 data bits, odd parity; port 2 has 8.
+  const Bytes image = imageOf({dataPort(1, 0x72, 0x0D), dataPort(2, 0x80, 0x0D)});
+  loadImage(page, image);
+  EXPECT_EQ(dataBits->currentIndex(), -1);
+  EXPECT_EQ(dataBits->currentText(), "") << "no list entry is claimed";
+  EXPECT_EQ(dataBits->placeholderText(), "7");
+  // Looking at the other port and storing (a tab change) rewrites nothing.
+  clickRow(list, 1);
+  EXPECT_EQ(dataBits->currentIndex(), 0);
+  clickRow(list, 0);
+  EXPECT_EQ(storeImage(page, image), image);
+  // Picking the only entry the page offers is an edit: the port becomes 8 bits.
+  dataBits->setCurrentIndex(0);
+  EXPECT_EQ(rowTexts(list, 0)[2], "8");
+  EXPECT_EQ(storeImage(page, image), imageOf({dataPort(1, 0x82, 0x0D), dataPort(2, 0x80, 0x0D)}));
+}
+
 TEST(DialogSerialParamWindow, LoadingRulesThroughTheContract) {
   ShownPage<D> shown;
   D& page = shown.page;

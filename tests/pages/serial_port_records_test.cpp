@@ -58,6 +58,19 @@ TEST(SerialPortRecords, LineFormatRulesOnLoading) {
   EXPECT_EQ(stored[8 * 3 + 6], 0x5B);
 }
 
+TEST(SerialPortRecords, DataBitsTheListCannotShowAreKeptUntilEightIsChosen) {
+  OpenPage page;
+  page.load(imageOf({dataPort(1, 0x60)}));
+  SerialPortControls controls = page.shown();
+  EXPECT_EQ(controls.dataBitsSelection, -1);
+  EXPECT_EQ(controls.dataBitsText, "6");
+  EXPECT_EQ(unitsOfImage(page.store(), 1)[6], 0x60) << "storing the page as shown keeps 6 data bits";
+  controls.dataBitsSelection = 0;
+  page.records.capturePort(0, controls);
+  EXPECT_EQ(page.records.record(0).dataBits, 8);
+  EXPECT_EQ(page.shown().dataBitsSelection, 0);
+}
+
 TEST(SerialPortRecords, CountFollowsTheLastUnitTakenAndLaterUnitsWin) {
   OpenPage page;
   page.load(imageOf({dataPort(1), dataPort(2), dataPort(3)}));
