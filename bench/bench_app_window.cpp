@@ -16,13 +16,20 @@
 //   rx_read_bytes      bytes the connection page received during the first read
 //   image_bytes        length of the image after the first read
 //   rss_read_kb        VmRSS settle-ms after the first read
+//   transfer_cpu_ms    CPU time of all threads for each transfer, in order
 //   cpu_idle_pct       CPU of all threads over idle-ms with the link open
+//
+// Diagnostics: --no-log-page (the log page replaced by a plain widget, so
+// lines are dropped), --hide-progress (the progress bar not painted),
+// --phases [--warm-font] (the moments of start-up; see startupPhases).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -56,6 +63,12 @@ struct Options {
   int transfers = 3;
   int settleMs = 1000;
   int idleMs = 0;
+  bool phases = false;
+  bool warmFont = false;
+  // Diagnostics: what a transfer costs without the log page, or without
+  // the progress bar being painted.
+  bool noLogPage = false;
+  bool hideProgress = false;
 };
 
 [[noreturn]] void fail(const std::string& why) {
@@ -67,6 +80,11 @@ Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--phases" || a == "--warm-font" || a == "--no-log-page" || a == "--hide-progress") {
+      (a == "--phases" ? o.phases : a == "--warm-font" ? o.warmFont : a == "--no-log-page" ? o.noLogPage : o.hideProgress) =
+          true;
+      continue;
+    }
     if (i + 1 >= argc) fail("missing value after " + a);
     const std::string v = argv[++i];
     if (a == "--make-image") {
@@ -90,7 +108,7 @@ Options parse(int argc, char** argv) {
       fail("unknown option " + a);
     }
   }
-  if (o.makeImage.empty() && o.serialPath.empty() && o.tcpPort == 0) fail("give --serial PATH or --tcp HOST:PORT");
+  if (o.makeImage.empty() && !o.phases && o.serialPath.empty() && o.tcpPort == 0) fail("give --serial PATH or --tcp HOST:PORT");
   return o;
 }
 
@@ -216,10 +234,72 @@ long long lineBytes(bool write, int imageLength) {
   return total;
 }
 
+// Where the start-up time goes: the moments of start-up in milliseconds
+// from the fork of bench_window_probe (BENCH_PROBE_T0_NS, read only by this
+// bench program) or else from main(), then the event loop until ended.
+int startupPhases(int argc, char** argv, const Options& options, std::chrono::steady_clock::time_point mainEntered) {
+  std::chrono::steady_clock::time_point origin = mainEntered;
+  if (const char* t0 = std::getenv("BENCH_PROBE_T0_NS"))
+    origin = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(std::atoll(t0)));
+  auto stamp = [origin](const char* what, std::chrono::steady_clock::time_point at) {
+    std::printf("phase_%s_ms %.1f\n", what, std::chrono::duration<double, std::milli>(at - origin).count());
+    std::fflush(stdout);
+  };
+  stamp("main", mainEntered);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("velmora"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+  stamp("qapp", std::chrono::steady_clock::now());
+  if (options.warmFont) {
+    // The page font resolved and its CJK glyphs drawn once, outside the window.
+    const QFont font = velmora::ui::pageFont();
+    stamp("font_resolved", std::chrono::steady_clock::now());
+    QImage scratch(400, 40, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    painter.setFont(font);
+    painter.drawText(2, 30, QStringLiteral("设备配置工具 连接 串口 读取配置 下发配置 空闲"));
+    painter.end();
+    stamp("font", std::chrono::steady_clock::now());
+  }
+  // The factory asks for the program's own page every time; the moments it
+  // is asked tell how long each page before took to build.
+  std::vector<std::chrono::steady_clock::time_point> asked;
+  MainDialog dialog(nullptr, [&asked](int, QWidget*) -> QWidget* {
+    asked.push_back(std::chrono::steady_clock::now());
+    return nullptr;
+  });
+  const auto built = std::chrono::steady_clock::now();
+  for (size_t slot = 0; slot < asked.size(); ++slot) {
+    const std::string name = "slot" + std::to_string(slot);
+    stamp(name.c_str(), asked[slot]);
+  }
+  stamp("dialog", built);
+  struct FirstPaint : QObject {
+    std::function<void()> onPaint;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint && onPaint) {
+        onPaint();
+        onPaint = nullptr;
+      }
+      return false;
+    }
+  } watcher;
+  watcher.onPaint = [&] {
+    stamp("paint_begin", std::chrono::steady_clock::now());
+    QTimer::singleShot(0, [&] { stamp("paint_done", std::chrono::steady_clock::now()); });
+  };
+  dialog.installEventFilter(&watcher);
+  dialog.show();
+  stamp("show", std::chrono::steady_clock::now());
+  return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto mainEntered = std::chrono::steady_clock::now();
   const Options options = parse(argc, argv);
+  if (options.phases) return startupPhases(argc, argv, options, mainEntered);
   if (!options.makeImage.empty()) {
     const std::vector<uint8_t> image = fullImage();
     std::ofstream out(options.makeImage, std::ios::binary);
@@ -235,7 +315,10 @@ int main(int argc, char** argv) {
   velmora::ui::setMessageBoxHook([](const QString& text) { fail("message box: " + text.toStdString()); });
   velmora::ui::setQuestionHook([](const QString&) { return true; });
 
-  MainDialog dialog;
+  // Slot 7 is the log page; a plain widget there drops every line.
+  MainDialog dialog(nullptr, [&options](int slot, QWidget* parent) -> QWidget* {
+    return options.noLogPage && slot == 7 ? new QWidget(parent) : nullptr;
+  });
   dialog.show();
   runFor(options.settleMs);
   std::printf("rss_start_kb %ld\n", statusKb("VmRSS"));
@@ -255,6 +338,7 @@ int main(int argc, char** argv) {
   auto* writeButton = control<QAbstractButton>(&dialog, velmora::DialogConfiguration::kWriteButtonId);
   auto* stateText = control<QLabel>(&dialog, velmora::DialogConfiguration::kStateTextId);
   auto* progress = control<QProgressBar>(&dialog, velmora::DialogConfiguration::kProgressId);
+  if (options.hideProgress) progress->hide();
   control<QAbstractButton>(&dialog, kConnectButton)->click();
   if (!waitFor([readButton] { return readButton->isEnabled(); }, 5000)) fail("not connected");
 
@@ -264,13 +348,17 @@ int main(int argc, char** argv) {
   page->installEventFilter(&counter);
 
   // One transfer: the click, then the event loop until the panel says done.
+  std::vector<double> cpu;  // CPU milliseconds of each transfer, all threads
   auto transfer = [&](QAbstractButton* button, const QString& doneText) {
+    const long long cpuBefore = cpuNs();
     QElapsedTimer clock;
     clock.start();
     button->click();
     if (!waitFor([&] { return progress->value() == 100 && stateText->text() == doneText; }, 60000))
       fail("transfer did not finish; state \"" + stateText->text().toStdString() + "\"");
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    cpu.push_back(static_cast<double>(cpuNs() - cpuBefore) / 1e6);
+    return ms;
   };
 
   std::vector<double> reads, writes;
@@ -294,6 +382,8 @@ int main(int argc, char** argv) {
   for (double ms : reads) std::printf(" %.1f", ms);
   std::printf("\nwrite_ms");
   for (double ms : writes) std::printf(" %.1f", ms);
+  std::printf("\ntransfer_cpu_ms");
+  for (double ms : cpu) std::printf(" %.1f", ms);
   std::printf("\n");
   std::fflush(stdout);
 

@@ -22,6 +22,7 @@
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,6 +175,11 @@ int main(int argc, char** argv) {
   const pid_t child = ::fork();
   if (child < 0) return 1;
   if (child == 0) {
+    // Should the probe itself be killed (a time-out), the program goes too.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The fork's moment, for a bench program that reports its own phases.
+    const auto t0ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count();
+    ::setenv("BENCH_PROBE_T0_NS", std::to_string(t0ns).c_str(), 1);
     ::execvp(options.command[0], options.command.data());
     std::perror("bench_window_probe: exec");
     ::_exit(127);
