@@ -1,7 +1,6 @@
 #include "app/ui_kit_qt.h"
 
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QWidget>
@@ -57,19 +56,15 @@ QString fileDialog(QWidget* parent, const FileDialogRequest& request) {
 
 QFont pageFont() {
   static const QFont font = [] {
-    // SimSun is what the layouts were drawn for; on Linux a CJK family that
-    // is actually installed stands in for it.
-    QStringList families{QStringLiteral("宋体"), QStringLiteral("SimSun")};
-    const QStringList fallbacks{QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei"),
-                                QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
-                                QStringLiteral("AR PL UMing CN")};
-    const QStringList installed = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    for (const QString& f : fallbacks)
-      if (installed.contains(f)) families.append(f);
-    for (const QString& f : installed)
-      if (!families.contains(f)) families.append(f);
+    // SimSun is what the layouts were drawn for; on Linux the usual CJK
+    // families stand in for it. Naming them is enough: asking the font
+    // database for its family list would make fontconfig scan every font at
+    // start-up, and glyphs missing from all of them still fall back per glyph.
     QFont f;
-    f.setFamilies(families);
+    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei"),
+                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+                   QStringLiteral("Droid Sans Fallback")});
     f.setPointSize(14);
     f.setWeight(QFont::Normal);
     return f;

@@ -49,8 +49,16 @@ void TransferEngine::stopWatchdog(int id, int& handle) {
 
 bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
   if (f.connectionPage == nullptr) return false;
-  host.sleepMs(kSendPacingMs);
-  return f.connectionPage->sendBytes(data, length);
+  // The device gets 50 ms of quiet after the event that called for this frame
+  // (its answer, our previous frame, the button). The time our own logging
+  // and painting took since then counts towards the 50 ms instead of adding
+  // to every exchange.
+  const uint64_t now = host.tickMs();
+  const uint64_t elapsed = (paceFrom_ != 0 && now >= paceFrom_) ? now - paceFrom_ : 0;
+  if (elapsed < static_cast<uint64_t>(kSendPacingMs)) host.sleepMs(kSendPacingMs - static_cast<int>(elapsed));
+  const bool sent = f.connectionPage->sendBytes(data, length);
+  paceFrom_ = host.tickMs();
+  return sent;
 }
 
 void TransferEngine::updateButtons() {
@@ -94,6 +102,7 @@ void TransferEngine::receiveByte(uint8_t byte) {
     std::array<uint8_t, kMaxFrameBytes> frame;
     std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
     buffer.erase(buffer.begin(), buffer.begin() + length);
+    paceFrom_ = now;
     dispatchFrame(frame.data(), length);
     return;
   }
@@ -152,6 +161,7 @@ void TransferEngine::startRead() {
     host.messageBox("正在执行其他操作，请稍后");
     return;
   }
+  paceFrom_ = host.tickMs();
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   // A write that ended on a failed send leaves its watchdog running; it must
   // not reset this read when it expires.
@@ -270,6 +280,7 @@ void TransferEngine::startWrite() {
     host.messageBox("要发送的数据长度无效");
     return;
   }
+  paceFrom_ = host.tickMs();
   // Taken only once the write is sure to start: a refused press during a
   // running write must not change the address its acknowledgements carry.
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();

@@ -129,6 +129,8 @@ class TransferEngine final : public LinkReceiver {
   void stopWatchdog(int id, int& handle);
   // The 50 ms pause, then the bytes; false when they did not all go out.
   bool pacedSend(const uint8_t* data, int32_t length);
+  // When the event that the next paced send answers happened (tick ms).
+  uint64_t paceFrom_ = 0;
 
   TransferHost& host;
   Fields f;

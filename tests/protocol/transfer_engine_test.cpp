@@ -296,6 +296,28 @@ TEST_F(TransferEngineTest, ReadOfA56ByteEnvelopeInTwoPackets) {
   EXPECT_EQ(side.logs.back(), "读取配置完成，共 2 包，56 字节");
 }
 
+TEST_F(TransferEngineTest, PacingCountsFromTheAnswerNotFromTheEndOfOurOwnWork) {
+  connectLink();
+  side.progressCostMs = 20;
+  engine.startRead();
+  const Bytes envelope = buildEnvelope(patternBytes(120).data(), 120);  // 128 bytes: three packets
+  side.clearRecords();
+  side.feed(dataResponse(1, 0, 3, slice(envelope, 0, 50)));
+  const uint64_t answered = f().lastByteTime;  // when the answer's last byte came
+  // Two progress updates (total known, then 33 %) took 40 ms; 10 ms remain.
+  EXPECT_EQ(traced("wait"), Lines{"wait 10"});
+  ASSERT_EQ(side.sent.size(), 1u);
+  EXPECT_EQ(side.sent[0], readRequest(1, 1));
+  EXPECT_EQ(side.now, answered + 50) << "sent 50 ms after the answer, not 90";
+
+  // Work that outlasts 50 ms leaves nothing to wait.
+  side.progressCostMs = 60;
+  side.clearRecords();
+  side.feed(dataResponse(1, 1, 3, slice(envelope, 50, 50)));
+  EXPECT_TRUE(traced("wait").empty());
+  EXPECT_EQ(side.sent.size(), 1u);
+}
+
 TEST_F(TransferEngineTest, ReadTakesTheAddressFromTheBoxAtStart) {
   connectLink();
   side.addressBox = 7;

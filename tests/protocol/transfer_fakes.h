@@ -35,6 +35,7 @@ class FakeTransferSide : public TransferHost, public DeviceLink, public ImageHos
   Bytes imageAfterGather;      // when set, gatherCurrentPage makes it the image
   bool gatherSetsImage = false;
   TransferEngine* engine = nullptr;
+  uint64_t progressCostMs = 0;  // virtual time each progress update takes
 
   // ---- what the engine did ----
   std::vector<std::string> trace;  // "wait 50", "send ..", "log ..", "box ..", "state ..", ...
@@ -101,7 +102,10 @@ class FakeTransferSide : public TransferHost, public DeviceLink, public ImageHos
     states.push_back(text);
   }
   void setLinkStatusText(const std::string& text) override { linkText = text; }
-  void setProgress(int percent) override { progress.push_back(percent); }
+  void setProgress(int percent) override {
+    progress.push_back(percent);
+    now += progressCostMs;  // painting takes time on a real screen
+  }
   void resetProgress() override { progress.push_back(-1); }
   void setButtonsEnabled(bool r, bool w) override { readEnabled = r, writeEnabled = w; }
 
