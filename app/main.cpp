@@ -1,10 +1,9 @@
 #include <QApplication>
-#include <QIcon>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/main_dialog.h"
+#include "app/startup_qt.h"
 
 int main(int argc, char** argv) {
   // Without a display Qt would abort with a plugin error; say what is wrong instead.
@@ -17,8 +16,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("velmora"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+  if (!velmora::prepareStart(velmora::socketLayerReady())) return 1;
   velmora::MainDialog dialog;
   dialog.show();
   return app.exec();

@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "app/startup_qt.h"
 #include "app/ui_kit_qt.h"
 #include "link/dialog_connect.h"
 #include "link/link_events_qt.h"
@@ -247,8 +248,7 @@ int startupPhases(int argc, char** argv, const Options& options, std::chrono::st
   };
   stamp("main", mainEntered);
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("velmora"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+  velmora::prepareStart(velmora::socketLayerReady());  // as main() does
   stamp("qapp", std::chrono::steady_clock::now());
   if (options.warmFont) {
     // The page font resolved and its CJK glyphs drawn once, outside the window.
@@ -309,8 +309,7 @@ int main(int argc, char** argv) {
 
   // As velmora's main() does.
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("velmora"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+  velmora::prepareStart(velmora::socketLayerReady());  // as main() does
   // A box would wait for a click that never comes: say it and stop.
   velmora::ui::setMessageBoxHook([](const QString& text) { fail("message box: " + text.toStdString()); });
   velmora::ui::setQuestionHook([](const QString&) { return true; });

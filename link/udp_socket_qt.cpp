@@ -5,6 +5,7 @@
 #include <QNetworkProxy>
 #include <QUdpSocket>
 
+#include "base/text.h"
 #include "link/link_events_qt.h"
 #include "link/scan_logic.h"
 
@@ -53,7 +54,9 @@ void UdpSocket::onReadyRead() {
     bool ok = false;
     const quint32 v4 = sender.toIPv4Address(&ok);
     if (!ok || notify_ == nullptr) continue;
-    const std::string text = QHostAddress(v4).toString().toStdString();
+    // The four address bytes in network order.
+    const std::string text = strprintf("%d.%d.%d.%d", static_cast<int>((v4 >> 24) & 0xFF), static_cast<int>((v4 >> 16) & 0xFF),
+                                       static_cast<int>((v4 >> 8) & 0xFF), static_cast<int>(v4 & 0xFF));
     QCoreApplication::postEvent(
         notify_, new ScanReplyEvent(buildScanReplyBlock(text, reinterpret_cast<const uint8_t*>(buffer),
                                                         static_cast<int32_t>(n))));

@@ -15,6 +15,7 @@
 
 #include "app/dialog_help.h"
 #include "app/main_dialog.h"
+#include "app/startup_qt.h"
 #include "app/tab_manager.h"
 #include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
@@ -381,4 +382,14 @@ TEST(MainDialogStartup, TheProgramsOwnPagesStartWithFortyEightBytes) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray saved = f.readAll();
   EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected);
+}
+
+TEST(Startup, WithoutSocketsTheProgramSaysSoAndStops) {
+  UiRecorder::reset();
+  EXPECT_TRUE(socketLayerReady());
+  EXPECT_TRUE(prepareStart(true));
+  EXPECT_TRUE(UiRecorder::messages().isEmpty());
+  EXPECT_FALSE(prepareStart(false));
+  EXPECT_EQ(UiRecorder::messages(), QStringList{"Socket初始化失败"});
+  EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("应用程序向导生成的本地应用程序"));
 }

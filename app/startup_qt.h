@@ -1,0 +1,17 @@
+// What the program does before its main window: the socket layer must work
+// (the device is reached over TCP and found over UDP), and the application
+// names where settings would go (it stores none).
+#pragma once
+
+class QWidget;
+
+namespace velmora {
+
+// True when an IPv4 socket can be created.
+bool socketLayerReady();
+
+// Names the application; when ready is false shows "Socket初始化失败" and
+// returns false, and the program ends without a window.
+bool prepareStart(bool ready, QWidget* parent = nullptr);
+
+}  // namespace velmora
