@@ -72,6 +72,12 @@ QFont pageFont() {
   return font;
 }
 
+QString plainTextOf(const std::string& crlfText) {
+  QString s = QString::fromStdString(crlfText);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return s;
+}
+
 QString controlName(int id) { return QString::number(id); }
 
 void setControlId(QWidget* widget, int id) {

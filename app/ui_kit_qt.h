@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -38,6 +39,9 @@ void setFileDialogHook(FileDialogHook hook);
 
 // The 14-point "宋体" every page asks for, falling back to an installed CJK family.
 QFont pageFont();
+
+// Text kept with "\r\n" line ends, as a plain-text edit shows it.
+QString plainTextOf(const std::string& crlfText);
 
 // Gives a control its numeric id as objectName, so tests and the code find
 // it by the same number.

@@ -1,7 +1,6 @@
 #include "cli/cli_runner_qt.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -16,6 +15,7 @@
 #include <map>
 #include <memory>
 
+#include "base/clock.h"
 #include "base/text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
@@ -40,13 +40,6 @@ void printError(const std::string& line) {
 }
 
 void printReason(const std::string& reason) { printError("velmora-cli: " + reason); }
-
-LocalTime nowLocal() {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
-}
 
 // Receives what the channels post and hands it to the session, in order.
 class SessionEvents final : public QObject {
@@ -119,11 +112,8 @@ class QtPlatform final : public CliPlatform {
  public:
   void setSession(CliSession* session) { session_ = session; }
 
-  uint64_t tickMs() override {
-    using namespace std::chrono;
-    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-  }
-  LocalTime localTime() override { return nowLocal(); }
+  uint64_t tickMs() override { return steadyMs(); }
+  LocalTime localTime() override { return localTimeNow(); }
   void sleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
   void startTimer(int id, int ms) override {
     std::unique_ptr<QTimer>& timer = timers_[id];
@@ -173,7 +163,7 @@ struct DeviceRun {
 };
 
 void logLine(const Options& options, const std::string& text) {
-  if (options.verbose) printError(terminalLogLine(nowLocal(), text));
+  if (options.verbose) printError(terminalLogLine(localTimeNow(), text));
 }
 
 // Reports the session's end; returns its exit status.

@@ -13,12 +13,6 @@
 
 namespace velmora {
 
-static QString forDisplay(const std::string& text) {
-  QString s = QString::fromStdString(text);
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return s;
-}
-
 DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("数据测试"));
   setFont(ui::pageFont());
@@ -51,7 +45,7 @@ DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
   connect(clearButton_, &QPushButton::clicked, this, [this] { edit_->clear(); });
 
   const std::vector<uint8_t> pattern = demonstrationPattern();
-  edit_->setPlainText(forDisplay(formatHexView(pattern.data(), pattern.size())));
+  edit_->setPlainText(ui::plainTextOf(formatHexView(pattern.data(), pattern.size())));
   edit_->moveCursor(QTextCursor::Start);
   edit_->ensureCursorVisible();
 }
@@ -62,7 +56,7 @@ void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
     return;
   }
   if (hexMode_) {
-    edit_->setPlainText(forDisplay(formatHexView(data, static_cast<size_t>(length))));
+    edit_->setPlainText(ui::plainTextOf(formatHexView(data, static_cast<size_t>(length))));
     edit_->moveCursor(QTextCursor::Start);
     edit_->ensureCursorVisible();
   } else {

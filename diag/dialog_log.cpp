@@ -1,26 +1,13 @@
 #include "diag/dialog_log.h"
 
-#include <QDateTime>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
 #include "app/ui_kit_qt.h"
+#include "base/clock.h"
 
 namespace velmora {
-
-LocalTime currentLocalTime() {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
-}
-
-static QString forDisplay(const std::string& text) {
-  QString s = QString::fromStdString(text);
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return s;
-}
 
 DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());
@@ -35,14 +22,14 @@ DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
 }
 
 void DialogLog::appendLog(const std::string& text) {
-  const std::string line = formatLogLine(currentLocalTime(), text);
+  const std::string line = formatLogLine(localTimeNow(), text);
   const bool trimmed = log_.appendLine(line);
   if (trimmed) {
-    edit_->setPlainText(forDisplay(log_.text()));
+    edit_->setPlainText(ui::plainTextOf(log_.text()));
   } else {
     QTextCursor cursor = edit_->textCursor();
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(forDisplay(line));
+    cursor.insertText(ui::plainTextOf(line));
     edit_->setTextCursor(cursor);
   }
   // The view follows the newest line.

@@ -33,7 +33,4 @@ class DialogLog : public QWidget {
   LogText log_;
 };
 
-// Local wall-clock time now, as the log and the address messages stamp it.
-LocalTime currentLocalTime();
-
 }  // namespace velmora

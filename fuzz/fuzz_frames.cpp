@@ -4,14 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/fuzz_check.h"
 #include "protocol/frames.h"
 
 using namespace velmora;
-
-#define CHECK(cond) \
-  do {              \
-    if (!(cond)) std::abort(); \
-  } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -20,30 +16,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t n = static_cast<int32_t>(size - 1);
 
   if (const auto length = checkFrame(b, n, address)) {
-    CHECK(*length <= n);
-    CHECK(*length >= 5);
+    FUZZ_CHECK(*length <= n);
+    FUZZ_CHECK(*length >= 5);
     // A recognised frame of eight bytes or more is valid on its own as well:
     // the receive path checks every cut frame again.
-    if (*length >= 8) CHECK(checkFrame(b, *length, address) == *length);
+    if (*length >= 8) FUZZ_CHECK(checkFrame(b, *length, address) == *length);
     if (*length >= 8 && b[1] == kFunctionRead && !(b[0] == kAddressReportHead && b[2] == kAddressCommand)) {
       const auto r = parseDataResponse(b, *length);
-      CHECK(r.has_value());
-      CHECK(static_cast<int>(r->data.size()) == b[2] - 4);
+      FUZZ_CHECK(r.has_value());
+      FUZZ_CHECK(static_cast<int>(r->data.size()) == b[2] - 4);
     }
   }
   if (const auto r = parseDataResponse(b, n)) {
-    CHECK(static_cast<int>(r->data.size()) + 4 == b[2]);
-    CHECK(b[2] + 5 <= n);
+    FUZZ_CHECK(static_cast<int>(r->data.size()) + 4 == b[2]);
+    FUZZ_CHECK(b[2] + 5 <= n);
   }
-  if (const auto p = parseWriteAck(b, n)) CHECK(*p >= 0 && *p <= 0xFFFF);
+  if (const auto p = parseWriteAck(b, n)) FUZZ_CHECK(*p >= 0 && *p <= 0xFFFF);
   if (checkEnvelope(b, n)) {
-    CHECK(n >= 8 && n % 8 == 0);
+    FUZZ_CHECK(n >= 8 && n % 8 == 0);
     // Rebuilding the envelope from its image gives the same bytes (bytes 6-7
     // are not examined on reception, so only when they hold what we write).
     if (n - 8 <= 2048 && b[6] == 0x00 && b[7] == 0x01) {
       const auto again = buildEnvelope(b + 8, n - 8);
-      CHECK(static_cast<int32_t>(again.size()) == n);
-      for (int32_t i = 0; i < n; ++i) CHECK(again[i] == b[i]);
+      FUZZ_CHECK(static_cast<int32_t>(again.size()) == n);
+      for (int32_t i = 0; i < n; ++i) FUZZ_CHECK(again[i] == b[i]);
     }
   }
   return 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_unit.h"
+#include "fuzz/fuzz_check.h"
 #include "pages/holding_register_records.h"
 #include "pages/list_page_units.h"
 #include "pages/network_address_records.h"
@@ -16,11 +17,6 @@
 #include "pages/server_port_records.h"
 
 using namespace velmora;
-
-#define CHECK(cond) \
-  do {              \
-    if (!(cond)) std::abort(); \
-  } while (0)
 
 namespace {
 
@@ -44,16 +40,16 @@ void checkStore(const std::vector<uint8_t>& image, const std::function<bool(cons
   if (in > 0) std::memcpy(buffer.data(), image.data(), static_cast<size_t>(in));
   int32_t length = in;
   store(buffer.data(), length, kCapacity);
-  CHECK(length >= 0 && length <= kCapacity && length % 8 == 0);
+  FUZZ_CHECK(length >= 0 && length <= kCapacity && length % 8 == 0);
 
   std::vector<ConfigUnit> foreignIn;
   for (const ConfigUnit& u : unitsOf(image.data(), in))
     if (!owns(u)) foreignIn.push_back(u);
   const std::vector<ConfigUnit> out = unitsOf(buffer.data(), length);
   // Foreign units first, in order, none lost; then only owned units.
-  CHECK(out.size() >= foreignIn.size());
-  for (size_t k = 0; k < foreignIn.size(); ++k) CHECK(out[k] == foreignIn[k]);
-  for (size_t k = foreignIn.size(); k < out.size(); ++k) CHECK(owns(out[k]));
+  FUZZ_CHECK(out.size() >= foreignIn.size());
+  for (size_t k = 0; k < foreignIn.size(); ++k) FUZZ_CHECK(out[k] == foreignIn[k]);
+  for (size_t k = foreignIn.size(); k < out.size(); ++k) FUZZ_CHECK(owns(out[k]));
 }
 
 }  // namespace
@@ -67,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SerialPortRecords serial;
   serial.open();
   serial.load(bytes, length);
-  CHECK(serial.count() >= 1 && serial.count() <= 32);
+  FUZZ_CHECK(serial.count() >= 1 && serial.count() <= 32);
   checkStore(image, [](const ConfigUnit& u) { return u[0] == 1; },
              [&](uint8_t* b, int32_t& l, int32_t c) { serial.store(b, l, c, serial.showPort(serial.selected())); });
 
@@ -78,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ServerPortRecords server;
   server.load(bytes, length);
-  CHECK(server.count() >= 0 && server.count() <= 32);
+  FUZZ_CHECK(server.count() >= 0 && server.count() <= 32);
   checkStore(image, [](const ConfigUnit& u) { return u[0] == 3; },
              [&](uint8_t* b, int32_t& l, int32_t c) { server.store(b, l, c); });
 
@@ -95,11 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   list.store(buffer.data(), stored, kCapacity);
   const int32_t whole = length / 8 * 8;
   if (whole <= kCapacity) {
-    CHECK(stored == whole);
-    CHECK(whole == 0 || std::memcmp(buffer.data(), image.data(), static_cast<size_t>(whole)) == 0);
+    FUZZ_CHECK(stored == whole);
+    FUZZ_CHECK(whole == 0 || std::memcmp(buffer.data(), image.data(), static_cast<size_t>(whole)) == 0);
   } else {
-    CHECK(stored < 0);
+    FUZZ_CHECK(stored < 0);
   }
-  CHECK(list.rows().size() == static_cast<size_t>(length / 8));
+  FUZZ_CHECK(list.rows().size() == static_cast<size_t>(length / 8));
   return 0;
 }

@@ -7,66 +7,16 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/fuzz_check.h"
 #include "protocol/frames.h"
 #include "protocol/transfer_engine.h"
+#include "tests/protocol/null_transfer_side.h"
 
 using namespace velmora;
 
-#define CHECK(cond) \
-  do {              \
-    if (!(cond)) std::abort(); \
-  } while (0)
-
-namespace {
-
-// A host, link and main window that cost next to nothing: a virtual clock,
-// periodic timers fired by advance(), and a count of the invalid-frame lines.
-class LeanSide : public TransferHost, public DeviceLink, public ImageHost {
- public:
-  uint64_t now = 5'000'000;
-  std::vector<uint8_t> image;
-  size_t invalidFrames = 0;
-  TransferEngine* engine = nullptr;
-  uint64_t timers[3] = {0, 0, 0};  // expiry of 2001 and 2002, 0 when stopped
-
-  void advance(uint64_t ms) {
-    const uint64_t target = now + ms;
-    for (;;) {
-      int due = -1;
-      for (int i = 1; i <= 2; ++i)
-        if (timers[i] != 0 && timers[i] <= target && (due < 0 || timers[i] < timers[due])) due = i;
-      if (due < 0) break;
-      now = timers[due];
-      timers[due] = now + 2000;
-      engine->onTimer(2000 + due);
-    }
-    now = target;
-  }
-
-  uint64_t tickMs() override { return now; }
-  LocalTime localTime() override { return {}; }
-  void sleepMs(int ms) override { now += static_cast<uint64_t>(ms); }
-  void startTimer(int id, int ms) override { timers[id - 2000] = now + static_cast<uint64_t>(ms); }
-  void stopTimer(int id) override { timers[id - 2000] = 0; }
-  void messageBox(const std::string&) override {}
-  void setStateText(const std::string&) override {}
-  void setLinkStatusText(const std::string&) override {}
-  void setProgress(int) override {}
-  void resetProgress() override {}
-  void setButtonsEnabled(bool, bool) override {}
-  bool sendBytes(const uint8_t*, int32_t) override { return true; }
-  uint8_t addressBoxValue() const override { return 1; }
-  void showAddressReport(const std::string&, const std::string&) override {}
-  void loadImage(const uint8_t* data, int32_t length) override { image.assign(data, data + std::max(length, 0)); }
-  bool gatherCurrentPage() override { return true; }
-  const std::vector<uint8_t>& configImage() const override { return image; }
-  void logMessage(const std::string& text) override { invalidFrames += text == "接收到无效帧"; }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  LeanSide side;
+  velmora::testing::NullTransferSide side;
   TransferEngine engine(side);
   side.engine = &engine;
   engine.setConnectionPage(&side);
@@ -126,15 +76,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             shadow.clear();
           }
           engine.receiveByte(byte);
-          CHECK(engine.fields().receiveBuffer.size() <= 1025);
-          CHECK(engine.fields().receiveBuffer == shadow);
-          CHECK(engine.fields().transferLength >= 0 && engine.fields().transferLength <= 2056);
+          FUZZ_CHECK(engine.fields().receiveBuffer.size() <= 1025);
+          FUZZ_CHECK(engine.fields().receiveBuffer == shadow);
+          FUZZ_CHECK(engine.fields().transferLength >= 0 && engine.fields().transferLength <= 2056);
         }
         break;
       }
     }
   }
-  CHECK(side.invalidFrames == expectedInvalid);
-  CHECK(engine.fields().operationState >= 0 && engine.fields().operationState <= 2);
+  FUZZ_CHECK(side.invalidFrames == expectedInvalid);
+  FUZZ_CHECK(engine.fields().operationState >= 0 && engine.fields().operationState <= 2);
   return 0;
 }

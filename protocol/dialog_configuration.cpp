@@ -1,15 +1,14 @@
 #include "protocol/dialog_configuration.h"
 
-#include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 
-#include <chrono>
 
 #include "app/ui_kit_qt.h"
+#include "base/clock.h"
 
 namespace velmora {
 
@@ -77,17 +76,9 @@ void DialogConfiguration::setLinkState(bool connected, const std::string& status
   engine_.setLinkState(connected, statusText);
 }
 
-uint64_t DialogConfiguration::tickMs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
+uint64_t DialogConfiguration::tickMs() { return steadyMs(); }
 
-LocalTime DialogConfiguration::localTime() {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
-}
+LocalTime DialogConfiguration::localTime() { return localTimeNow(); }
 
 // A real block of the UI thread: the device expects the pause between frames,
 // and nothing else may run in between.

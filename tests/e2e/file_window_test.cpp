@@ -43,6 +43,17 @@ class FileWindowTest : public ::testing::Test, protected DeviceFixture {
     return "打开文件: " + QDir::toNativeSeparators(QString::fromStdString(path)).toStdString() + " (" +
            std::to_string(size) + " 字节)";
   }
+  // Opens bytes, written as name, through the menu; checks they became the
+  // image; then starts the device and connects to it over TCP.
+  void openAndConnect(const std::string& name, const Bytes& bytes) {
+    const std::string path = device->writeFile(name, bytes);
+    open(path);
+    EXPECT_TRUE(ui->log().has(opened(path, bytes.size())));
+    ASSERT_EQ(ui->window().configImage(), bytes);
+    startDevice();
+    if (HasFatalFailure()) return;
+    connectOver(Transport::Tcp);
+  }
   int listRows() { return ui->pageControl<QTableWidget>(6, 1021)->rowCount(); }
 
   // Every tab once, in order, and back to the connection page.
@@ -59,14 +70,7 @@ class FileWindowTest : public ::testing::Test, protected DeviceFixture {
 
 TEST_F(FileWindowTest, AFullSizeImageOfRandomBytesTravelsWholeAndThePagesCopeWithIt) {
   const Bytes bytes = randomBytes(2048, 20240611);
-  const std::string path = device->writeFile("random.vmc", bytes);
-  open(path);
-  EXPECT_TRUE(ui->log().has(opened(path, 2048)));
-  ASSERT_EQ(ui->window().configImage(), bytes);
-
-  startDevice();
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Tcp);
+  openAndConnect("random.vmc", bytes);
   if (HasFatalFailure()) return;
   // The largest transfer there is: 42 packets each way.
   size_t from = ui->log().mark();
@@ -94,14 +98,7 @@ TEST_F(FileWindowTest, AnOddLengthLoadsWholeTheDeviceRefusesItAndThePagesMendIt)
   Bytes bytes{0x07, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};  // one unit no page owns
   const Bytes tail = randomBytes(5, 7);
   bytes.insert(bytes.end(), tail.begin(), tail.end());
-  const std::string path = device->writeFile("odd.vmc", bytes);
-  open(path);
-  EXPECT_TRUE(ui->log().has(opened(path, 13)));
-  ASSERT_EQ(ui->window().configImage(), bytes);
-
-  startDevice();
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Tcp);
+  openAndConnect("odd.vmc", bytes);
   if (HasFatalFailure()) return;
   // Sent as it is; the envelope's length is not whole units, so the device
   // refuses it and never acknowledges.
@@ -141,14 +138,7 @@ TEST_F(FileWindowTest, AnEmptyFileChangesNothing) {
 
 TEST_F(FileWindowTest, AnImageOverTheLimitIsKeptSavedWholeButNeverSent) {
   const Bytes bytes = randomBytes(3001, 99);
-  const std::string path = device->writeFile("big.vmc", bytes);
-  open(path);
-  EXPECT_TRUE(ui->log().has(opened(path, 3001)));
-  ASSERT_EQ(ui->window().configImage(), bytes);
-
-  startDevice();
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Tcp);
+  openAndConnect("big.vmc", bytes);
   if (HasFatalFailure()) return;
   size_t from = ui->log().mark();
   ui->pressWrite();

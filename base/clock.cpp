@@ -1,0 +1,21 @@
+#include "base/clock.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace velmora {
+
+uint64_t steadyMs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+LocalTime localTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  // Called from the UI thread only; the shared buffer of localtime is copied at once.
+  if (const std::tm* t = std::localtime(&now)) parts = *t;
+  return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+}  // namespace velmora
