@@ -10,7 +10,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
