@@ -32,7 +32,11 @@ bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
   }
   std::copy(image.begin(), image.end(), buffer.begin());
   int32_t length = static_cast<int32_t>(image.size());
-  page.storeToImage(buffer.data(), length, kMaxImageBytes);
+  const StoreResult result = page.storeToImage(buffer.data(), length, kMaxImageBytes);
+  if (result.keepsImage()) {
+    if (log && !result.reason.empty()) log(result.reason);
+    return false;
+  }
   if (length < 0) return false;
   if (length > kMaxImageBytes) length = kMaxImageBytes;  // a page never claims more than the buffer
   image.assign(buffer.begin(), buffer.begin() + length);

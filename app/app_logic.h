@@ -25,7 +25,8 @@ std::string fileDialogFilter(std::string_view barSeparated);
 
 // Gathers page into image: the page stores into a 2048-byte copy, and the
 // result becomes the image. Refuses (logging through log) an image over
-// 2048 bytes; false when nothing was taken.
+// 2048 bytes; a page that answers KeepImage leaves the image as it was and
+// its reason, if any, is logged. False when nothing was taken.
 bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
                          const std::function<void(const std::string&)>& log);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/image_host.h"
+#include "app/ui_kit_qt.h"
 
 class QAction;
 class QFrame;
@@ -61,6 +62,12 @@ class MainDialog : public QDialog, public ImageHost {
   void openFile();
   void saveFile();
 
+  // The folder taken as the program's own when choosing where the file
+  // dialogs start (tests point it elsewhere; empty: the executable's).
+  void setProgramFolder(const QString& folder) { programFolder_ = folder; }
+  // Where the next open or save dialog starts.
+  QString fileDialogFolder() const;
+
   // Where the device scan sends its probe (the LAN broadcast unless a test
   // or a user who knows better says otherwise).
   void setScanTarget(const QString& host, quint16 port);
@@ -74,6 +81,8 @@ class MainDialog : public QDialog, public ImageHost {
   void buildMenu();
   void runDeviceScan();
   QWidget* makeDefaultPage(int slot, QWidget* parent);
+  ui::FileDialogRequest configFileRequest(bool save) const;
+  void rememberFileFolder(const QString& path);
 
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
@@ -82,6 +91,8 @@ class MainDialog : public QDialog, public ImageHost {
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
   std::vector<uint8_t> configImage_;
+  QString programFolder_;
+  QString lastFileFolder_;  // where the last Open or Save of this run went
   QString scanHost_ = QStringLiteral("255.255.255.255");
   quint16 scanPort_ = 988;
 };

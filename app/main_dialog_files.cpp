@@ -14,15 +14,27 @@
 
 namespace velmora {
 
-static ui::FileDialogRequest configFileRequest(bool save) {
+ui::FileDialogRequest MainDialog::configFileRequest(bool save) const {
   ui::FileDialogRequest request;
   request.save = save;
   request.filter = QString::fromStdString(fileDialogFilter(kConfigFileFilter));
   request.defaultSuffix = QString::fromLatin1(kConfigFileExtension);
   request.initialName = save ? QString::fromLatin1(kConfigFileDefaultName) : QString();
-  request.directory = QCoreApplication::applicationDirPath();
+  request.directory = fileDialogFolder();
   return request;
 }
+
+QString MainDialog::fileDialogFolder() const {
+  if (!lastFileFolder_.isEmpty()) return lastFileFolder_;
+  // A portable copy keeps its files beside it; an installed one (/usr/bin)
+  // cannot, and a save dialog there would refuse the first Enter.
+  const QString program = programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
+  const QFileInfo info(program);
+  if (info.isDir() && info.isWritable()) return program;
+  return QDir::homePath();
+}
+
+void MainDialog::rememberFileFolder(const QString& path) { lastFileFolder_ = QFileInfo(path).absolutePath(); }
 
 void MainDialog::newImage() {
   configImage_.clear();
@@ -37,6 +49,7 @@ void MainDialog::newImage() {
 void MainDialog::openFile() {
   const QString path = ui::fileDialog(this, configFileRequest(false));
   if (path.isEmpty()) return;
+  rememberFileFolder(path);
 
   // Only regular files: a directory or a device would open but not read sensibly.
   QFile file(path);
@@ -74,6 +87,7 @@ void MainDialog::saveFile() {
   }
   const QString path = ui::fileDialog(this, configFileRequest(true));
   if (path.isEmpty()) return;
+  rememberFileFolder(path);
 
   // Written beside the target and renamed over it only when complete, so a
   // failed save never destroys the previous file.

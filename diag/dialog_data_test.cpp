@@ -42,7 +42,10 @@ DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
 
   connect(hexRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = true; });
   connect(asciiRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = false; });
-  connect(clearButton_, &QPushButton::clicked, this, [this] { edit_->clear(); });
+  connect(clearButton_, &QPushButton::clicked, this, [this] {
+    edit_->clear();
+    showsCharacters_ = false;
+  });
 
   const std::vector<uint8_t> pattern = demonstrationPattern();
   edit_->setPlainText(ui::plainTextOf(formatHexView(pattern.data(), pattern.size())));
@@ -51,6 +54,7 @@ DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
 }
 
 void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
+  showsCharacters_ = false;
   if (data == nullptr || length <= 0) {
     edit_->clear();
     return;
@@ -60,6 +64,7 @@ void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
     edit_->moveCursor(QTextCursor::Start);
     edit_->ensureCursorVisible();
   } else {
+    showsCharacters_ = true;
     edit_->setPlainText(QString::fromLatin1(formatCharView(data, static_cast<size_t>(length)).c_str()));
     // The character view shows the end of the text.
     edit_->moveCursor(QTextCursor::End);
@@ -67,12 +72,18 @@ void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
   }
 }
 
-void DialogDataTest::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+StoreResult DialogDataTest::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  // Character text cannot be read back ('.' stands for many bytes, and "AB"
+  // would read as one hex byte), so it never replaces the image.
+  if (showsCharacters_) return StoreResult::keepImage();
   length = 0;
-  if (buffer == nullptr || capacity <= 0) return;
-  const std::vector<uint8_t> bytes = parseHexText(edit_->toPlainText().toStdString(), static_cast<size_t>(capacity));
-  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
-  length = static_cast<int32_t>(bytes.size());
+  if (buffer == nullptr || capacity <= 0) return StoreResult::stored();
+  const HexTextRead read = readHexText(edit_->toPlainText().toStdString(), static_cast<size_t>(capacity));
+  // One wrong digit must not cost the user the whole configuration.
+  if (!read.ok()) return StoreResult::keepImage(describeHexTextError(read));
+  if (!read.bytes.empty()) std::memcpy(buffer, read.bytes.data(), read.bytes.size());
+  length = static_cast<int32_t>(read.bytes.size());
+  return StoreResult::stored();
 }
 
 void DialogDataTest::resizeEvent(QResizeEvent* event) {

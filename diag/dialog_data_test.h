@@ -23,7 +23,7 @@ class DialogDataTest : public QWidget, public DialogChildBase {
   explicit DialogDataTest(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   bool hexMode() const { return hexMode_; }
 
@@ -36,6 +36,9 @@ class DialogDataTest : public QWidget, public DialogChildBase {
   QPushButton* clearButton_ = nullptr;
   QPlainTextEdit* edit_ = nullptr;
   bool hexMode_ = true;
+  // The text on show came from the character view (the radio buttons only
+  // choose the view of the next load, so they cannot tell).
+  bool showsCharacters_ = false;
 };
 
 }  // namespace velmora

@@ -1,5 +1,9 @@
 #include "diag/hex_view.h"
 
+#include <algorithm>
+
+#include "base/text.h"
+
 namespace velmora {
 
 static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -32,22 +36,75 @@ static int hexValue(char c) {
   return -1;
 }
 
-std::vector<uint8_t> parseHexText(std::string_view text, size_t capacity) {
-  std::string digits;
-  digits.reserve(text.size());
-  for (char c : text)
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '-') digits.push_back(c);
-  if (digits.empty() || digits.size() % 2 != 0) return {};
-  std::vector<uint8_t> bytes;
-  bytes.reserve(std::min(digits.size() / 2, capacity));
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    // Both characters must be digits: a scanf-style read would take "0G" as 00.
-    const int high = hexValue(digits[i]);
-    const int low = hexValue(digits[i + 1]);
-    if (high < 0 || low < 0) return {};
-    if (bytes.size() < capacity) bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+HexTextRead readHexText(std::string_view text, size_t capacity) {
+  // One entry per typed character (a UTF-8 sequence kept whole), with where
+  // it stands, so a refusal can point at what the user typed.
+  struct Typed {
+    std::string_view chars;
+    size_t line;
+    size_t column;
+  };
+  std::vector<Typed> typed;
+  typed.reserve(text.size());
+  size_t line = 1;
+  size_t column = 1;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead >= 0xC0)
+      while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else if (c == '\r') {
+      // "\r\n" counts as one line break, at the '\n'.
+    } else {
+      if (c != ' ' && c != '\t' && c != '-') typed.push_back({text.substr(i, n), line, column});
+      ++column;
+    }
+    i += n;
   }
-  return bytes;
+
+  HexTextRead read;
+  read.bytes.reserve(std::min(typed.size() / 2, capacity));
+  for (size_t i = 0; i < typed.size(); i += 2) {
+    const bool whole = i + 1 < typed.size();
+    // Both characters must be single hexadecimal digits: a scanf-style read
+    // would take "0G" as 00.
+    const int high = typed[i].chars.size() == 1 ? hexValue(typed[i].chars[0]) : -1;
+    const int low = whole && typed[i + 1].chars.size() == 1 ? hexValue(typed[i + 1].chars[0]) : -1;
+    if (!whole || high < 0 || low < 0) {
+      read.bytes.clear();
+      read.error = whole ? HexTextRead::Error::NotHex : HexTextRead::Error::Unpaired;
+      read.pair = i / 2 + 1;
+      read.pairText = std::string(typed[i].chars) + (whole ? std::string(typed[i + 1].chars) : std::string());
+      read.line = typed[i].line;
+      read.column = typed[i].column;
+      return read;
+    }
+    if (read.bytes.size() < capacity) read.bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+  }
+  return read;
+}
+
+std::vector<uint8_t> parseHexText(std::string_view text, size_t capacity) {
+  HexTextRead read = readHexText(text, capacity);
+  return read.ok() ? std::move(read.bytes) : std::vector<uint8_t>{};
+}
+
+std::string describeHexTextError(const HexTextRead& read) {
+  switch (read.error) {
+    case HexTextRead::Error::None:
+      return {};
+    case HexTextRead::Error::NotHex:
+      return strprintf("数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）不是十六进制数，配置未改变", read.pair,
+                       read.pairText.c_str(), read.line, read.column);
+    case HexTextRead::Error::Unpaired:
+      return strprintf("数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）只有一位数字，配置未改变", read.pair,
+                       read.pairText.c_str(), read.line, read.column);
+  }
+  return {};
 }
 
 std::vector<uint8_t> demonstrationPattern() {

@@ -24,8 +24,8 @@ void DialogList::loadFromImage(const uint8_t* data, int32_t length) {
   rebuildRows();
 }
 
-void DialogList::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
-  units_.store(buffer, length, capacity);
+StoreResult DialogList::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  return units_.store(buffer, length, capacity) ? StoreResult::stored() : StoreResult::keepImage();
 }
 
 void DialogList::rebuildRows() {

@@ -23,7 +23,7 @@ class DialogList : public QWidget, public DialogChildBase {
   explicit DialogList(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const ListPageUnits& units() const { return units_; }
 

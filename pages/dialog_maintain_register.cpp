@@ -180,8 +180,9 @@ void DialogMaintainRegister::loadFromImage(const uint8_t* data, int32_t length) 
   showRegisters();
 }
 
-void DialogMaintainRegister::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+StoreResult DialogMaintainRegister::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
   records_.store(buffer, length, capacity);
+  return StoreResult::stored();
 }
 
 }  // namespace velmora

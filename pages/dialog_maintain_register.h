@@ -40,7 +40,7 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   explicit DialogMaintainRegister(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const HoldingRegisterRecords& records() const { return records_; }
   ToolTipWidget* toolTips() const { return toolTips_; }

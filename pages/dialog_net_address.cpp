@@ -77,8 +77,9 @@ void DialogNetAddress::loadFromImage(const uint8_t* data, int32_t length) {
   if (records_.load(data, length)) showAddress();
 }
 
-void DialogNetAddress::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+StoreResult DialogNetAddress::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
   records_.store(buffer, length, capacity, readEdits());
+  return StoreResult::stored();
 }
 
 }  // namespace velmora

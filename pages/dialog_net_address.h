@@ -35,7 +35,7 @@ class DialogNetAddress : public QWidget, public DialogChildBase {
   explicit DialogNetAddress(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const NetworkAddressRecords& records() const { return records_; }
 

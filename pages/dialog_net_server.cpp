@@ -184,8 +184,9 @@ void DialogNetServer::loadFromImage(const uint8_t* data, int32_t length) {
   updateControlState();
 }
 
-void DialogNetServer::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+StoreResult DialogNetServer::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
   records_.store(buffer, length, capacity);
+  return StoreResult::stored();
 }
 
 void DialogNetServer::layoutPage() {

@@ -42,7 +42,7 @@ class DialogNetServer : public QWidget, public DialogChildBase {
   explicit DialogNetServer(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const ServerPortRecords& records() const { return records_; }
 

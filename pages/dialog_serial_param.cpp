@@ -258,9 +258,10 @@ void DialogSerialParam::loadFromImage(const uint8_t* data, int32_t length) {
   }
 }
 
-void DialogSerialParam::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+StoreResult DialogSerialParam::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
   records_.store(buffer, length, capacity, readControls());
   refreshDataPortRow(records_.selected());
+  return StoreResult::stored();
 }
 
 void DialogSerialParam::layoutPage() {

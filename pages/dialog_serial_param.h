@@ -55,7 +55,7 @@ class DialogSerialParam : public QWidget, public DialogChildBase {
   explicit DialogSerialParam(QWidget* parent = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const SerialPortRecords& records() const { return records_; }
 

@@ -8,16 +8,14 @@ namespace velmora {
 
 void ListPageUnits::load(const uint8_t* data, int32_t length) { units_ = wholeUnits(data, length); }
 
-void ListPageUnits::store(uint8_t* buffer, int32_t& length, int32_t capacity) const {
+bool ListPageUnits::store(uint8_t* buffer, int32_t& length, int32_t capacity) const {
   length = 0;
-  if (buffer == nullptr) return;
+  if (buffer == nullptr) return true;
   const int64_t bytes = static_cast<int64_t>(units_.size()) * kUnitBytes;
-  if (bytes > capacity) {
-    length = -1;
-    return;
-  }
+  if (bytes > capacity) return false;
   for (size_t i = 0; i < units_.size(); ++i) std::memcpy(buffer + i * kUnitBytes, units_[i].data(), kUnitBytes);
   length = static_cast<int32_t>(bytes);
+  return true;
 }
 
 std::vector<ListPageUnits::Row> ListPageUnits::rows() const {

@@ -23,9 +23,9 @@ class ListPageUnits {
   void load(const uint8_t* data, int32_t length);
 
   // Writes the copy to the start of buffer, whatever the buffer held. When
-  // the copy does not fit, length becomes -1 so the caller keeps its image
-  // rather than taking an empty one; a null buffer gives 0.
-  void store(uint8_t* buffer, int32_t& length, int32_t capacity) const;
+  // the copy does not fit, false: the caller keeps its image rather than
+  // taking an empty one. A null buffer stores nothing (length 0).
+  bool store(uint8_t* buffer, int32_t& length, int32_t capacity) const;
 
   const std::vector<ConfigUnit>& units() const { return units_; }
   std::vector<Row> rows() const;

@@ -236,7 +236,8 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   }
 
   if (logging()) log(strprintf("读取配置完成，共 %d 包，%d 字节", total, f.transferLength));
-  if (!checkEnvelope(f.transferBuffer.data(), f.transferLength)) log("配置报文头错误！");
+  const bool sound = checkEnvelope(f.transferBuffer.data(), f.transferLength);
+  if (!sound) log("配置报文头错误！");
   // The image goes over whatever the check said; the header never does.
   if (f.mainWindow != nullptr) {
     const int32_t imageLength = std::max(0, f.transferLength - kEnvelopeHeader);
@@ -244,7 +245,8 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   }
   f.operationState = kIdle;
   updateButtons();
-  host.setStateText("读取完成");
+  // A bare "读取完成" would vouch for bytes whose header did not check out.
+  host.setStateText(sound ? "读取完成" : kReadDoneHeaderError);
   host.setProgress(100);
   stopWatchdog(kReadTimerId, f.readTimer);
 }

@@ -15,12 +15,14 @@ struct ScriptedPage : DialogChildBase {
   int32_t handedCapacity = 0;
   Bytes result;
   int32_t resultLength = 0;
+  StoreResult answer;
   void loadFromImage(const uint8_t*, int32_t) override {}
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override {
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override {
     handed.assign(buffer, buffer + length);
     handedCapacity = capacity;
     std::copy(result.begin(), result.end(), buffer);
     length = resultLength;
+    return answer;
   }
 };
 }  // namespace
@@ -44,14 +46,25 @@ TEST(GatherPage, PageRewritesACopyOfTheImage) {
   EXPECT_TRUE(log.empty());
 }
 
-TEST(GatherPage, ZeroEmptiesNegativeKeeps) {
+TEST(GatherPage, ZeroEmptiesKeepImageKeepsAndSaysWhy) {
   Bytes image{1, 2, 3};
   ScriptedPage page;
-  page.resultLength = -1;
-  EXPECT_FALSE(gatherPageIntoImage(image, page, {}));
+  std::vector<std::string> log;
+  const auto logTo = [&](const std::string& l) { log.push_back(l); };
+  page.answer = StoreResult::keepImage("why");
+  page.resultLength = 0;  // whatever the page left in the buffer is not taken
+  EXPECT_FALSE(gatherPageIntoImage(image, page, logTo));
+  EXPECT_EQ(image, (Bytes{1, 2, 3}));
+  EXPECT_EQ(log, std::vector<std::string>{"why"});
+  page.answer = StoreResult::keepImage();
+  EXPECT_FALSE(gatherPageIntoImage(image, page, logTo));
+  EXPECT_EQ(log.size(), 1u) << "no reason, no line";
+  page.answer = StoreResult::stored();
+  page.resultLength = -1;  // a page that claims less than nothing stored nothing sound either
+  EXPECT_FALSE(gatherPageIntoImage(image, page, logTo));
   EXPECT_EQ(image.size(), 3u);
   page.resultLength = 0;
-  EXPECT_TRUE(gatherPageIntoImage(image, page, {}));
+  EXPECT_TRUE(gatherPageIntoImage(image, page, logTo));
   EXPECT_TRUE(image.empty());
 }
 

@@ -2,8 +2,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -228,6 +230,29 @@ TEST_F(MainDialogTest, SaveThenOpenGivesTheSameImage) {
   EXPECT_TRUE(UiRecorder::messages().isEmpty());
 }
 
+// An installed copy cannot write beside itself: the dialogs start at home,
+// then where the user last went.
+TEST_F(MainDialogTest, FileDialogsStartInAFolderTheUserCanWrite) {
+  dialog->setProgramFolder(tempPath("not-there/bin"));
+  UiRecorder::queueFile(QString());  // cancelled: nothing remembered
+  dialog->action(32773)->trigger();
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
+  EXPECT_EQ(UiRecorder::fileRequests().back().directory, QDir::homePath());
+  EXPECT_EQ(UiRecorder::fileRequests().back().initialName, QStringLiteral("config.vmc"));
+
+  QDir(dir.path()).mkdir(QStringLiteral("site"));
+  UiRecorder::queueFile(tempPath("site/plant.vmc"));
+  dialog->action(32773)->trigger();
+  UiRecorder::queueFile(QString());
+  dialog->action(32772)->trigger();
+  EXPECT_EQ(UiRecorder::fileRequests().back().directory, QFileInfo(tempPath("site")).absoluteFilePath());
+
+  dialog->setProgramFolder(dir.path());  // writable, but the last folder of this run comes first
+  UiRecorder::queueFile(QString());
+  dialog->action(32773)->trigger();
+  EXPECT_EQ(UiRecorder::fileRequests().back().directory, QFileInfo(tempPath("site")).absoluteFilePath());
+}
+
 TEST_F(MainDialogTest, ImageOverTheLimitIsStillSavedWhole) {
   const QString big = tempPath("big.vmc");
   Bytes bytes(3001);
@@ -353,13 +378,38 @@ TEST_F(MainDialogTest, DataTestPageStoresTypedBytesOnLeaving) {
   auto* edit = dialog->tabHost()->page(5)->findChild<QPlainTextEdit*>(QStringLiteral("3003"));
   ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(edit->toPlainText().startsWith(QStringLiteral("A1 01 01 01")));
+  const Bytes before = dialog->configImage();
   edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02 0G"));
   clickTab(7);
-  EXPECT_TRUE(dialog->configImage().empty()) << "a bad pair stores nothing, and the image takes it";
+  EXPECT_EQ(dialog->configImage(), before) << "one mistyped digit keeps the whole image";
+  EXPECT_NE(logText().find("] 数据测试：第 9 个字节“0G”（第 1 行第 25 列）不是十六进制数，配置未改变\r\n"),
+            std::string::npos)
+      << logText();
   clickTab(5);
   edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02"));
   clickTab(6);
   EXPECT_EQ(dialog->configImage(), (Bytes{0xA1, 2, 2, 2, 2, 2, 2, 2}));
+}
+
+// The character view is for looking: leaving it, or saving from it, keeps
+// the image byte for byte.
+TEST_F(MainDialogTest, DataTestPageInCharacterViewNeverChangesTheImage) {
+  const Bytes image{0x41, 0x42, 0x43, 0x44, 0x0A, 0x00, 0x7F, 0x80};
+  dialog->loadImage(image.data(), static_cast<int32_t>(image.size()));
+  clickTab(5);
+  QWidget* dataPage = dialog->tabHost()->page(5);
+  dataPage->findChild<QRadioButton*>(QStringLiteral("3002"))->click();
+  clickTab(6);  // loads the character view on the way back
+  clickTab(5);
+  EXPECT_EQ(dataPage->findChild<QPlainTextEdit*>(QStringLiteral("3003"))->toPlainText(), QStringLiteral("ABCD...."));
+  clickTab(7);
+  EXPECT_EQ(dialog->configImage(), image);
+  clickTab(5);
+  const QString path = tempPath("chars.vmc");
+  UiRecorder::queueFile(path);
+  dialog->action(32773)->trigger();
+  EXPECT_EQ(readFile(path), image);
+  EXPECT_EQ(dialog->configImage(), image);
 }
 
 TEST(MainDialogStartup, TheProgramsOwnPagesStartWithFortyEightBytes) {

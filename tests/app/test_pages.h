@@ -26,7 +26,7 @@ class RecordingPage : public QWidget, public DialogChildBase {
     journal().push_back("load " + name_ + " " + std::to_string(data == nullptr ? -1 : length));
     seen_.assign(data && length > 0 ? data : nullptr, data && length > 0 ? data + length : nullptr);
   }
-  void storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override {
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override {
     journal().push_back("store " + name_ + " " + std::to_string(length));
     std::vector<uint8_t> kept;
     for (int32_t i = 0; i + 8 <= length; i += 8)
@@ -35,6 +35,7 @@ class RecordingPage : public QWidget, public DialogChildBase {
     if (static_cast<int32_t>(kept.size()) > capacity) kept.resize(static_cast<size_t>(capacity));
     std::copy(kept.begin(), kept.end(), buffer);
     length = static_cast<int32_t>(kept.size());
+    return StoreResult::stored();
   }
 
   const std::vector<uint8_t>& seen() const { return seen_; }

@@ -19,11 +19,15 @@ T* control(QWidget& page, int id) {
   return w;
 }
 
-Bytes store(DialogChildBase& page, Bytes initial = {}) {
+// What the main window takes as the image after the page stored into a copy
+// of initial; a page that keeps the image leaves initial as it was.
+Bytes store(DialogChildBase& page, Bytes initial = {}, std::string* reason = nullptr) {
   Bytes buffer(2048, 0);
   std::copy(initial.begin(), initial.end(), buffer.begin());
   int32_t length = static_cast<int32_t>(initial.size());
-  page.storeToImage(buffer.data(), length, 2048);
+  const StoreResult result = page.storeToImage(buffer.data(), length, 2048);
+  if (reason != nullptr) *reason = result.reason;
+  if (result.keepsImage()) return initial;
   EXPECT_GE(length, 0);
   buffer.resize(static_cast<size_t>(std::max(length, 0)));
   return buffer;
@@ -69,9 +73,15 @@ TEST(DialogDataTestPage, LoadsStoresAndSwitchesViews) {
   EXPECT_EQ(edit->toPlainText(), QStringLiteral("41 42 0A ")) << "the view changes at the next load";
   page.loadFromImage(image.data(), 3);
   EXPECT_EQ(edit->toPlainText(), QStringLiteral("AB."));
-  EXPECT_TRUE(store(page).empty()) << "characters are read back as hex";
-
+  const Bytes unit{1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(store(page, unit), unit) << "character text never replaces the image";
+  edit->setPlainText(QStringLiteral("ABCD"));  // typed over the character view: still not hex
+  EXPECT_EQ(store(page, unit), unit);
   control<QRadioButton>(page, DialogDataTest::kHexRadioId)->click();
+  EXPECT_EQ(store(page, unit), unit) << "the radio changes the next view, not what the text on show is";
+  page.loadFromImage(image.data(), 3);
+  EXPECT_EQ(store(page, unit), image);
+
   edit->setPlainText(QStringLiteral("01 02-03\n04"));
   EXPECT_EQ(store(page), (Bytes{1, 2, 3, 4}));
   control<QPushButton>(page, DialogDataTest::kClearId)->click();
@@ -80,6 +90,27 @@ TEST(DialogDataTestPage, LoadsStoresAndSwitchesViews) {
 
   page.loadFromImage(nullptr, 0);
   EXPECT_TRUE(edit->toPlainText().isEmpty());
+}
+
+// One wrong digit keeps the image and says which byte and where.
+TEST(DialogDataTestPage, MistypedHexKeepsTheImageAndSaysWhere) {
+  DialogDataTest page;
+  auto* edit = control<QPlainTextEdit>(page, DialogDataTest::kEditId);
+  const Bytes image{1, 2, 3, 4, 5, 6, 7, 8};
+  std::string reason;
+  edit->setPlainText(QStringLiteral("01 02 03\r\n04 0G 06"));
+  EXPECT_EQ(store(page, image, &reason), image);
+  EXPECT_EQ(reason, "数据测试：第 5 个字节“0G”（第 2 行第 4 列）不是十六进制数，配置未改变");
+  edit->setPlainText(QStringLiteral("01 02\n 3"));
+  EXPECT_EQ(store(page, image, &reason), image);
+  EXPECT_EQ(reason, "数据测试：第 3 个字节“3”（第 2 行第 2 列）只有一位数字，配置未改变");
+  edit->setPlainText(QStringLiteral("01 数据"));
+  EXPECT_EQ(store(page, image, &reason), image);
+  EXPECT_EQ(reason, "数据测试：第 2 个字节“数据”（第 1 行第 4 列）不是十六进制数，配置未改变");
+  // "清空" still means an empty image.
+  control<QPushButton>(page, DialogDataTest::kClearId)->click();
+  EXPECT_TRUE(store(page, image, &reason).empty());
+  EXPECT_TRUE(reason.empty());
 }
 
 TEST(DialogDataTestPage, StoreRespectsCapacity) {

@@ -410,6 +410,7 @@ TEST_F(TransferEngineTest, UnsoundEnvelopeIsReportedAndLoadedAnyway) {
   EXPECT_EQ(side.logs[side.logs.size() - 2], "读取配置完成，共 1 包，24 字节");
   ASSERT_EQ(side.loaded.size(), 1u);
   EXPECT_EQ(side.loaded[0], patternBytes(16));
+  EXPECT_EQ(side.states.back(), "读取完成（报文头错误）") << "not a bare success";
 
   // Fewer than 8 bytes: an empty image goes over.
   engine.startRead();
