@@ -33,11 +33,11 @@ inline constexpr uint64_t kReceiveGapMs = 200;
 // Bytes collected without a frame beyond this are thrown away.
 inline constexpr size_t kReceiveOverflow = 1024;
 
-// operationState values.
 // The state text of a read whose envelope failed its check: the image was
 // still loaded, but the user must not take it for a clean read.
 inline constexpr const char* kReadDoneHeaderError = "读取完成（报文头错误）";
 
+// operationState values.
 inline constexpr int32_t kIdle = 0;
 inline constexpr int32_t kReading = 1;
 inline constexpr int32_t kWriting = 2;
