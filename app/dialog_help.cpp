@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-#include "app/app_logic.h"
-#include "app/ui_kit_qt.h"
+#include "app/help_text.h"
+#include "ui/ui_kit_qt.h"
 
 // Resources of a static library must be pulled in by name, from the global namespace.
 static void initVelmoraResources() { Q_INIT_RESOURCE(velmora); }

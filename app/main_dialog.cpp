@@ -11,10 +11,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/app_logic.h"
 #include "app/dialog_help.h"
 #include "app/tab_manager.h"
-#include "app/ui_kit_qt.h"
+#include "config/image_rules.h"
 #include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
 #include "link/dialog_connect.h"
@@ -25,6 +24,7 @@
 #include "pages/dialog_net_server.h"
 #include "pages/dialog_serial_param.h"
 #include "protocol/dialog_configuration.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/image_host.h"
-#include "app/ui_kit_qt.h"
+#include "config/image_host.h"
+#include "ui/ui_kit_qt.h"
 
 class QAction;
 class QFrame;

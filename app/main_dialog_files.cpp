@@ -6,11 +6,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "app/app_logic.h"
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
-#include "app/ui_kit_qt.h"
 #include "base/text.h"
+#include "config/image_rules.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -4,9 +4,9 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 
-#include "app/dialog_child_base.h"
 #include "app/main_dialog.h"
-#include "app/ui_kit_qt.h"
+#include "config/dialog_child_base.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -45,12 +45,12 @@
 
 #include "app/main_dialog.h"
 #include "app/startup_qt.h"
-#include "app/ui_kit_qt.h"
 #include "link/dialog_connect.h"
 #include "link/link_events_qt.h"
 #include "protocol/dialog_configuration.h"
 #include "protocol/frames.h"
 #include "sim/device_frames.h"
+#include "ui/ui_kit_qt.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #ifdef BENCH_CJK_LABEL
 #include <QLabel>
 
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 #endif
 
 int main(int argc, char** argv) {

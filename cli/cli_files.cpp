@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/app_logic.h"
+#include "config/image_rules.h"
 #include "pages/list_page_units.h"
 
 namespace velmora::cli {

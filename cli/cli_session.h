@@ -13,9 +13,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/image_host.h"
 #include "base/text.h"
 #include "cli/cli_options.h"
+#include "config/image_host.h"
 #include "link/connect_logic.h"
 #include "protocol/link_interfaces.h"
 #include "protocol/transfer_engine.h"

@@ -8,8 +8,8 @@
 
 #include <cstring>
 
-#include "app/ui_kit_qt.h"
 #include "diag/hex_view.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -4,8 +4,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
-#include "app/ui_kit_qt.h"
 #include "base/clock.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "app/image_host.h"
 #include "base/text.h"
+#include "config/image_host.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
 

@@ -12,9 +12,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/ui_kit_qt.h"
 #include "link/link_events_qt.h"
 #include "link/serial_posix.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

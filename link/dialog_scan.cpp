@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui_kit_qt.h"
 #include "link/link_events_qt.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "app/dialog_child_base.h"
+#include "config/dialog_child_base.h"
 #include "pages/list_page_units.h"
 
 class QLabel;

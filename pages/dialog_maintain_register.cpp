@@ -11,10 +11,10 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/ui_kit_qt.h"
 #include "pages/elided_combo_widget.h"
 #include "pages/report_list_widget.h"
 #include "pages/tooltip_widget.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "app/dialog_child_base.h"
+#include "config/dialog_child_base.h"
 #include "pages/holding_register_records.h"
 
 class QCheckBox;

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui_kit_qt.h"
 #include "pages/report_list_widget.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

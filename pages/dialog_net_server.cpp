@@ -11,8 +11,8 @@
 #include <QResizeEvent>
 #include <QTableWidget>
 
-#include "app/ui_kit_qt.h"
 #include "pages/report_list_widget.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -12,10 +12,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/ui_kit_qt.h"
 #include "base/text.h"
 #include "config/unit_text.h"
 #include "pages/report_list_widget.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "app/dialog_child_base.h"
+#include "config/dialog_child_base.h"
 #include "pages/serial_port_records.h"
 
 class QCheckBox;

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -7,8 +7,8 @@
 #include <QThread>
 
 
-#include "app/ui_kit_qt.h"
 #include "base/clock.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_child_base.h"
+#include "config/dialog_child_base.h"
 
 namespace velmora::testing {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/image_host.h"
 #include "base/text.h"
+#include "config/image_host.h"
 #include "protocol/link_interfaces.h"
 
 namespace velmora::testing {

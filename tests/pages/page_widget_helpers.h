@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/dialog_child_base.h"
-#include "app/ui_kit_qt.h"
+#include "config/dialog_child_base.h"
 #include "tests/pages/image_helpers.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora::testing {
 

@@ -7,7 +7,7 @@
 
 #include <deque>
 
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 
 namespace velmora::testing {
 

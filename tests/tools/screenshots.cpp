@@ -9,7 +9,7 @@
 
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

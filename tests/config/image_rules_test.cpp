@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_logic.h"
+#include "config/image_rules.h"
 
 using namespace velmora;
 using Bytes = std::vector<uint8_t>;
@@ -81,9 +81,4 @@ TEST(GatherPage, ImageOverTheLimitIsRefusedAndKept) {
   page.resultLength = 2048;
   page.result = exact;
   EXPECT_TRUE(gatherPageIntoImage(exact, page, {}));
-}
-
-TEST(HelpText, FallbackOnlyWhenEmpty) {
-  EXPECT_EQ(helpTextOrFallback(""), "帮助信息加载失败。");
-  EXPECT_EQ(helpTextOrFallback("this is a string show"), "this is a string show");
 }

@@ -1,5 +1,6 @@
-// The main window's image rules, apart from any window: how a page is
-// gathered into the image, and the file commands' fixed texts and limits.
+// The image rules every window and the command line share, apart from any
+// window: how a page is gathered into the image, and the configuration
+// file's fixed texts and limits.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/dialog_child_base.h"
+#include "config/dialog_child_base.h"
+#include "config/image_host.h"
 
 namespace velmora {
 
@@ -29,10 +31,5 @@ std::string fileDialogFilter(std::string_view barSeparated);
 // its reason, if any, is logged. False when nothing was taken.
 bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
                          const std::function<void(const std::string&)>& log);
-
-// The help page's text: the UTF-8 bytes as they are, or the failure text
-// when there are none.
-std::string helpTextOrFallback(const std::string& utf8);
-inline constexpr const char* kHelpLoadFailed = "帮助信息加载失败。";
 
 }  // namespace velmora

@@ -1,4 +1,4 @@
-#include "app/ui_kit_qt.h"
+#include "ui/ui_kit_qt.h"
 
 #include <QFileDialog>
 #include <QFontMetrics>

