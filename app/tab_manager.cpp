@@ -4,8 +4,8 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 
-#include "app/main_dialog.h"
 #include "config/dialog_child_base.h"
+#include "config/image_host.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {

@@ -13,7 +13,7 @@ class QTabBar;
 
 namespace velmora {
 
-class MainDialog;
+class ImageHost;
 
 class TabManager : public QWidget {
   Q_OBJECT
@@ -29,7 +29,7 @@ class TabManager : public QWidget {
   ~TabManager() override;
 
   // While no owner is set, page changes move no image data.
-  void setOwner(MainDialog* owner) { owner_ = owner; }
+  void setOwner(ImageHost* owner) { owner_ = owner; }
 
   // Tab captions by slot.
   static const std::array<const char*, kSlotCount> kCaptions;
@@ -64,7 +64,7 @@ class TabManager : public QWidget {
   void loadSlot(int slot);
   void storeCurrent();
 
-  MainDialog* owner_ = nullptr;
+  ImageHost* owner_ = nullptr;
   QTabBar* tabBar_ = nullptr;
   QFrame* pane_ = nullptr;
   std::array<QWidget*, kSlotCount> pages_{};

@@ -4,8 +4,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "diag/dialog_data_test.h"
 #include "diag/dialog_log.h"
+#include "diag/dialog_raw_bytes.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;

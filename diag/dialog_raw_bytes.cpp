@@ -1,4 +1,4 @@
-#include "diag/dialog_data_test.h"
+#include "diag/dialog_raw_bytes.h"
 
 #include <QButtonGroup>
 #include <QPlainTextEdit>
