@@ -2,13 +2,12 @@
 // bytes and nothing else.
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
 #include "base/text.h"
+#include "config/image_file_qt.h"
 #include "config/image_rules.h"
 #include "ui/ui_kit_qt.h"
 
@@ -51,32 +50,18 @@ void MainDialog::openFile() {
   if (path.isEmpty()) return;
   rememberFileFolder(path);
 
-  // Only regular files: a directory or a device would open but not read sensibly.
-  QFile file(path);
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    ui::messageBox(this, QStringLiteral("打开文件失败"));
+  const ImageFileRead file = readImageFile(path.toStdString());
+  if (file.error == kOpenFileEmpty) {
+    logMessage(kOpenFileEmpty);
     return;
   }
-  const qint64 size = file.size();
-  if (size == 0) {
-    file.close();
-    logMessage("打开文件为空");
+  if (!file.ok()) {
+    ui::messageBox(this, QString::fromUtf8(kOpenFileFailed));
     return;
   }
-  if (size > kMaxOpenFileBytes) {
-    ui::messageBox(this, QStringLiteral("打开文件失败"));
-    return;
-  }
-  const QByteArray bytes = file.read(size);
-  // A short or failed read must not replace the image with a torso of the file.
-  if (bytes.size() != size || file.error() != QFileDevice::NoError) {
-    ui::messageBox(this, QStringLiteral("打开文件失败"));
-    return;
-  }
-  file.close();
-  loadImage(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int32_t>(bytes.size()));
+  loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
   logMessage(strprintf("打开文件: %s (%llu 字节)", QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
-                       static_cast<unsigned long long>(size)));
+                       static_cast<unsigned long long>(file.bytes.size())));
 }
 
 void MainDialog::saveFile() {
@@ -89,28 +74,13 @@ void MainDialog::saveFile() {
   if (path.isEmpty()) return;
   rememberFileFolder(path);
 
-  // Written beside the target and renamed over it only when complete, so a
-  // failed save never destroys the previous file.
-  // Unbuffered, so a short write shows here: a buffered QSaveFile can lose a
-  // failed flush and commit a truncated file.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    ui::messageBox(this, QStringLiteral("保存文件失败"));
-    return;
-  }
-  const qint64 size = static_cast<qint64>(configImage_.size());
-  const qint64 written = file.write(reinterpret_cast<const char*>(configImage_.data()), size);
-  if (written != size || file.error() != QFileDevice::NoError) {
-    file.cancelWriting();
-    ui::messageBox(this, QStringLiteral("保存文件失败"));
-    return;
-  }
-  if (!file.commit()) {
-    ui::messageBox(this, QStringLiteral("保存文件失败"));
+  // A failed save never destroys the previous file.
+  if (!writeImageFile(path.toStdString(), configImage_)) {
+    ui::messageBox(this, QString::fromUtf8(kSaveFileFailed));
     return;
   }
   logMessage(strprintf("保存文件: %s (%d 字节)", QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
-                       static_cast<int>(size)));
+                       static_cast<int>(configImage_.size())));
 }
 
 }  // namespace velmora

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QSaveFile>
 #include <QThread>
 #include <QTimer>
 
@@ -18,6 +17,8 @@
 #include "base/text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
+#include "config/image_file_qt.h"
+#include "config/image_rules.h"
 #include "link/client_socket_qt.h"
 #include "link/link_events_qt.h"
 #include "link/scan_logic.h"
@@ -195,9 +196,8 @@ int runRead(const Options& options) {
   if (status != kExitOk) return status;
 
   const std::vector<uint8_t>& image = run.session.receivedImage();
-  std::string error;
-  if (!writeFileAtomically(options.file, image, error)) {
-    printReason(error);
+  if (!writeImageFile(options.file, image)) {
+    printReason(std::string(kSaveFileFailed) + ": " + options.file);
     return kExitUsage;
   }
   logLine(options, strprintf("保存文件: %s (%d 字节)", QFileInfo(target).absoluteFilePath().toStdString().c_str(),
@@ -206,8 +206,8 @@ int runRead(const Options& options) {
 }
 
 int runWrite(const Options& options) {
-  FileBytes file = readConfigFile(options.file);
-  if (!file.error.empty()) {
+  ImageFileRead file = readImageFile(options.file);
+  if (!file.ok()) {
     printReason(file.error + ": " + options.file);
     return kExitUsage;
   }
@@ -237,8 +237,8 @@ int runAddress(const Options& options) {
 }
 
 int runDump(const Options& options) {
-  const FileBytes file = readConfigFile(options.file);
-  if (!file.error.empty()) {
+  const ImageFileRead file = readImageFile(options.file);
+  if (!file.ok()) {
     printReason(file.error + ": " + options.file);
     return kExitUsage;
   }
@@ -300,33 +300,6 @@ int runScan(const Options& options) {
 }
 
 }  // namespace
-
-bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-  // Unbuffered, so a short write shows at once: a buffered QSaveFile can lose
-  // a failed flush and commit a truncated file.
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    error = "保存文件失败: " + path;
-    return false;
-  }
-  const qint64 size = static_cast<qint64>(bytes.size());
-  qint64 done = 0;
-  while (done < size) {
-    const qint64 n = file.write(reinterpret_cast<const char*>(bytes.data()) + done, size - done);
-    if (n <= 0) break;
-    done += n;
-  }
-  if (done != size || file.error() != QFileDevice::NoError) {
-    file.cancelWriting();
-    error = "保存文件失败: " + path;
-    return false;
-  }
-  if (!file.commit()) {
-    error = "保存文件失败: " + path;
-    return false;
-  }
-  return true;
-}
 
 int runCommand(const Options& options) {
   switch (options.command) {

@@ -15,9 +15,4 @@ namespace velmora::cli {
 // and the reason of a failure on standard error. Returns the exit status.
 int runCommand(const Options& options);
 
-// Writes bytes to path in one piece, replacing the file only once every byte
-// is on disk; on failure the old file (if any) stays and no temporary file is
-// left. False with a one-line reason in error.
-bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
-
 }  // namespace velmora::cli

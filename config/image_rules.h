@@ -18,6 +18,10 @@ namespace velmora {
 inline constexpr const char* kConfigFileFilter = "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||";
 inline constexpr const char* kConfigFileExtension = "vmc";
 inline constexpr const char* kConfigFileDefaultName = "config.vmc";
+// The file commands' refusals.
+inline constexpr const char* kOpenFileFailed = "打开文件失败";
+inline constexpr const char* kOpenFileEmpty = "打开文件为空";
+inline constexpr const char* kSaveFileFailed = "保存文件失败";
 // No configuration comes near this; a bigger file would only stall the pages.
 inline constexpr int64_t kMaxOpenFileBytes = 1024 * 1024;
 

@@ -1,0 +1,26 @@
+// Configuration files on disk, for the window and velmora-cli alike: read
+// whole with the window's limits, written so that a failure never leaves a
+// truncated file where the previous one was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct ImageFileRead {
+  std::vector<uint8_t> bytes;
+  // Empty on success; otherwise kOpenFileFailed (missing, not a regular
+  // file, over kMaxOpenFileBytes, unreadable) or kOpenFileEmpty.
+  std::string error;
+  bool ok() const { return error.empty(); }
+};
+
+ImageFileRead readImageFile(const std::string& path);
+
+// Writes bytes beside path and renames the result over it only when every
+// byte reached the disk. False (and path untouched) otherwise.
+bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace velmora
