@@ -61,8 +61,9 @@ class MainDialog : public QDialog, public ImageHost {
   void openFile();
   void saveFile();
 
-  // Where the device scan sends its probe (the LAN broadcast unless a test
-  // or a user who knows better says otherwise).
+  // Where the device scan sends its probe. No host (the default): the LAN
+  // broadcasts. A host that a test or a user who knows better names is the
+  // only destination.
   void setScanTarget(const QString& host, quint16 port);
 
  protected:
@@ -82,7 +83,7 @@ class MainDialog : public QDialog, public ImageHost {
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
   std::vector<uint8_t> configImage_;
-  QString scanHost_ = QStringLiteral("255.255.255.255");
+  QString scanHost_;
   quint16 scanPort_ = 988;
 };
 
