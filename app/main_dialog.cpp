@@ -167,6 +167,9 @@ void MainDialog::setScanTarget(const QString& host, quint16 port) {
 
 void MainDialog::runDeviceScan() {
   DialogScan scan(nullptr, scanHost_, scanPort_);
+  // The device picked in the list is the one the user wants to connect to.
+  if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_ ? tabHost_->page(TabManager::kConnectSlot) : nullptr))
+    connect(&scan, &DialogScan::deviceChosen, connectPage, &DialogConnect::useScannedAddress);
   scan.exec();
 }
 

@@ -68,8 +68,9 @@ class MainDialog : public QDialog, public ImageHost {
   // Where the next open or save dialog starts.
   QString fileDialogFolder() const;
 
-  // Where the device scan sends its probe (the LAN broadcast unless a test
-  // or a user who knows better says otherwise).
+  // Where the device scan sends its probe. No host (the default): the LAN
+  // broadcasts. A host that a test or a user who knows better names is the
+  // only destination.
   void setScanTarget(const QString& host, quint16 port);
 
  protected:
@@ -93,7 +94,7 @@ class MainDialog : public QDialog, public ImageHost {
   std::vector<uint8_t> configImage_;
   QString programFolder_;
   QString lastFileFolder_;  // where the last Open or Save of this run went
-  QString scanHost_ = QStringLiteral("255.255.255.255");
+  QString scanHost_;
   quint16 scanPort_ = 988;
 };
 

@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -20,6 +19,7 @@
 #include "config/image_file_qt.h"
 #include "config/image_rules.h"
 #include "link/client_socket_qt.h"
+#include "link/host_lookup_qt.h"
 #include "link/link_events_qt.h"
 #include "link/scan_logic.h"
 #include "link/serial_channel_qt.h"
@@ -93,8 +93,8 @@ class QtChannels final : public LinkChannels {
   bool serialIsOpen() const override { return serial_.isOpen(); }
   bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
   std::vector<std::string> listSerialPorts() override { return {}; }
-  bool connectTcp(const std::string& host, int32_t port) override {
-    if (port < 1 || port > 65535) return false;
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
+    if (port < 1 || port > 65535) return TcpConnectStart::Failed;
     return socket_.connectTo(QString::fromStdString(host), static_cast<quint16>(port));
   }
   void disconnectTcp() override { socket_.disconnect(); }
@@ -149,6 +149,14 @@ struct DeviceRun {
     platform.setSession(nullptr);
   }
 
+  // Opens the link; a host name's lookup and connect answer through the
+  // event loop, each within its limit, so this ends.
+  bool connect() {
+    if (session.connect()) return true;
+    while (session.connecting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return session.linkUp() && !session.done();
+  }
+
   // Lets events and timers move the session on until it has an outcome.
   // Every running state has a timer pending (a watchdog or the address
   // wait), so this ends.
@@ -188,7 +196,7 @@ int runRead(const Options& options) {
     return kExitUsage;
   }
   DeviceRun run(options);
-  if (run.session.connect()) {
+  if (run.connect()) {
     run.session.startRead();
     run.waitForOutcome();
   }
@@ -215,7 +223,7 @@ int runWrite(const Options& options) {
                              QFileInfo(QString::fromStdString(options.file)).absoluteFilePath().toStdString().c_str(),
                              static_cast<unsigned long long>(file.bytes.size())));
   DeviceRun run(options);
-  if (run.session.connect()) {
+  if (run.connect()) {
     run.session.startWrite(std::move(file.bytes));
     run.waitForOutcome();
   }
@@ -224,7 +232,7 @@ int runWrite(const Options& options) {
 
 int runAddress(const Options& options) {
   DeviceRun run(options);
-  if (run.session.connect()) {
+  if (run.connect()) {
     if (options.command == Command::GetAddress)
       run.session.startGetAddress();
     else
@@ -263,21 +271,36 @@ class ScanEvents final : public QObject {
   FoundDevices found_;
 };
 
-QHostAddress resolveIpv4(const std::string& host) {
+// The IPv4 address host stands for: a dotted address as it is, a name as
+// the resolver answers within the connect limit. Null when there is none.
+QHostAddress lookUpIpv4(const std::string& host, TcpConnectFailure& failure) {
+  const QString name = QString::fromStdString(host);
   QHostAddress literal;
-  if (literal.setAddress(QString::fromStdString(host)))
+  if (literal.setAddress(name)) {
+    failure = TcpConnectFailure::NoIpv4Address;
     return literal.protocol() == QAbstractSocket::IPv4Protocol ? literal : QHostAddress();
-  const QHostInfo info = QHostInfo::fromName(QString::fromStdString(host));
-  if (info.error() != QHostInfo::NoError) return {};
-  for (const QHostAddress& a : info.addresses())
-    if (a.protocol() == QAbstractSocket::IPv4Protocol) return a;
-  return {};
+  }
+  QHostAddress found;
+  bool answered = false;
+  QEventLoop loop;
+  HostLookup lookup;
+  lookup.start(name, kTcpConnectLimitMs, [&](const QHostAddress& address, TcpConnectFailure why) {
+    found = address;
+    failure = why;
+    answered = true;
+    loop.quit();
+  });
+  if (!answered) loop.exec();
+  return found;
 }
 
 int runScan(const Options& options) {
-  const QHostAddress target = resolveIpv4(options.scanHost);
+  TcpConnectFailure failure = TcpConnectFailure::LookupFailed;
+  const QHostAddress target = lookUpIpv4(options.scanHost, failure);
   if (target.isNull()) {
-    printReason("--target: no IPv4 address for " + options.scanHost);
+    printReason(failure == TcpConnectFailure::LookupTimedOut
+                    ? strprintf("--target: no answer for %s within %d ms", options.scanHost.c_str(), kTcpConnectLimitMs)
+                    : "--target: no IPv4 address for " + options.scanHost);
     return kExitUsage;
   }
   ScanEvents events;

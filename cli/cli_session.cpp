@@ -84,18 +84,29 @@ void CliSession::evaluateTransfer() {
 
 // ---- link ----
 
+bool CliSession::linkUp() const {
+  const int32_t state = connect_.linkState();
+  return state == kSerialOpen || state == kTcpConnected;
+}
+
 bool CliSession::connect() {
   const bool tcp = !options_.tcpHost.empty();
   connect_.onTransportChosen(tcp ? kTransportTcp : kTransportSerial);
   connect_.onConnectButton();
-  const int32_t state = connect_.linkState();
-  if (state == kSerialOpen || state == kTcpConnected) return true;
-  if (done()) return false;  // the page refused the input
-  if (tcp)
-    fail(kExitDevice, strprintf("TCP连接失败: %s:%d", options_.tcpHost.c_str(), options_.tcpPort));
-  else
+  if (connect_.connecting()) return false;
+  settleConnect();
+  return linkUp() && !done();
+}
+
+void CliSession::settleConnect() {
+  if (linkUp() || done()) return;  // up, or the page refused the input
+  if (!options_.tcpHost.empty()) {
+    const std::string& why = connect_.tcpFailureReason();
+    fail(kExitDevice, strprintf("TCP连接失败: %s:%d", options_.tcpHost.c_str(), options_.tcpPort) +
+                          (why.empty() ? "" : " " + why));
+  } else {
     fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (serialError_ ? " " + serialOpenReason(serialError_) : ""));
-  return false;
+  }
 }
 
 bool CliSession::openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) {
@@ -118,7 +129,9 @@ int64_t CliSession::sendTcp(const uint8_t* data, int32_t length) {
 bool CliSession::sendBytes(const uint8_t* data, int32_t length) { return connect_.sendBytes(data, length); }
 
 void CliSession::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
+  const bool wasConnecting = connect_.connecting();
   connect_.onTcpConnectEvent(failedFlag, errorCode);
+  if (wasConnecting && !connect_.connecting()) settleConnect();
   evaluate();
 }
 

@@ -68,8 +68,12 @@ class CliSession final : private TransferHost,
   CliSession& operator=(const CliSession&) = delete;
 
   // Opens the link the options name, as the connection page's connect
-  // button does. False when it did not come up; outcome() says why.
+  // button does. True when it is up. False when it did not come up
+  // (outcome() says why) or, for a host name, while the name is still being
+  // looked up (connecting()): the connect notification then decides.
   bool connect();
+  bool connecting() const { return connect_.connecting(); }
+  bool linkUp() const;
 
   // The commands; each needs the link up. The outcome is decided on the way
   // or by later notifications.
@@ -105,6 +109,8 @@ class CliSession final : private TransferHost,
   void fail(int exitCode, std::string reason);
   // Looks at the engine after anything that may have moved it on.
   void evaluate();
+  // A connect that did not come up becomes the run's failure.
+  void settleConnect();
   void evaluateTransfer();
   // A refused command: a usage error while the link is up (the input was
   // wrong), a device failure when the link is what is missing.
@@ -147,6 +153,8 @@ class CliSession final : private TransferHost,
   void setAddressText(const std::string&) override {}
   void setAddressMessage(const std::string&) override {}
   void setPortList(const std::vector<std::string>&) override {}
+  void setIpText(const std::string&) override {}
+  void showTransport(int32_t) override {}
   void applyControlStates(const ControlStates&) override {}
   void showMessage(const std::string& text) override { messageBox(text); }
 
@@ -158,7 +166,9 @@ class CliSession final : private TransferHost,
   bool writeSerial(const uint8_t* data, int32_t length) override;
   // The command line names its device; nothing is probed.
   std::vector<std::string> listSerialPorts() override { return {}; }
-  bool connectTcp(const std::string& host, int32_t port) override { return channels_.connectTcp(host, port); }
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
+    return channels_.connectTcp(host, port);
+  }
   void disconnectTcp() override { channels_.disconnectTcp(); }
   bool tcpConnected() const override { return channels_.tcpConnected(); }
   int64_t sendTcp(const uint8_t* data, int32_t length) override;

@@ -1,8 +1,6 @@
 #include "link/client_socket_qt.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QNetworkProxy>
 #include <QTcpSocket>
 
@@ -14,19 +12,6 @@ namespace {
 
 // A send that cannot get rid of its bytes for this long has failed.
 constexpr int kSendStallMs = 5000;
-
-// The first IPv4 address host stands for: a dotted address as it is, a name
-// as the resolver gives it. Null when there is none.
-QHostAddress resolveIpv4(const QString& host) {
-  QHostAddress literal;
-  if (literal.setAddress(host) && literal.protocol() == QAbstractSocket::IPv4Protocol) return literal;
-  if (host.isEmpty()) return {};
-  const QHostInfo info = QHostInfo::fromName(host);
-  if (info.error() != QHostInfo::NoError) return {};
-  for (const QHostAddress& a : info.addresses())
-    if (a.protocol() == QAbstractSocket::IPv4Protocol) return a;
-  return {};
-}
 
 }  // namespace
 
@@ -51,12 +36,29 @@ void ClientSocket::dropSocket() {
   socket_.reset();
 }
 
-bool ClientSocket::connectTo(const QString& host, quint16 port, int connectLimitMs) {
-  if (connected_) return true;
-  if (port == 0) return false;
-  const QHostAddress address = resolveIpv4(host);
-  if (address.isNull()) return false;
+TcpConnectStart ClientSocket::connectTo(const QString& host, quint16 port, int connectLimitMs, int lookupLimitMs) {
+  if (connected_) return TcpConnectStart::Connected;
+  lookup_.cancel();
+  if (port == 0 || host.isEmpty()) return TcpConnectStart::Failed;
+  QHostAddress literal;
+  if (literal.setAddress(host)) {
+    if (literal.protocol() != QAbstractSocket::IPv4Protocol) return TcpConnectStart::Failed;
+    return connectAddress(literal, port, connectLimitMs) ? TcpConnectStart::Connected : TcpConnectStart::Failed;
+  }
+  // The attempt's own notice must be the next one the owner sees: an "up"
+  // notice of an earlier connection still queued would pass for it.
+  if (notify_) QCoreApplication::removePostedEvents(notify_, TcpConnectEvent::kType);
+  lookup_.start(host, lookupLimitMs, [this, port, connectLimitMs](const QHostAddress& address, TcpConnectFailure why) {
+    if (address.isNull()) {
+      post(new TcpConnectEvent(1, static_cast<int32_t>(why)));
+    } else if (!connectAddress(address, port, connectLimitMs)) {
+      post(new TcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)));
+    }
+  });
+  return TcpConnectStart::Pending;
+}
 
+bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int connectLimitMs) {
   auto socket = std::make_unique<QTcpSocket>();
   // The device sits on the local network: straight there, never through a
   // proxy the desktop may have configured.
@@ -109,6 +111,7 @@ void ClientSocket::onLost(int errorCode) {
 }
 
 void ClientSocket::disconnect() {
+  lookup_.cancel();
   if (!connected_) return;
   // Our own close must not come back through the state signal.
   QObject::disconnect(socket_.get(), nullptr, nullptr, nullptr);

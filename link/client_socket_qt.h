@@ -1,18 +1,26 @@
-// The TCP channel: a synchronous connect with a two-second limit (IPv4
-// only), then events on the UI thread, handed to the notify object as posted
-// TcpConnectEvent / TcpReceiveEvent / TcpCloseEvent.
+// The TCP channel: a connect with a two-second limit (IPv4 only), then
+// events on the UI thread, handed to the notify object as posted
+// TcpConnectEvent / TcpReceiveEvent / TcpCloseEvent. A host name is looked
+// up off the UI thread first, so a slow name server never freezes the window.
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+
+#include "link/connect_logic.h"
+#include "link/host_lookup_qt.h"
 
 class QEvent;
 class QObject;
 class QTcpSocket;
 
 namespace velmora {
+
+// How long a connect may wait for the peer, and a name lookup for its answer.
+inline constexpr int kTcpConnectLimitMs = 2000;
 
 class ClientSocket {
  public:
@@ -24,12 +32,22 @@ class ClientSocket {
   // The object that receives the notifications; null posts nothing.
   void setNotify(QObject* window) { notify_ = window; }
 
-  // Connects to host (dotted IPv4 or a name, which resolves to its first
-  // IPv4 address) within connectLimitMs. Already connected: true at once.
-  // Posts TcpConnectEvent(0, 0) on success; nothing on failure.
-  bool connectTo(const QString& host, quint16 port, int connectLimitMs = 2000);
-  // Closes the connection and posts the close notification, unless one was
-  // already posted for this connection. Nothing when not connected.
+  // Replaces the name resolver (tests); empty restores the system's.
+  void setResolver(HostLookup::Resolver resolver) { lookup_.setResolver(std::move(resolver)); }
+
+  // Connects to host within connectLimitMs. Already connected: Connected at
+  // once. A dotted IPv4 address connects now, with no lookup: Connected
+  // (TcpConnectEvent(0, 0) posted) or Failed (nothing posted). A name is
+  // looked up within lookupLimitMs and Pending is returned; when the lookup
+  // answers, the connect to its first IPv4 address runs and its end is
+  // posted: TcpConnectEvent(0, 0), or TcpConnectEvent(1, TcpConnectFailure).
+  // Connect notices of earlier connections still queued are dropped then.
+  TcpConnectStart connectTo(const QString& host, quint16 port, int connectLimitMs = kTcpConnectLimitMs,
+                            int lookupLimitMs = kTcpConnectLimitMs);
+  bool lookingUp() const { return lookup_.busy(); }
+  // Drops a running lookup (its connect never starts, nothing is posted);
+  // then closes the connection and posts the close notification, unless
+  // one was already posted for this connection.
   void disconnect();
   // Writes the whole block, waiting until it has left; the count sent or -1.
   int64_t Send(const uint8_t* data, int32_t length);
@@ -39,6 +57,7 @@ class ClientSocket {
   quint16 localPort() const;
 
  private:
+  bool connectAddress(const QHostAddress& address, quint16 port, int connectLimitMs);
   void onReadyRead();
   void onLost(int errorCode);
   void post(QEvent* event);
@@ -48,6 +67,7 @@ class ClientSocket {
   QObject* notify_ = nullptr;
   bool connected_ = false;
   bool closeNotified_ = false;
+  HostLookup lookup_;
 };
 
 }  // namespace velmora

@@ -83,8 +83,12 @@ std::vector<std::string> orderPortCandidates(std::vector<std::string> paths) {
   return paths;
 }
 
-ControlStates controlStatesFor(int32_t linkState, int32_t transport) {
+ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connecting) {
   ControlStates s;
+  if (connecting) {
+    s.connectButton = false;
+    return s;
+  }
   const bool connected = linkState == kSerialOpen || linkState == kTcpConnected;
   if (connected) {
     s.addressControls = true;
@@ -109,6 +113,17 @@ std::string serialOpenReason(const std::error_code& error) {
   return text;
 }
 
+std::string tcpConnectFailureReason(int32_t code) {
+  switch (static_cast<TcpConnectFailure>(code)) {
+    case TcpConnectFailure::HostNotFound: return "原因: 无法解析主机名";
+    case TcpConnectFailure::NoIpv4Address: return "原因: 该主机名没有 IPv4 地址";
+    case TcpConnectFailure::LookupTimedOut: return "原因: 主机名解析超时";
+    case TcpConnectFailure::LookupFailed: return "原因: 主机名解析失败";
+    case TcpConnectFailure::ConnectFailed: break;
+  }
+  return {};
+}
+
 ConnectLogic::ConnectLogic(ConnectView& view, LinkChannels& channels) : view_(view), channels_(channels) {}
 
 void ConnectLogic::start() {
@@ -125,7 +140,9 @@ void ConnectLogic::reportLink(bool connected, const std::string& text) {
   if (panel_) panel_->setLinkState(connected, text);
 }
 
-void ConnectLogic::updateControls() { view_.applyControlStates(controlStatesFor(linkState_, transport_)); }
+void ConnectLogic::updateControls() {
+  view_.applyControlStates(controlStatesFor(linkState_, transport_, connecting_));
+}
 
 void ConnectLogic::refreshPortList() { view_.setPortList(channels_.listSerialPorts()); }
 
@@ -135,14 +152,16 @@ void ConnectLogic::onRefreshButton() {
 }
 
 void ConnectLogic::onTransportChosen(int32_t transport) {
-  // The radios are disabled while connected; a late click must not switch
-  // the channel under an open link.
-  if (linkState_ == kSerialOpen || linkState_ == kTcpConnected) return;
+  // The radios are disabled while connected or connecting; a late click must
+  // not switch the channel under an open link.
+  if (linkState_ == kSerialOpen || linkState_ == kTcpConnected || connecting_) return;
   transport_ = transport == kTransportTcp ? kTransportTcp : kTransportSerial;
   updateControls();
 }
 
 void ConnectLogic::onConnectButton() {
+  // The button is disabled during a lookup; a late click starts nothing.
+  if (connecting_) return;
   switch (linkState_) {
     case kSerialOpen:
       closeSerialByUser();
@@ -189,20 +208,42 @@ void ConnectLogic::connectTcp() {
     view_.showMessage("端口号无效 (1-65535)");
     return;
   }
-  log(strprintf("正在连接: %s:%d...", ip.c_str(), port));
-  if (channels_.connectTcp(ip, port)) {
-    const std::string text = strprintf("TCP已连接：%s:%d", ip.c_str(), port);
-    view_.setStatusText(text);
-    linkState_ = kTcpConnected;
-    log("TCP连接成功: " + text);
-    reportLink(true, text);
-  } else {
-    view_.setStatusText("TCP连接失败");
-    linkState_ = kTcpIdle;
-    log("TCP连接失败: " + ip);
-    reportLink(false, "TCP连接失败");
+  const std::string connectingText = strprintf("正在连接: %s:%d...", ip.c_str(), port);
+  log(connectingText);
+  tcpFailureReason_.clear();
+  switch (channels_.connectTcp(ip, port)) {
+    case TcpConnectStart::Connected:
+      tcpConnectSucceeded(ip, port);
+      break;
+    case TcpConnectStart::Failed:
+      tcpConnectFailed(ip, 0);
+      break;
+    case TcpConnectStart::Pending:
+      // The window stays live during the lookup: show what it waits for.
+      connecting_ = true;
+      pendingIp_ = ip;
+      pendingPort_ = port;
+      view_.setStatusText(connectingText);
+      break;
   }
   updateControls();
+}
+
+void ConnectLogic::tcpConnectSucceeded(const std::string& ip, int32_t port) {
+  const std::string text = strprintf("TCP已连接：%s:%d", ip.c_str(), port);
+  view_.setStatusText(text);
+  linkState_ = kTcpConnected;
+  log("TCP连接成功: " + text);
+  reportLink(true, text);
+}
+
+void ConnectLogic::tcpConnectFailed(const std::string& ip, int32_t failureCode) {
+  view_.setStatusText("TCP连接失败");
+  linkState_ = kTcpIdle;
+  log("TCP连接失败: " + ip);
+  tcpFailureReason_ = tcpConnectFailureReason(failureCode);
+  if (!tcpFailureReason_.empty()) log(tcpFailureReason_);
+  reportLink(false, "TCP连接失败");
 }
 
 void ConnectLogic::openSerial() {
@@ -262,6 +303,19 @@ void ConnectLogic::onWriteAddressButton() {
     log("发送修改设备地址命令失败");
 }
 
+void ConnectLogic::onScannedAddress(const std::string& address) {
+  if (trim(address).empty()) return;
+  if (connecting_ || linkState_ == kSerialOpen || linkState_ == kTcpConnected) {
+    view_.showMessage("请先断开连接");
+    return;
+  }
+  view_.setIpText(address);
+  transport_ = kTransportTcp;
+  view_.showTransport(kTransportTcp);
+  updateControls();
+  log("已填入扫描到的地址: " + address);
+}
+
 void ConnectLogic::tcpLost(const std::string& panelText, const std::string& logText) {
   linkState_ = kTcpIdle;
   view_.setStatusText("TCP连接断开");
@@ -270,7 +324,18 @@ void ConnectLogic::tcpLost(const std::string& panelText, const std::string& logT
   updateControls();
 }
 
-void ConnectLogic::onTcpConnectEvent(int32_t failedFlag, int32_t /*errorCode*/) {
+void ConnectLogic::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
+  if (connecting_) {
+    // The channel drops older notices when it starts a lookup: this one is
+    // the attempt's own end.
+    connecting_ = false;
+    if (failedFlag == 0)
+      tcpConnectSucceeded(pendingIp_, pendingPort_);
+    else
+      tcpConnectFailed(pendingIp_, errorCode);
+    updateControls();
+    return;
+  }
   if (failedFlag == 0 || linkState_ != kTcpConnected) return;
   tcpLost("TCP连接断开", "TCP连接意外断开");
 }
@@ -314,6 +379,8 @@ void ConnectLogic::showAddressReport(const std::string& addressText, const std::
 }
 
 void ConnectLogic::shutdown() {
+  // A lookup still running ends with the channel; its answer never comes.
+  connecting_ = false;
   channels_.disconnectTcp();
   channels_.closeSerial();
 }

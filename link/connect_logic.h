@@ -84,16 +84,36 @@ bool isSerialDevicePath(std::string_view text);
 // within each family. Duplicates are dropped.
 std::vector<std::string> orderPortCandidates(std::vector<std::string> paths);
 
-// Which controls are enabled for a linkState and transport.
+// Which controls are enabled for a linkState and transport; while a host
+// name is being looked up (connecting) nothing is, so the attempt cannot be
+// started twice or its inputs changed under it.
 struct ControlStates {
   bool transportRadios = false;  // 2001, 2002
   bool serialControls = false;   // 2005..2010
   bool tcpControls = false;      // 2003, 2004
   bool addressControls = false;  // 2012..2015
   std::string_view connectCaption = "连接";
+  bool connectButton = true;     // 2011
   bool operator==(const ControlStates&) const = default;
 };
-ControlStates controlStatesFor(int32_t linkState, int32_t transport);
+ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connecting = false);
+
+// How a TCP connect began. A numeric address is decided at once; a host name
+// is looked up off the UI thread first (Pending), and the channel's next
+// connect notification ends the attempt: (0, 0) up, (1, TcpConnectFailure)
+// not up. Starting a lookup, the channel drops its older notices still queued.
+enum class TcpConnectStart { Connected, Failed, Pending };
+
+// The code a failed connect notification carries when a pending attempt ends.
+enum class TcpConnectFailure : int32_t {
+  ConnectFailed = 1,   // the name resolved; the peer refused or did not answer in time
+  HostNotFound = 2,
+  NoIpv4Address = 3,
+  LookupTimedOut = 4,  // no answer within the connect limit
+  LookupFailed = 5,    // the resolver itself failed
+};
+// The log line that explains a failed lookup; empty for other codes.
+std::string tcpConnectFailureReason(int32_t code);
 
 // The page's controls as the logic reads and writes them.
 class ConnectView {
@@ -116,6 +136,9 @@ class ConnectView {
   virtual void setAddressMessage(const std::string& text) = 0;
   // Fills the port list and selects its first entry (if any).
   virtual void setPortList(const std::vector<std::string>& ports) = 0;
+  virtual void setIpText(const std::string& text) = 0;
+  // Checks the radio button of transport (when the logic changes it, not a click).
+  virtual void showTransport(int32_t transport) = 0;
   virtual void applyControlStates(const ControlStates& states) = 0;
   // A modal box with an OK button.
   virtual void showMessage(const std::string& text) = 0;
@@ -134,7 +157,9 @@ class LinkChannels {
   // The device paths that can be opened now.
   virtual std::vector<std::string> listSerialPorts() = 0;
 
-  virtual bool connectTcp(const std::string& host, int32_t port) = 0;
+  // Connects within the connect limit. A host name is looked up first, off
+  // the UI thread and within the same limit (Pending).
+  virtual TcpConnectStart connectTcp(const std::string& host, int32_t port) = 0;
   virtual void disconnectTcp() = 0;
   virtual bool tcpConnected() const = 0;
   // The bytes sent, or -1; blocks until every byte is written or fails.
@@ -157,6 +182,9 @@ class ConnectLogic {
   void onTransportChosen(int32_t transport);
   void onReadAddressButton();
   void onWriteAddressButton();
+  // An address picked in the device scan: into the IP box, TCP chosen.
+  // Refused while a link is open or being made.
+  void onScannedAddress(const std::string& address);
 
   // The channels' notifications, on the UI thread.
   void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode);
@@ -174,11 +202,17 @@ class ConnectLogic {
 
   int32_t linkState() const { return linkState_; }
   int32_t transport() const { return transport_; }
+  // A host name is being looked up; the connect notification ends it.
+  bool connecting() const { return connecting_; }
+  // Why the latest TCP connect failed, when known (empty otherwise).
+  const std::string& tcpFailureReason() const { return tcpFailureReason_; }
 
  private:
   void closeSerialByUser();
   void disconnectTcpByUser();
   void connectTcp();
+  void tcpConnectSucceeded(const std::string& ip, int32_t port);
+  void tcpConnectFailed(const std::string& ip, int32_t failureCode);
   void openSerial();
   void tcpLost(const std::string& panelText, const std::string& logText);
   void updateControls();
@@ -192,6 +226,10 @@ class ConnectLogic {
   ImageHost* host_ = nullptr;
   int32_t linkState_ = kSerialIdle;
   int32_t transport_ = kTransportSerial;
+  bool connecting_ = false;
+  std::string pendingIp_;
+  int32_t pendingPort_ = 0;
+  std::string tcpFailureReason_;
 };
 
 // The log line that explains a failed serial open, with a hint where the

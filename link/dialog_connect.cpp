@@ -190,6 +190,14 @@ void DialogConnect::setStatusText(const std::string& text) { statusText_->setTex
 void DialogConnect::setAddressText(const std::string& text) { addressEdit_->setText(qs(text)); }
 void DialogConnect::setAddressMessage(const std::string& text) { addressMessageEdit_->setText(qs(text)); }
 
+void DialogConnect::useScannedAddress(const QString& address) { logic_.onScannedAddress(address.toStdString()); }
+
+void DialogConnect::setIpText(const std::string& text) { ipEdit_->setText(qs(text)); }
+
+void DialogConnect::showTransport(int32_t transport) {
+  (transport == kTransportTcp ? radioTcp_ : radioSerial_)->setChecked(true);
+}
+
 void DialogConnect::setPortList(const std::vector<std::string>& ports) {
   serialPortCombo_->clear();
   for (const std::string& p : ports) serialPortCombo_->addItem(qs(p));
@@ -205,6 +213,7 @@ void DialogConnect::applyControlStates(const ControlStates& s) {
   for (QWidget* w : std::initializer_list<QWidget*>{addressEdit_, readAddressButton_, writeAddressButton_,
                                                     addressMessageEdit_})
     w->setEnabled(s.addressControls);
+  connectButton_->setEnabled(s.connectButton);
   connectButton_->setText(QString::fromUtf8(s.connectCaption.data(), static_cast<qsizetype>(s.connectCaption.size())));
 }
 
@@ -220,8 +229,8 @@ std::vector<std::string> DialogConnect::listSerialPorts() {
   return portLister_ ? portLister_() : probeSerialPorts();
 }
 
-bool DialogConnect::connectTcp(const std::string& host, int32_t port) {
-  if (port < 1 || port > 65535) return false;
+TcpConnectStart DialogConnect::connectTcp(const std::string& host, int32_t port) {
+  if (port < 1 || port > 65535) return TcpConnectStart::Failed;
   return socket_.connectTo(qs(host), static_cast<quint16>(port));
 }
 

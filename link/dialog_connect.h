@@ -52,6 +52,11 @@ class DialogConnect : public QWidget,
   // Replaces the search for serial devices (the next refresh uses it);
   // an empty function restores the real one.
   void setPortLister(std::function<std::vector<std::string>()> lister) { portLister_ = std::move(lister); }
+  // Replaces the host name resolver (tests); empty restores the system's.
+  void setHostResolver(HostLookup::Resolver resolver) { socket_.setResolver(std::move(resolver)); }
+
+  // An address picked in the device scan: into the IP box, TCP selected.
+  void useScannedAddress(const QString& address);
 
  protected:
   void customEvent(QEvent* event) override;
@@ -72,6 +77,8 @@ class DialogConnect : public QWidget,
   void setAddressText(const std::string& text) override;
   void setAddressMessage(const std::string& text) override;
   void setPortList(const std::vector<std::string>& ports) override;
+  void setIpText(const std::string& text) override;
+  void showTransport(int32_t transport) override;
   void applyControlStates(const ControlStates& states) override;
   void showMessage(const std::string& text) override;
 
@@ -81,7 +88,7 @@ class DialogConnect : public QWidget,
   bool serialIsOpen() const override { return serial_.isOpen(); }
   bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
   std::vector<std::string> listSerialPorts() override;
-  bool connectTcp(const std::string& host, int32_t port) override;
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) override;
   void disconnectTcp() override { socket_.disconnect(); }
   bool tcpConnected() const override { return socket_.connected(); }
   int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }

@@ -11,8 +11,18 @@
 
 namespace velmora {
 
-DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort)
-    : QDialog(parent), targetHost_(std::move(targetHost)), targetPort_(targetPort) {
+namespace {
+
+// The entry's address travels as item data, apart from what the list shows.
+constexpr int kAddressRole = Qt::UserRole;
+
+}  // namespace
+
+DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort, InterfaceSource interfaces)
+    : QDialog(parent),
+      targetHost_(std::move(targetHost)),
+      targetPort_(targetPort),
+      interfaces_(interfaces ? std::move(interfaces) : InterfaceSource(systemInterfaces)) {
   setWindowTitle(QStringLiteral("扫描设备"));
   setFont(ui::pageFont());
 
@@ -28,7 +38,11 @@ DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort)
   ui::setControlId(ok, scan_id::kOkButton);
   ok->setDefault(true);
   connect(scanButton_, &QPushButton::clicked, this, [this] { sendProbe(); });
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ok, &QPushButton::clicked, this, [this] {
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    choose(selected.size() == 1 ? selected.front() : nullptr);
+  });
+  connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { choose(item); });
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(scanButton_);
@@ -49,10 +63,23 @@ DialogScan::~DialogScan() { socket_.Close(); }
 void DialogScan::sendProbe() {
   found_.clear();
   list_->clear();
+  destinations_.clear();
   if (!socket_.isOpen()) return;
-  const QHostAddress target(targetHost_);
-  if (target.isNull()) return;
-  socket_.sendTo(kScanProbe.data(), static_cast<int32_t>(kScanProbe.size()), target, targetPort_);
+  // One socket for every destination, so all replies land in this list.
+  destinations_ = scanDestinations(targetHost_.toStdString(), interfaces_);
+  for (const std::string& d : destinations_) {
+    const QHostAddress target(QString::fromStdString(d));
+    if (target.isNull()) continue;
+    // A destination without a route fails alone; the others still go out.
+    socket_.sendTo(kScanProbe.data(), static_cast<int32_t>(kScanProbe.size()), target, targetPort_);
+  }
+}
+
+void DialogScan::choose(const QListWidgetItem* item) {
+  if (item != nullptr) chosen_ = item->data(kAddressRole).toString();
+  // Closed first, so whatever the receiver shows is not hidden behind the list.
+  accept();
+  if (chosen_) emit deviceChosen(*chosen_);
 }
 
 void DialogScan::customEvent(QEvent* event) {
@@ -67,7 +94,9 @@ void DialogScan::customEvent(QEvent* event) {
 void DialogScan::onReply(const uint8_t* block, int32_t size) {
   const std::optional<std::string> entry = scanReplyEntry(block, size);
   if (!entry || !found_.add(*entry)) return;
-  list_->addItem(QString::fromStdString(*entry));
+  auto* item = new QListWidgetItem(QString::fromStdString(*entry));
+  item->setData(kAddressRole, QString::fromStdString(*entry));
+  list_->addItem(item);
   if (list_->count() == 1) list_->setCurrentRow(0);
 }
 

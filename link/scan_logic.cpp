@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
+
 namespace velmora {
 
 std::vector<uint8_t> buildScanReplyBlock(const std::string& senderAddress, const uint8_t* payload, int32_t length) {
@@ -24,6 +26,22 @@ std::optional<std::string> scanReplyEntry(const uint8_t* block, int32_t size) {
   const uint8_t* end = std::find(text, block + size, uint8_t{0});
   if (end == text) return std::nullopt;
   return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(end - text));
+}
+
+std::vector<std::string> scanDestinations(const std::string& targetHost, const InterfaceSource& interfaces) {
+  if (!targetHost.empty()) return {targetHost};
+  std::vector<std::string> out{kScanBroadcast};
+  if (!interfaces) return out;
+  for (const NetInterface& i : interfaces()) {
+    if (!i.up || i.loopback) continue;
+    for (uint32_t b : i.broadcasts) {
+      if (b == 0) continue;  // no broadcast address at all
+      const std::string text =
+          strprintf("%u.%u.%u.%u", (b >> 24) & 0xFFu, (b >> 16) & 0xFFu, (b >> 8) & 0xFFu, b & 0xFFu);
+      if (std::find(out.begin(), out.end(), text) == out.end()) out.push_back(text);
+    }
+  }
+  return out;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QUdpSocket>
 
@@ -61,6 +62,24 @@ void UdpSocket::onReadyRead() {
         notify_, new ScanReplyEvent(buildScanReplyBlock(text, reinterpret_cast<const uint8_t*>(buffer),
                                                         static_cast<int32_t>(n))));
   }
+}
+
+std::vector<NetInterface> systemInterfaces() {
+  std::vector<NetInterface> out;
+  for (const QNetworkInterface& qi : QNetworkInterface::allInterfaces()) {
+    NetInterface i;
+    i.name = qi.name().toStdString();
+    i.up = qi.flags().testFlag(QNetworkInterface::IsUp);
+    i.loopback = qi.flags().testFlag(QNetworkInterface::IsLoopBack);
+    if (qi.flags().testFlag(QNetworkInterface::CanBroadcast)) {
+      for (const QNetworkAddressEntry& e : qi.addressEntries()) {
+        if (e.ip().protocol() != QAbstractSocket::IPv4Protocol || e.broadcast().isNull()) continue;
+        i.broadcasts.push_back(e.broadcast().toIPv4Address());
+      }
+    }
+    out.push_back(std::move(i));
+  }
+  return out;
 }
 
 }  // namespace velmora

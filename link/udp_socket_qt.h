@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "link/scan_logic.h"
 
 class QObject;
 class QUdpSocket;
@@ -34,5 +37,9 @@ class UdpSocket {
   std::unique_ptr<QUdpSocket> socket_;
   QObject* notify_ = nullptr;
 };
+
+// The machine's interfaces with their IPv4 broadcast addresses, as the
+// system reports them now.
+std::vector<NetInterface> systemInterfaces();
 
 }  // namespace velmora

@@ -3,12 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -21,6 +25,8 @@
 #include "app/tab_manager.h"
 #include "diag/dialog_log.h"
 #include "diag/dialog_raw_bytes.h"
+#include "link/dialog_scan.h"
+#include "link/link_events_qt.h"
 #include "protocol/dialog_configuration.h"
 #include "tests/app/test_pages.h"
 #include "tests/support/ui_recorder.h"
@@ -410,6 +416,41 @@ TEST_F(MainDialogTest, DataTestPageInCharacterViewNeverChangesTheImage) {
   dialog->action(32773)->trigger();
   EXPECT_EQ(readFile(path), image);
   EXPECT_EQ(dialog->configImage(), image);
+}
+
+TEST_F(MainDialogTest, DoubleClickInTheScanFillsTheConnectionPage) {
+  QUdpSocket silent;  // the probe goes here, on loopback, never to the LAN
+  ASSERT_TRUE(silent.bind(QHostAddress(QHostAddress::LocalHost), 0));
+  dialog->setScanTarget(QStringLiteral("127.0.0.1"), silent.localPort());
+  // The user inside the modal scan: a device answers, its entry is
+  // double-clicked. Whatever is still open after 5 s is closed.
+  int ticks = 0;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto* scan = qobject_cast<DialogScan*>(QApplication::activeModalWidget());
+    if (scan == nullptr) return;
+    auto* list = scan->findChild<QListWidget*>(QStringLiteral("2030"));
+    if (++ticks > 250) {
+      scan->reject();
+    } else if (list->count() == 0) {
+      const uint8_t payload[] = {'o', 'k'};
+      QCoreApplication::postEvent(scan, new ScanReplyEvent(buildScanReplyBlock("192.168.1.20", payload, 2)));
+    } else {
+      // The view takes a double-click only on the entry a click pressed.
+      const QPoint at = list->visualItemRect(list->item(0)).center();
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+  });
+  user.start(20);
+  dialog->action(MainDialog::kDeviceScan)->trigger();  // back when the scan has closed
+  user.stop();
+
+  QWidget* connectPage = dialog->tabHost()->page(TabManager::kConnectSlot);
+  EXPECT_EQ(connectPage->findChild<QLineEdit*>(QStringLiteral("2003"))->text(), QStringLiteral("192.168.1.20"));
+  EXPECT_TRUE(connectPage->findChild<QRadioButton*>(QStringLiteral("2001"))->isChecked());
+  EXPECT_TRUE(connectPage->findChild<QLineEdit*>(QStringLiteral("2003"))->isEnabled());
+  EXPECT_NE(logText().find("] 已填入扫描到的地址: 192.168.1.20\r\n"), std::string::npos) << logText();
 }
 
 TEST(MainDialogStartup, TheProgramsOwnPagesStartWithFortyEightBytes) {

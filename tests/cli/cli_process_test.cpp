@@ -354,6 +354,26 @@ TEST(CliScan, ListsTheResponderOnceAndNothingWhenNobodyAnswers) {
   EXPECT_EQ(r.out, "");
 }
 
+// A host name: the hosts file answers "localhost" (no name server is asked),
+// the link and the scan then run on loopback as with the dotted address.
+TEST(CliScan, LocalhostIsLookedUpForTheLinkAndTheScan) {
+  DevsimProcess sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0"}, 2));
+  const auto named = [&](const std::string& kind) {
+    const std::string where = sim.endpoint(kind);
+    return "localhost" + where.substr(where.rfind(':'));
+  };
+  RunResult r = cli({"--tcp", named("tcp"), "get-address"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  EXPECT_NE(r.err.find("TCP连接成功: TCP已连接：" + named("tcp")), std::string::npos) << r.err;
+
+  r = cli({"scan", "--target", named("udp"), "--wait", "1"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "127.0.0.1\n");
+  EXPECT_EQ(sim.stop(), 0);
+}
+
 // Here the test answers the probe itself, twice, so the second reply from
 // the same host must not be listed again.
 TEST(CliScan, ProbeIsRazAndARepeatedReplyIsListedOnce) {

@@ -50,6 +50,7 @@ class FakeChannels : public LinkChannels {
   FakeChannels(FakePlatform& platform, sim::DeviceModel& device) : platform_(platform), device_(device) {}
 
   bool tcpRefuses = false;
+  bool tcpLooksUp = false;  // the host is a name: the connect stays pending
   std::optional<std::error_code> serialRefuses;
   int failSendsFrom = -1;  // the index of the first send that fails, -1 none
   int sends = 0;
@@ -78,13 +79,14 @@ class FakeChannels : public LinkChannels {
     ADD_FAILURE() << "the command line must not probe for ports";
     return {};
   }
-  bool connectTcp(const std::string& host, int32_t port) override {
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
     tcpHost = host;
     tcpPort = port;
-    if (tcpRefuses) return false;
+    if (tcpLooksUp) return TcpConnectStart::Pending;
+    if (tcpRefuses) return TcpConnectStart::Failed;
     open_ = true;
     link_.emplace(device_);
-    return true;
+    return TcpConnectStart::Connected;
   }
   void disconnectTcp() override { open_ = false; }
   bool tcpConnected() const override { return open_; }
@@ -469,6 +471,20 @@ TEST(SessionConnect, RefusalsSayWhyAndChooseTheExitStatus) {
     EXPECT_EQ(rig.session.outcome().exitCode, kExitUsage);
     EXPECT_EQ(rig.session.outcome().reason, "无效串口");
   }
+}
+
+TEST(SessionConnect, HostNameLookupFailureSaysWhy) {
+  Options o = tcpOptions();
+  o.tcpHost = "device.test";
+  Rig rig(o);
+  rig.channels.tcpLooksUp = true;
+  EXPECT_FALSE(rig.session.connect());
+  EXPECT_TRUE(rig.session.connecting());
+  EXPECT_FALSE(rig.session.done());
+  rig.session.onTcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::HostNotFound));
+  EXPECT_FALSE(rig.session.connecting());
+  EXPECT_EQ(rig.session.outcome().exitCode, kExitDevice);
+  EXPECT_EQ(rig.session.outcome().reason, "TCP连接失败: device.test:6000 原因: 无法解析主机名");
 }
 
 TEST(SessionLog, QuietMeansNoLinesAtAll) {

@@ -20,6 +20,7 @@ class FakeView : public ConnectView {
   int stopIndex = 0, parity = 0;
 
   std::string status, addressShown, addressMessage;
+  int32_t transportShown = -1;
   std::vector<std::string> messages, portList;
   ControlStates controls;
   int controlUpdates = 0;
@@ -39,6 +40,8 @@ class FakeView : public ConnectView {
     portList = p;
     serialPort = p.empty() ? "" : p.front();
   }
+  void setIpText(const std::string& t) override { ip = t; }
+  void showTransport(int32_t t) override { transportShown = t; }
   void applyControlStates(const ControlStates& s) override {
     controls = s;
     ++controlUpdates;
@@ -51,6 +54,7 @@ class FakeChannels : public LinkChannels {
   explicit FakeChannels(Journal& j) : journal(j) {}
   Journal& journal;
   bool serialOpens = true, tcpConnects = true, serialOpen = false, tcp = false;
+  bool tcpLooksUp = false;  // the host is a name: the attempt stays pending
   bool serialWriteOk = true;
   int64_t tcpSendResult = -2;  // -2: the whole block
   std::error_code openError;
@@ -78,12 +82,13 @@ class FakeChannels : public LinkChannels {
     return serialWriteOk;
   }
   std::vector<std::string> listSerialPorts() override { return ports; }
-  bool connectTcp(const std::string& host, int32_t port) override {
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
     journal.push_back(strprintf("tcp connect %s:%d", host.c_str(), port));
     tcpHost = host;
     tcpPort = port;
+    if (tcpLooksUp) return TcpConnectStart::Pending;
     tcp = tcpConnects;
-    return tcpConnects;
+    return tcpConnects ? TcpConnectStart::Connected : TcpConnectStart::Failed;
   }
   void disconnectTcp() override {
     journal.push_back("tcp disconnect");
@@ -168,13 +173,16 @@ TEST(ControlStatesTable, ConnectedStatesLockTheSettings) {
   for (int32_t transport : {kTransportSerial, kTransportTcp}) {
     for (int32_t state : {kSerialOpen, kTcpConnected}) {
       const ControlStates s = controlStatesFor(state, transport);
-      EXPECT_EQ(s, (ControlStates{false, false, false, true, "断开"})) << state << transport;
+      EXPECT_EQ(s, (ControlStates{false, false, false, true, "断开", true})) << state << transport;
       EXPECT_EQ(s.connectCaption, "断开");
     }
   }
   for (int32_t state : {kSerialIdle, kTcpIdle}) {
-    EXPECT_EQ(controlStatesFor(state, kTransportSerial), (ControlStates{true, true, false, false, "连接"}));
-    EXPECT_EQ(controlStatesFor(state, kTransportTcp), (ControlStates{true, false, true, false, "连接"}));
+    EXPECT_EQ(controlStatesFor(state, kTransportSerial), (ControlStates{true, true, false, false, "连接", true}));
+    EXPECT_EQ(controlStatesFor(state, kTransportTcp), (ControlStates{true, false, true, false, "连接", true}));
+    // A lookup in progress locks everything, the connect button included.
+    EXPECT_EQ(controlStatesFor(state, kTransportTcp, true),
+              (ControlStates{false, false, false, false, "连接", false}));
   }
 }
 
@@ -504,4 +512,55 @@ TEST(ConnectLogicWithoutPeers, NullPanelAndHostAreSkipped) {
 TEST_F(ConnectLogicTest, ShutdownDisconnectsTcpBeforeClosingSerial) {
   logic.shutdown();
   EXPECT_EQ(journal, (Journal{"tcp disconnect", "serial close"}));
+}
+
+// ---- a host name: the connect waits for its lookup, the window does not ----
+
+TEST_F(ConnectLogicTest, NamedHostWaitsForItsLookupWithEverythingLocked) {
+  view.ip = "device.local";
+  channels.tcpLooksUp = true;
+  connectTcp();
+  EXPECT_TRUE(logic.connecting());
+  EXPECT_EQ(view.status, "正在连接: device.local:6000...");
+  EXPECT_EQ(view.controls, controlStatesFor(kSerialIdle, kTransportTcp, true));
+  const std::string during = snapshot();
+  logic.onConnectButton();
+  logic.onTransportChosen(kTransportSerial);
+  logic.onTcpClose(0);
+  EXPECT_EQ(snapshot(), during);
+  EXPECT_TRUE(logic.connecting());
+
+  journal.clear();
+  channels.tcp = true;
+  logic.onTcpConnectEvent(0, 0);
+  EXPECT_EQ(logic.linkState(), kTcpConnected);
+  EXPECT_EQ(journal,
+            (Journal{"log TCP连接成功: TCP已连接：device.local:6000", "link up TCP已连接：device.local:6000"}));
+
+  // A lookup that fails ends as any failed connect, with its reason.
+  logic.onConnectButton();
+  connectTcp();
+  journal.clear();
+  logic.onTcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::LookupTimedOut));
+  EXPECT_EQ(logic.linkState(), kTcpIdle);
+  EXPECT_EQ(view.status, "TCP连接失败");
+  EXPECT_EQ(journal,
+            (Journal{"log TCP连接失败: device.local", "log 原因: 主机名解析超时", "link down TCP连接失败"}));
+  EXPECT_EQ(view.controls, controlStatesFor(kTcpIdle, kTransportTcp));
+}
+
+TEST_F(ConnectLogicTest, ScannedAddressFillsTheIpBoxAndChoosesTcpUnlessALinkIsOpen) {
+  logic.onScannedAddress("192.168.1.23");
+  EXPECT_EQ(view.ip, "192.168.1.23");
+  EXPECT_EQ(logic.transport(), kTransportTcp);
+  EXPECT_EQ(view.transportShown, kTransportTcp);
+  EXPECT_EQ(view.controls, controlStatesFor(kSerialIdle, kTransportTcp));
+  EXPECT_EQ(host.lines.back(), "已填入扫描到的地址: 192.168.1.23");
+
+  openSerial();
+  const std::string before = snapshot();
+  logic.onScannedAddress("192.168.1.77");
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(view.ip, "192.168.1.23");
+  EXPECT_EQ(view.messages, std::vector<std::string>{"请先断开连接"});
 }

@@ -30,6 +30,8 @@ class DialogConnectTest : public ::testing::Test {
     page = std::make_unique<DialogConnect>();
     page->setPanel(&panel);
     page->setMainWindow(&host);
+    // No test asks the machine's resolver; a lookup that should not happen shows here.
+    page->setHostResolver(fakeResolver(&lookedUp, {}, -1));
   }
   void TearDown() override { page.reset(); }
 
@@ -52,9 +54,16 @@ class DialogConnectTest : public ::testing::Test {
     control<QLineEdit>(2004)->setText(QString::number(port));
   }
 
+  void useHost(const QString& name, quint16 port) const {
+    click(2001);
+    control<QLineEdit>(2003)->setText(name);
+    control<QLineEdit>(2004)->setText(QString::number(port));
+  }
+
   Journal journal;
   FakePanel panel{journal};
   FakeHost host{journal};
+  std::vector<QString> lookedUp;
   std::unique_ptr<DialogConnect> page;
 };
 
@@ -186,6 +195,7 @@ TEST_F(DialogConnectTest, TcpLinkToALocalServer) {
   useTcp(server.serverPort());
   click(2011);
   ASSERT_EQ(page->linkState(), kTcpConnected);
+  EXPECT_TRUE(lookedUp.empty()) << "a dotted address connects without a lookup";
   const std::string text = "TCP已连接：127.0.0.1:" + std::to_string(server.serverPort());
   EXPECT_EQ(status().toStdString(), text);
   EXPECT_TRUE(hasLog("TCP连接成功: " + text));
@@ -307,4 +317,36 @@ TEST_F(DialogConnectTest, ClosingThePageReleasesBothChannels) {
   std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
   page.reset();
   EXPECT_TRUE(waitUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+}
+
+TEST_F(DialogConnectTest, HostNamesAreLookedUpWithoutHoldingTheWindow) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), 0));
+  page->setHostResolver(fakeResolver(&lookedUp, {QHostAddress(QStringLiteral("127.0.0.1"))}, 300));
+  useHost(QStringLiteral("device.test"), server.serverPort());
+  const std::string where = "device.test:" + std::to_string(server.serverPort());
+  click(2011);
+  // Back before the answer: nothing decided, nothing to press twice.
+  EXPECT_EQ(status().toStdString(), "正在连接: " + where + "...");
+  for (int id : {2001, 2003, 2011}) EXPECT_FALSE(control(id)->isEnabled()) << id;
+  ASSERT_TRUE(waitUntil([&] { return page->linkState() == kTcpConnected; }));
+  EXPECT_EQ(panel.states, (std::vector<std::pair<bool, std::string>>{{true, "TCP已连接：" + where}}));
+  EXPECT_EQ(lookedUp, std::vector<QString>{QStringLiteral("device.test")});
+  click(2011);
+
+  // An answer later than the limit is no answer: the attempt has failed by then.
+  page->setHostResolver(fakeResolver(&lookedUp, {QHostAddress(QStringLiteral("127.0.0.1"))}, 2500));
+  click(2011);
+  ASSERT_TRUE(waitUntil([&] { return control(2011)->isEnabled(); }, 6000));
+  EXPECT_EQ(status(), QStringLiteral("TCP连接失败"));
+  EXPECT_EQ(host.lines.back(), "原因: 主机名解析超时");
+  waitUntil([] { return false; }, 700);
+  EXPECT_EQ(page->linkState(), kTcpIdle);
+
+  // The page closing during a lookup takes the lookup with it.
+  click(2011);
+  const size_t lines = host.lines.size();
+  page.reset();
+  waitUntil([] { return false; }, 150);
+  EXPECT_EQ(host.lines.size(), lines);
 }

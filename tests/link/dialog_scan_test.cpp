@@ -4,11 +4,14 @@
 #include <QListWidget>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QUdpSocket>
 
 #include <memory>
 
+#include "link/dialog_connect.h"
 #include "link/dialog_scan.h"
 #include "link/link_events_qt.h"
 #include "tests/link/pty_pair_qt.h"
@@ -56,12 +59,21 @@ void postReply(DialogScan& dialog, const std::string& sender) {
   QCoreApplication::postEvent(&dialog, new ScanReplyEvent(buildScanReplyBlock(sender, payload, 2)));
 }
 
+// Every scan here names its target, so the machine's interfaces must never
+// be read; one that is read fails the test.
+InterfaceSource noInterfaces() {
+  return [] {
+    ADD_FAILURE() << "the scan read the interface list although its target was given";
+    return std::vector<NetInterface>{};
+  };
+}
+
 }  // namespace
 
 TEST(DialogScanWindow, LocalResponderIsListedOnce) {
   UiRecorder::reset();
   LocalResponder device({QByteArray("VELMORA"), QByteArray("VELMORA again")});
-  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), device.port());
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), device.port(), noInterfaces());
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("扫描设备"));
   ASSERT_NE(dialog.localPort(), 0);
   auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
@@ -73,6 +85,8 @@ TEST(DialogScanWindow, LocalResponderIsListedOnce) {
 
   ASSERT_TRUE(waitUntil([&] { return list->count() > 0; }));
   waitUntil([] { return false; }, 200);  // the second reply has come and gone
+  // A named target is the only destination: one probe, no broadcast.
+  EXPECT_EQ(dialog.destinations(), std::vector<std::string>{"127.0.0.1"});
   ASSERT_EQ(device.probes.size(), 1u);
   EXPECT_EQ(device.probes[0], QByteArray("RAZ"));
   EXPECT_EQ(entries(list), QStringList{QStringLiteral("127.0.0.1")});
@@ -88,7 +102,7 @@ TEST(DialogScanWindow, LocalResponderIsListedOnce) {
 
 TEST(DialogScanWindow, EmptyRepliesListNothing) {
   LocalResponder silent({QByteArray()});
-  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), silent.port());
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), silent.port(), noInterfaces());
   auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
   ASSERT_TRUE(waitUntil([&] { return !silent.probes.empty(); }));
   waitUntil([] { return false; }, 200);
@@ -97,7 +111,7 @@ TEST(DialogScanWindow, EmptyRepliesListNothing) {
 
 TEST(DialogScanWindow, ListIsSortedAndOnlyTheFirstEntryIsSelected) {
   LocalResponder nobody({});
-  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+  DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), nobody.port(), noInterfaces());
   auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
   postReply(dialog, "192.168.1.9");
   QCoreApplication::processEvents();
@@ -118,13 +132,38 @@ TEST(DialogScanWindow, EachDialogHasItsOwnSocket) {
   LocalResponder nobody({});
   quint16 first = 0;
   {
-    DialogScan a(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+    DialogScan a(nullptr, QStringLiteral("127.0.0.1"), nobody.port(), noInterfaces());
     first = a.localPort();
-    DialogScan b(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+    DialogScan b(nullptr, QStringLiteral("127.0.0.1"), nobody.port(), noInterfaces());
     EXPECT_NE(b.localPort(), 0);
     EXPECT_NE(b.localPort(), first);
   }
-  DialogScan c(nullptr, QStringLiteral("127.0.0.1"), nobody.port());
+  DialogScan c(nullptr, QStringLiteral("127.0.0.1"), nobody.port(), noInterfaces());
   EXPECT_EQ(c.findChild<QListWidget*>(QStringLiteral("2030"))->count(), 0);
   ASSERT_TRUE(waitUntil([&] { return nobody.probes.size() == 3; }));
+}
+
+// ---- the picked device goes to the connection page ----
+
+TEST(DialogScanWindow, OkHandsTheSelectedEntryToTheConnectionPage) {
+  UiRecorder::reset();
+  LocalResponder nobody({});
+  DialogConnect page;
+  auto* ipBox = page.findChild<QLineEdit*>(QStringLiteral("2003"));
+  for (bool selected : {false, true}) {
+    DialogScan dialog(nullptr, QStringLiteral("127.0.0.1"), nobody.port(), noInterfaces());
+    QObject::connect(&dialog, &DialogScan::deviceChosen, &page, &DialogConnect::useScannedAddress);
+    postReply(dialog, "192.168.1.20");
+    QCoreApplication::processEvents();
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("2030"));
+    if (!selected) list->clearSelection();
+    dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosenAddress().has_value(), selected);
+    EXPECT_EQ(ipBox->text(), selected ? QStringLiteral("192.168.1.20") : QStringLiteral("192.168.1.110"));
+    EXPECT_EQ(page.transport(), selected ? kTransportTcp : kTransportSerial);
+    EXPECT_EQ(page.findChild<QRadioButton*>(QStringLiteral("2001"))->isChecked(), selected);
+    EXPECT_EQ(ipBox->isEnabled(), selected);
+  }
+  EXPECT_TRUE(UiRecorder::messages().isEmpty());
 }

@@ -1,10 +1,14 @@
 // A pseudo-terminal pair for the serial tests: the channel opens the
-// slave by its path, the test plays the device on the master.
+// slave by its path, the test plays the device on the master. Also the
+// helpers every Qt link test shares: the bounded wait, byte patterns, and a
+// name resolver that never asks the machine's.
 #pragma once
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QObject>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "link/host_lookup_qt.h"
 #include "link/link_events_qt.h"
 
 namespace velmora::testing {
@@ -99,6 +104,24 @@ inline std::vector<uint8_t> pattern(size_t count, uint8_t seed = 0) {
   std::vector<uint8_t> out(count);
   for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed + i / 251);
   return out;
+}
+
+// A resolver that answers every name after delayMs, on the UI thread as the
+// system's does, with addresses or error; a negative delay never answers.
+// Each name asked lands in asked.
+inline HostLookup::Resolver fakeResolver(std::vector<QString>* asked, QList<QHostAddress> addresses, int delayMs,
+                                         QHostInfo::HostInfoError error = QHostInfo::NoError) {
+  return [=](const QString& name, QObject* context, std::function<void(const QHostInfo&)> answer) {
+    if (asked) asked->push_back(name);
+    if (delayMs < 0) return;
+    QTimer::singleShot(delayMs, context, [=] {
+      QHostInfo info;
+      info.setHostName(name);
+      info.setAddresses(addresses);
+      info.setError(error);
+      answer(info);
+    });
+  };
 }
 
 }  // namespace velmora::testing

@@ -49,3 +49,24 @@ TEST(FoundDevicesList, CaseInsensitiveDedupeInArrivalOrder) {
   EXPECT_FALSE(equalsIgnoringCase("ab", "abc"));
   EXPECT_FALSE(equalsIgnoringCase("[", "{"));  // not letters: no folding across the gap
 }
+
+TEST(ScanDestinations, LimitedBroadcastThenUsableInterfacesOnceOrTheGivenTargetAlone) {
+  int asked = 0;
+  const InterfaceSource table = [&] {
+    ++asked;
+    return std::vector<NetInterface>{
+        {"lo", true, true, {0x7FFFFFFF}},                // loopback
+        {"eth0", true, false, {0xC0A801FF}},             // 192.168.1.255, cabled to the device
+        {"eth1", false, false, {0x0A0000FF}},            // down
+        {"tun0", true, false, {}},                       // no broadcast address
+        {"wlan0", true, false, {0xAC10FFFF, 0xC0A801FF, 0, 0xFFFFFFFF}},  // 172.16.255.255, repeats
+    };
+  };
+  EXPECT_EQ(scanDestinations("", table),
+            (std::vector<std::string>{"255.255.255.255", "192.168.1.255", "172.16.255.255"}));
+  EXPECT_EQ(scanDestinations("", {}), std::vector<std::string>{"255.255.255.255"});
+  EXPECT_EQ(asked, 1);
+  // A given target goes out alone and the interfaces are not even asked.
+  EXPECT_EQ(scanDestinations("127.0.0.1", table), std::vector<std::string>{"127.0.0.1"});
+  EXPECT_EQ(asked, 1);
+}
