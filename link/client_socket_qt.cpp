@@ -83,7 +83,8 @@ bool ClientSocket::connectTo(const QString& host, quint16 port, int connectLimit
 
   connected_ = true;
   closeNotified_ = false;
-  post(new TcpConnectEvent(0, 0));
+  ++session_;
+  post(new TcpConnectEvent(session_, 0, 0));
   return true;
 }
 
@@ -94,7 +95,7 @@ void ClientSocket::onReadyRead() {
     const QByteArray chunk = socket_->read(kTcpReceiveBlock);
     if (chunk.isEmpty()) break;
     const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
-    post(new TcpReceiveEvent(std::vector<uint8_t>(bytes, bytes + chunk.size())));
+    post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size())));
   }
 }
 
@@ -104,7 +105,7 @@ void ClientSocket::onLost(int errorCode) {
   // The socket stays until the next connect or destruction.
   if (!closeNotified_) {
     closeNotified_ = true;
-    post(new TcpCloseEvent(errorCode));
+    post(new TcpCloseEvent(session_, errorCode));
   }
 }
 
@@ -116,8 +117,10 @@ void ClientSocket::disconnect() {
   connected_ = false;
   if (!closeNotified_) {
     closeNotified_ = true;
-    post(new TcpCloseEvent(0));
+    post(new TcpCloseEvent(session_, 0));
   }
+  // Blocks still queued from this connection are the user's to drop.
+  ++session_;
 }
 
 int64_t ClientSocket::Send(const uint8_t* data, int32_t length) {

@@ -26,7 +26,7 @@ class ClientSocket {
 
   // Connects to host (dotted IPv4 or a name, which resolves to its first
   // IPv4 address) within connectLimitMs. Already connected: true at once.
-  // Posts TcpConnectEvent(0, 0) on success; nothing on failure.
+  // Posts TcpConnectEvent (up) on success; nothing on failure.
   bool connectTo(const QString& host, quint16 port, int connectLimitMs = 2000);
   // Closes the connection and posts the close notification, unless one was
   // already posted for this connection. Nothing when not connected.
@@ -35,6 +35,10 @@ class ClientSocket {
   int64_t Send(const uint8_t* data, int32_t length);
 
   bool connected() const { return connected_; }
+  // The stamp of the events posted now; it changes at every connect and at
+  // the user's disconnect, not when the peer goes (what came before the
+  // peer's close is still the device's answer).
+  uint32_t session() const { return session_; }
   // The local port of the current or last connection (for tests and logs).
   quint16 localPort() const;
 
@@ -48,6 +52,7 @@ class ClientSocket {
   QObject* notify_ = nullptr;
   bool connected_ = false;
   bool closeNotified_ = false;
+  uint32_t session_ = 0;
 };
 
 }  // namespace velmora

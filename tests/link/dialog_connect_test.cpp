@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <memory>
 
 #include "link/dialog_connect.h"
@@ -56,6 +57,50 @@ class DialogConnectTest : public ::testing::Test {
   FakePanel panel{journal};
   FakeHost host{journal};
   std::unique_ptr<DialogConnect> page;
+};
+
+// Holds back the byte and block events the channels post to the page, so a
+// test can put them back into the queue after the link has changed.
+class HoldBack : public QObject {
+ public:
+  struct Held {
+    int type;
+    uint32_t session;
+    Bytes bytes;
+  };
+  bool holding = true;
+  std::vector<Held> held;
+
+  size_t heldBytes() const {
+    size_t n = 0;
+    for (const Held& h : held) n += h.bytes.size();
+    return n;
+  }
+  // Posts copies of every held event to target, as the channel posted them.
+  void repost(QObject* target) const {
+    for (const Held& h : held) {
+      if (h.type == SerialByteEvent::kType)
+        QCoreApplication::postEvent(target, new SerialByteEvent(h.session, h.bytes[0]));
+      else
+        QCoreApplication::postEvent(target, new TcpReceiveEvent(h.session, h.bytes));
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (!holding) return false;
+    if (event->type() == SerialByteEvent::kType) {
+      const auto* e = static_cast<SerialByteEvent*>(event);
+      held.push_back({SerialByteEvent::kType, e->session, {e->byte}});
+      return true;
+    }
+    if (event->type() == TcpReceiveEvent::kType) {
+      const auto* e = static_cast<TcpReceiveEvent*>(event);
+      held.push_back({TcpReceiveEvent::kType, e->session, e->block});
+      return true;
+    }
+    return false;
+  }
 };
 
 }  // namespace
@@ -116,16 +161,15 @@ TEST_F(DialogConnectTest, SerialLinkOverAPty) {
   ASSERT_TRUE(pty.ok());
   typePort(pty.slavePath());
   control<QComboBox>(2006)->setCurrentIndex(7);  // 115200
-  control<QComboBox>(2008)->setCurrentIndex(2);  // "2"
-  control<QComboBox>(2009)->setCurrentIndex(2);  // "偶"
+  control<QComboBox>(2008)->setCurrentIndex(2);  // "2"; a pty takes no parity
   click(2011);
   ASSERT_EQ(page->linkState(), kSerialOpen) << host.lines.back();
-  const std::string text = "串口已打开：" + pty.slavePath() + " (115200,8,2,2)";
+  const std::string text = "串口已打开：" + pty.slavePath() + " (115200,8,2,0)";
   EXPECT_EQ(status().toStdString(), text);
   EXPECT_EQ(caption(), QStringLiteral("断开"));
   ASSERT_FALSE(panel.states.empty());
   EXPECT_EQ(panel.states.back(), std::make_pair(true, text));
-  EXPECT_TRUE(hasLog("正在打开串口: " + pty.slavePath() + " (115200,8,2,2)..."));
+  EXPECT_TRUE(hasLog("正在打开串口: " + pty.slavePath() + " (115200,8,2,0)..."));
   EXPECT_TRUE(hasLog("串口打开成功: " + pty.slavePath()));
   for (int id : {2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010}) EXPECT_FALSE(control(id)->isEnabled()) << id;
   for (int id : {2012, 2013, 2014, 2015}) EXPECT_TRUE(control(id)->isEnabled()) << id;
@@ -164,6 +208,101 @@ TEST_F(DialogConnectTest, SerialLinkOverAPty) {
   EXPECT_TRUE(control(2005)->isEnabled());
 }
 
+TEST_F(DialogConnectTest, AnUnpluggedPortIsClosedAndAnotherOpens) {
+  auto pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok());
+  typePort(pty->slavePath());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kSerialOpen);
+  ASSERT_TRUE(pty->write({0x11, 0x22}));
+  ASSERT_TRUE(waitUntil([&] { return panel.bytes.size() == 2; }));
+
+  pty->closeMaster();
+  ASSERT_TRUE(waitUntil([&] { return page->linkState() == kSerialIdle; }));
+  EXPECT_EQ(status(), QStringLiteral("串口已断开"));
+  EXPECT_EQ(caption(), QStringLiteral("连接"));
+  EXPECT_EQ(panel.states.back(), std::make_pair(false, std::string("串口已断开")));
+  EXPECT_EQ(host.lines.back(), "串口意外断开: " + std::make_error_code(std::errc::no_such_device).message());
+  for (int id : {2001, 2002, 2005, 2006, 2010}) EXPECT_TRUE(control(id)->isEnabled()) << id;
+  waitUntil([] { return false; }, 200);
+  EXPECT_EQ(std::count_if(host.lines.begin(), host.lines.end(),
+                          [](const std::string& l) { return l.rfind("串口意外断开", 0) == 0; }),
+            1);
+  EXPECT_TRUE(UiRecorder::messages().isEmpty()) << "told in the status and the log, no box";
+
+  // The adapter comes back (as a new pty): no restart needed.
+  pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok());
+  typePort(pty->slavePath());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kSerialOpen) << host.lines.back();
+  ASSERT_TRUE(pty->write({0x33}));
+  ASSERT_TRUE(waitUntil([&] { return panel.bytes.size() == 3; }));
+  EXPECT_EQ(panel.bytes, (Bytes{0x11, 0x22, 0x33}));
+}
+
+TEST_F(DialogConnectTest, QueuedBytesOfAClosedLinkNeverReachThePanel) {
+  HoldBack hold;
+  page->installEventFilter(&hold);
+
+  // Serial: bytes posted while the port was open, handled after it closed,
+  // and again after it opened anew.
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  typePort(pty.slavePath());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kSerialOpen);
+  ASSERT_TRUE(pty.write({1, 2, 3}));
+  ASSERT_TRUE(waitUntil([&] { return hold.heldBytes() == 3; }));
+  click(2011);
+  hold.holding = false;
+  hold.repost(page.get());
+  waitUntil([] { return false; }, 50);
+  EXPECT_TRUE(panel.bytes.empty());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kSerialOpen);
+  hold.repost(page.get());
+  waitUntil([] { return false; }, 50);
+  EXPECT_TRUE(panel.bytes.empty());
+  ASSERT_TRUE(pty.write({4}));
+  ASSERT_TRUE(waitUntil([&] { return !panel.bytes.empty(); }));
+  EXPECT_EQ(panel.bytes, Bytes{4});
+  click(2011);
+
+  // TCP: blocks of a connection the user ended are neither logged nor handed on.
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), 0));
+  useTcp(server.serverPort());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kTcpConnected);
+  ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }));
+  std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+  hold.held.clear();
+  hold.holding = true;
+  peer->write(QByteArray::fromHex("2205400000000067"));
+  peer->flush();
+  ASSERT_TRUE(waitUntil([&] { return hold.heldBytes() == 8; }));
+  click(2011);
+  hold.holding = false;
+  const size_t lines = host.lines.size();
+  hold.repost(page.get());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kTcpConnected);
+  hold.repost(page.get());
+  waitUntil([] { return false; }, 50);
+  EXPECT_EQ(panel.bytes, Bytes{4});
+  EXPECT_EQ(std::count_if(host.lines.begin() + static_cast<long>(lines), host.lines.end(),
+                          [](const std::string& l) { return l.rfind("接收到报文", 0) == 0; }),
+            0);
+  // The new connection's own block goes through.
+  ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }));
+  std::unique_ptr<QTcpSocket> second(server.nextPendingConnection());
+  second->write(QByteArray::fromHex("05"));
+  second->flush();
+  ASSERT_TRUE(waitUntil([&] { return panel.bytes.size() == 2; }));
+  EXPECT_EQ(panel.bytes, (Bytes{4, 5}));
+}
+
 TEST_F(DialogConnectTest, SerialOpenFailureShowsTheReason) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
@@ -178,6 +317,21 @@ TEST_F(DialogConnectTest, SerialOpenFailureShowsTheReason) {
   EXPECT_EQ(host.lines[host.lines.size() - 2], "串口打开失败: " + pty.slavePath());
   EXPECT_NE(host.lines.back().find("占用"), std::string::npos) << host.lines.back();
   EXPECT_TRUE(UiRecorder::messages().isEmpty());
+  other.close();
+
+  // A pty forces 8 data bits: settings that did not take fail the open
+  // with the same texts and name the settings.
+  control<QComboBox>(2007)->setCurrentIndex(2);  // "7"
+  click(2011);
+  EXPECT_EQ(page->linkState(), kSerialIdle);
+  EXPECT_EQ(status(), QStringLiteral("串口打开失败"));
+  EXPECT_EQ(panel.states.back(), std::make_pair(false, std::string("串口打开失败")));
+  EXPECT_EQ(host.lines[host.lines.size() - 2], "串口打开失败: " + pty.slavePath());
+  EXPECT_EQ(host.lines.back(), "原因: 串口参数未生效（数据位）");
+  // Nothing was left holding the port.
+  control<QComboBox>(2007)->setCurrentIndex(3);
+  click(2011);
+  EXPECT_EQ(page->linkState(), kSerialOpen) << host.lines.back();
 }
 
 TEST_F(DialogConnectTest, TcpLinkToALocalServer) {
