@@ -41,40 +41,6 @@ void printError(const std::string& line) {
 
 void printReason(const std::string& reason) { printError("velmora-cli: " + reason); }
 
-// Receives what the channels post and hands it to the session, in order.
-class SessionEvents final : public QObject {
- public:
-  void setSession(CliSession* session) { session_ = session; }
-
- protected:
-  void customEvent(QEvent* event) override {
-    if (session_ == nullptr) return;
-    switch (static_cast<int>(event->type())) {
-      case TcpConnectEvent::kType: {
-        const auto* e = static_cast<TcpConnectEvent*>(event);
-        session_->onTcpConnectEvent(e->failed, e->errorCode);
-        return;
-      }
-      case TcpReceiveEvent::kType: {
-        const auto* e = static_cast<TcpReceiveEvent*>(event);
-        session_->onTcpReceive(e->block.data(), static_cast<int32_t>(e->block.size()));
-        return;
-      }
-      case TcpCloseEvent::kType:
-        session_->onTcpClose(static_cast<TcpCloseEvent*>(event)->errorCode);
-        return;
-      case SerialByteEvent::kType:
-        session_->onSerialByte(static_cast<SerialByteEvent*>(event)->byte);
-        return;
-      default:
-        QObject::customEvent(event);
-    }
-  }
-
- private:
-  CliSession* session_ = nullptr;
-};
-
 // The window's two channels, posting to the event object.
 class QtChannels final : public LinkChannels {
  public:
@@ -92,6 +58,7 @@ class QtChannels final : public LinkChannels {
   void closeSerial() override { serial_.close(); }
   bool serialIsOpen() const override { return serial_.isOpen(); }
   bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
+  std::error_code serialLostReason() const override { return serial_.lostReason(); }
   std::vector<std::string> listSerialPorts() override { return {}; }
   TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
     if (port < 1 || port > 65535) return TcpConnectStart::Failed;
@@ -101,10 +68,32 @@ class QtChannels final : public LinkChannels {
   bool tcpConnected() const override { return socket_.connected(); }
   int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }
 
+  LinkSessions sessions() const { return {serial_.session(), socket_.session()}; }
+
  private:
   QObject* owner_;
   ClientSocket socket_;
   SerialChannel serial_;
+};
+
+// Receives what the channels post and hands it to the session, in order;
+// what a closed link left in the queue goes nowhere, as in the window.
+class SessionEvents final : public QObject {
+ public:
+  void setSession(CliSession* session, const QtChannels* channels) {
+    session_ = session;
+    channels_ = channels;
+  }
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (session_ == nullptr || channels_ == nullptr) return;
+    if (!dispatchLinkEvent(event, channels_->sessions(), *session_)) QObject::customEvent(event);
+  }
+
+ private:
+  CliSession* session_ = nullptr;
+  const QtChannels* channels_ = nullptr;
 };
 
 // Real time: the steady clock, local time, Qt timers, a blocking sleep.
@@ -141,11 +130,11 @@ class QtPlatform final : public CliPlatform {
 // object) before the event object.
 struct DeviceRun {
   explicit DeviceRun(const Options& options) : channels(&events), session(options, platform, channels) {
-    events.setSession(&session);
+    events.setSession(&session, &channels);
     platform.setSession(&session);
   }
   ~DeviceRun() {
-    events.setSession(nullptr);
+    events.setSession(nullptr, nullptr);
     platform.setSession(nullptr);
   }
 

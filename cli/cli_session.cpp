@@ -44,7 +44,19 @@ int CliSession::refusalExitCode() const {
 }
 
 void CliSession::evaluate() {
-  if (done()) return;
+  if (done() || command_ == Command::None) return;
+  // A send that failed because the serial device has gone: take the loss
+  // now, as its notification would, so the run ends naming it instead of
+  // the failed send.
+  const int32_t state = connect_.linkState();
+  if (state == kSerialOpen && !lastSendOk_) {
+    if (const std::error_code lost = channels_.serialLostReason()) connect_.onSerialLost(lost);
+  }
+  // Whatever was running cannot go on without the link.
+  if (!connect_.lossText().empty()) {
+    fail(kExitDevice, connect_.lossText());
+    return;
+  }
   if (command_ == Command::Read || command_ == Command::Write) evaluateTransfer();
 }
 
@@ -126,7 +138,11 @@ int64_t CliSession::sendTcp(const uint8_t* data, int32_t length) {
   return sent;
 }
 
-bool CliSession::sendBytes(const uint8_t* data, int32_t length) { return connect_.sendBytes(data, length); }
+bool CliSession::sendBytes(const uint8_t* data, int32_t length) {
+  // Also false when the page found no open channel to write to.
+  lastSendOk_ = connect_.sendBytes(data, length);
+  return lastSendOk_;
+}
 
 void CliSession::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
   const bool wasConnecting = connect_.connecting();
@@ -141,14 +157,17 @@ void CliSession::onTcpReceive(const uint8_t* block, int32_t count) {
 }
 
 void CliSession::onTcpClose(int32_t errorCode) {
-  // The link going down ends nothing by itself: the transfer's watchdog or
-  // the address wait does, as in the window.
   connect_.onTcpClose(errorCode);
   evaluate();
 }
 
 void CliSession::onSerialByte(uint8_t byte) {
   connect_.onSerialByte(byte);
+  evaluate();
+}
+
+void CliSession::onSerialLost(std::error_code reason) {
+  connect_.onSerialLost(reason);
   evaluate();
 }
 
@@ -193,6 +212,7 @@ void CliSession::startGetAddress() {
   connect_.onReadAddressButton();
   if (done()) return;
   if (!lastSendOk_) {
+    evaluate();  // a device that has gone is the better reason
     fail(kExitDevice, "发送读取设备地址命令失败");
     return;
   }
@@ -207,6 +227,7 @@ void CliSession::startSetAddress(int address) {
   connect_.onWriteAddressButton();
   if (done()) return;
   if (!lastSendOk_) {
+    evaluate();  // a device that has gone is the better reason
     fail(kExitDevice, "发送修改设备地址命令失败");
     return;
   }

@@ -87,6 +87,7 @@ class CliSession final : private TransferHost,
   void onTcpReceive(const uint8_t* block, int32_t count);
   void onTcpClose(int32_t errorCode);
   void onSerialByte(uint8_t byte);
+  void onSerialLost(std::error_code reason);
   // A timer started through CliPlatform expired.
   void timerFired(int id);
 
@@ -107,7 +108,8 @@ class CliSession final : private TransferHost,
 
   void succeed(std::string warning = {});
   void fail(int exitCode, std::string reason);
-  // Looks at the engine after anything that may have moved it on.
+  // Looks at the engine and the link after anything that may have moved
+  // them on.
   void evaluate();
   // A connect that did not come up becomes the run's failure.
   void settleConnect();
@@ -164,6 +166,7 @@ class CliSession final : private TransferHost,
   void closeSerial() override { channels_.closeSerial(); }
   bool serialIsOpen() const override { return channels_.serialIsOpen(); }
   bool writeSerial(const uint8_t* data, int32_t length) override;
+  std::error_code serialLostReason() const override { return channels_.serialLostReason(); }
   // The command line names its device; nothing is probed.
   std::vector<std::string> listSerialPorts() override { return {}; }
   TcpConnectStart connectTcp(const std::string& host, int32_t port) override {

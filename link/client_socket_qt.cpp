@@ -50,9 +50,9 @@ TcpConnectStart ClientSocket::connectTo(const QString& host, quint16 port, int c
   if (notify_) QCoreApplication::removePostedEvents(notify_, TcpConnectEvent::kType);
   lookup_.start(host, lookupLimitMs, [this, port, connectLimitMs](const QHostAddress& address, TcpConnectFailure why) {
     if (address.isNull()) {
-      post(new TcpConnectEvent(1, static_cast<int32_t>(why)));
+      post(new TcpConnectEvent(session_, 1, static_cast<int32_t>(why)));
     } else if (!connectAddress(address, port, connectLimitMs)) {
-      post(new TcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)));
+      post(new TcpConnectEvent(session_, 1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)));
     }
   });
   return TcpConnectStart::Pending;
@@ -85,7 +85,8 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
 
   connected_ = true;
   closeNotified_ = false;
-  post(new TcpConnectEvent(0, 0));
+  ++session_;
+  post(new TcpConnectEvent(session_, 0, 0));
   return true;
 }
 
@@ -96,7 +97,7 @@ void ClientSocket::onReadyRead() {
     const QByteArray chunk = socket_->read(kTcpReceiveBlock);
     if (chunk.isEmpty()) break;
     const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
-    post(new TcpReceiveEvent(std::vector<uint8_t>(bytes, bytes + chunk.size())));
+    post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size())));
   }
 }
 
@@ -106,7 +107,7 @@ void ClientSocket::onLost(int errorCode) {
   // The socket stays until the next connect or destruction.
   if (!closeNotified_) {
     closeNotified_ = true;
-    post(new TcpCloseEvent(errorCode));
+    post(new TcpCloseEvent(session_, errorCode));
   }
 }
 
@@ -119,8 +120,10 @@ void ClientSocket::disconnect() {
   connected_ = false;
   if (!closeNotified_) {
     closeNotified_ = true;
-    post(new TcpCloseEvent(0));
+    post(new TcpCloseEvent(session_, 0));
   }
+  // Blocks still queued from this connection are the user's to drop.
+  ++session_;
 }
 
 int64_t ClientSocket::Send(const uint8_t* data, int32_t length) {

@@ -53,6 +53,10 @@ class ClientSocket {
   int64_t Send(const uint8_t* data, int32_t length);
 
   bool connected() const { return connected_; }
+  // The stamp of the events posted now; it changes at every connect and at
+  // the user's disconnect, not when the peer goes (what came before the
+  // peer's close is still the device's answer).
+  uint32_t session() const { return session_; }
   // The local port of the current or last connection (for tests and logs).
   quint16 localPort() const;
 
@@ -68,6 +72,7 @@ class ClientSocket {
   bool connected_ = false;
   bool closeNotified_ = false;
   HostLookup lookup_;
+  uint32_t session_ = 0;
 };
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 
 #include "base/text.h"
 #include "config/image_host.h"
@@ -99,6 +100,35 @@ ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connec
   s.serialControls = transport != kTransportTcp;
   s.tcpControls = transport == kTransportTcp;
   return s;
+}
+
+namespace {
+
+class LineSettingsCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "velmora.line-settings"; }
+  std::string message(int refused) const override {
+    static constexpr std::pair<unsigned, const char*> kNames[] = {
+        {kLineSpeed, "波特率"}, {kLineDataBits, "数据位"}, {kLineStopBits, "停止位"}, {kLineParity, "校验位"}};
+    std::string names;
+    for (const auto& [bit, label] : kNames) {
+      if ((static_cast<unsigned>(refused) & bit) == 0) continue;
+      if (!names.empty()) names += "、";
+      names += label;
+    }
+    return "串口参数未生效（" + names + "）";
+  }
+};
+
+}  // namespace
+
+std::error_code lineSettingsError(unsigned refused) {
+  static const LineSettingsCategory category;
+  return std::error_code(static_cast<int>(refused), category);
+}
+
+std::string serialLostLine(const std::error_code& reason) {
+  return reason ? "串口意外断开: " + reason.message() : std::string("串口意外断开");
 }
 
 std::string serialOpenReason(const std::error_code& error) {
@@ -233,6 +263,7 @@ void ConnectLogic::tcpConnectSucceeded(const std::string& ip, int32_t port) {
   const std::string text = strprintf("TCP已连接：%s:%d", ip.c_str(), port);
   view_.setStatusText(text);
   linkState_ = kTcpConnected;
+  lossText_.clear();
   log("TCP连接成功: " + text);
   reportLink(true, text);
 }
@@ -265,6 +296,7 @@ void ConnectLogic::openSerial() {
         strprintf("串口已打开：%s (%d,%d,%d,%d)", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity);
     view_.setStatusText(text);
     linkState_ = kSerialOpen;
+    lossText_.clear();
     log("串口打开成功: " + name);
     reportLink(true, text);
   } else {
@@ -318,6 +350,7 @@ void ConnectLogic::onScannedAddress(const std::string& address) {
 
 void ConnectLogic::tcpLost(const std::string& panelText, const std::string& logText) {
   linkState_ = kTcpIdle;
+  lossText_ = logText;
   view_.setStatusText("TCP连接断开");
   reportLink(false, panelText);
   log(logText);
@@ -354,6 +387,20 @@ void ConnectLogic::onTcpReceive(const uint8_t* block, int32_t count) {
 
 void ConnectLogic::onSerialByte(uint8_t byte) {
   if (panel_) panel_->receiveByte(byte);
+}
+
+void ConnectLogic::onSerialLost(std::error_code reason) {
+  if (linkState_ != kSerialOpen) return;
+  // The port is closed as the user would close it: the lock goes, so the
+  // same path opens again once the adapter is back.
+  channels_.closeSerial();
+  linkState_ = kSerialIdle;
+  lossText_ = serialLostLine(reason);
+  view_.setStatusText(kSerialLostStatus);
+  // The reason before whatever the transfer strip logs about its transfer.
+  log(lossText_);
+  reportLink(false, kSerialLostStatus);
+  updateControls();
 }
 
 bool ConnectLogic::sendBytes(const uint8_t* data, int32_t length) {

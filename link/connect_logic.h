@@ -68,6 +68,13 @@ struct SerialSettings {
   bool operator==(const SerialSettings&) const = default;
 };
 
+// The line settings a device can quietly keep for itself when asked to
+// change them, as bits of a mask.
+enum LineSetting : unsigned { kLineSpeed = 1, kLineDataBits = 2, kLineParity = 4, kLineStopBits = 8 };
+// The reason of an open that failed because the device kept its own value
+// for the settings in refused (LineSetting bits); its message names them.
+std::error_code lineSettingsError(unsigned refused);
+
 // The settings chosen on the page: the selected entries' texts (nullopt when
 // nothing is selected) and the selected indices (-1 when none), each falling
 // back to its default when out of range.
@@ -154,6 +161,10 @@ class LinkChannels {
   virtual bool serialIsOpen() const = 0;
   // True only when every byte went out.
   virtual bool writeSerial(const uint8_t* data, int32_t length) = 0;
+  // Why the serial device went away, as soon as the channel has seen it (its
+  // reader or a failed write), which can be before its notification is
+  // handled; empty while the device is there and once the port is closed.
+  virtual std::error_code serialLostReason() const = 0;
   // The device paths that can be opened now.
   virtual std::vector<std::string> listSerialPorts() = 0;
 
@@ -191,6 +202,8 @@ class ConnectLogic {
   void onTcpReceive(const uint8_t* block, int32_t count);
   void onTcpClose(int32_t errorCode);
   void onSerialByte(uint8_t byte);
+  // The serial device went away (the reader stopped on reason).
+  void onSerialLost(std::error_code reason);
 
   // The only send path of the program.
   bool sendBytes(const uint8_t* data, int32_t length);
@@ -206,6 +219,9 @@ class ConnectLogic {
   bool connecting() const { return connecting_; }
   // Why the latest TCP connect failed, when known (empty otherwise).
   const std::string& tcpFailureReason() const { return tcpFailureReason_; }
+  // The log line of the latest link loss the user did not ask for; empty
+  // from the next successful connect on.
+  const std::string& lossText() const { return lossText_; }
 
  private:
   void closeSerialByUser();
@@ -230,10 +246,16 @@ class ConnectLogic {
   std::string pendingIp_;
   int32_t pendingPort_ = 0;
   std::string tcpFailureReason_;
+  std::string lossText_;
 };
 
 // The log line that explains a failed serial open, with a hint where the
 // usual cause is known (the user is not in the dialout group).
 std::string serialOpenReason(const std::error_code& error);
+
+// What the page shows when the serial device goes away by itself, and the
+// log line that names why.
+inline constexpr const char* kSerialLostStatus = "串口已断开";
+std::string serialLostLine(const std::error_code& reason);
 
 }  // namespace velmora

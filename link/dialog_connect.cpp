@@ -144,26 +144,8 @@ void DialogConnect::buildControls() {
 }
 
 void DialogConnect::customEvent(QEvent* event) {
-  switch (static_cast<int>(event->type())) {
-    case TcpConnectEvent::kType: {
-      const auto* e = static_cast<TcpConnectEvent*>(event);
-      logic_.onTcpConnectEvent(e->failed, e->errorCode);
-      return;
-    }
-    case TcpReceiveEvent::kType: {
-      const auto* e = static_cast<TcpReceiveEvent*>(event);
-      logic_.onTcpReceive(e->block.data(), static_cast<int32_t>(e->block.size()));
-      return;
-    }
-    case TcpCloseEvent::kType:
-      logic_.onTcpClose(static_cast<TcpCloseEvent*>(event)->errorCode);
-      return;
-    case SerialByteEvent::kType:
-      logic_.onSerialByte(static_cast<SerialByteEvent*>(event)->byte);
-      return;
-    default:
-      QWidget::customEvent(event);
-  }
+  if (!dispatchLinkEvent(event, LinkSessions{serial_.session(), socket_.session()}, logic_))
+    QWidget::customEvent(event);
 }
 
 std::string DialogConnect::ipText() const { return ipEdit_->text().toStdString(); }

@@ -87,6 +87,7 @@ class DialogConnect : public QWidget,
   void closeSerial() override { serial_.close(); }
   bool serialIsOpen() const override { return serial_.isOpen(); }
   bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
+  std::error_code serialLostReason() const override { return serial_.lostReason(); }
   std::vector<std::string> listSerialPorts() override;
   TcpConnectStart connectTcp(const std::string& host, int32_t port) override;
   void disconnectTcp() override { socket_.disconnect(); }

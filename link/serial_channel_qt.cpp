@@ -24,6 +24,9 @@ std::error_code errnoCode(int e) { return std::error_code(e, std::generic_catego
 // other end stopped reading); the caller gets false instead of a hang.
 constexpr int kWriteStallMs = 5000;
 
+// The write errors of a tty whose device has gone away (hung up or removed).
+bool deviceGone(int e) { return e == EIO || e == ENXIO || e == ENODEV; }
+
 }  // namespace
 
 SerialChannel::SerialChannel() = default;
@@ -53,8 +56,25 @@ bool SerialChannel::open(QObject* owner, const std::string& path, const SerialSe
     closeSerialDevice(fd);
     return false;
   }
-  if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+  // tcsetattr succeeds when any part of the change took: a driver that
+  // cannot do a speed, a character size or mark parity keeps its own value
+  // and says nothing. Some refuse with EINVAL instead. Either way the
+  // settings read back name what did not take.
+  const int setError = ::tcsetattr(fd, TCSANOW, &t) == 0 ? 0 : errno;
+  if (setError != 0 && setError != EINVAL) {
+    lastError_ = errnoCode(setError);
+    closeSerialDevice(fd);
+    return false;
+  }
+  termios taken{};
+  if (::tcgetattr(fd, &taken) != 0) {
     lastError_ = errnoCode(errno);
+    closeSerialDevice(fd);
+    return false;
+  }
+  const unsigned refused = lineSettingsMismatch(t, taken);
+  if (refused != 0 || setError != 0) {
+    lastError_ = refused != 0 ? lineSettingsError(refused) : errnoCode(setError);
     closeSerialDevice(fd);
     return false;
   }
@@ -72,6 +92,7 @@ bool SerialChannel::open(QObject* owner, const std::string& path, const SerialSe
   notifier_ = std::make_unique<QSocketNotifier>(notifyFd_, QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { postQueued(); });
 
+  ++session_;
   running_.store(true);
   readerActive_.store(true);
   try {
@@ -96,6 +117,23 @@ void SerialChannel::releaseDescriptors() {
   fd_ = wakeFd_ = notifyFd_ = -1;
   std::lock_guard<std::mutex> lock(queueMutex_);
   queue_.clear();
+  lostErrno_ = 0;
+  lostPosted_ = false;
+}
+
+std::error_code SerialChannel::lostReason() const {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  return lostErrno_ != 0 ? errnoCode(lostErrno_) : std::error_code();
+}
+
+void SerialChannel::markLost(int errorCode) {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (lostErrno_ != 0) return;
+    lostErrno_ = errorCode;
+  }
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t w = ::write(notifyFd_, &one, sizeof one);
 }
 
 void SerialChannel::close() {
@@ -107,6 +145,7 @@ void SerialChannel::close() {
   if (reader_.joinable()) reader_.join();
   // Only now, with the reader gone, may the descriptors go.
   releaseDescriptors();
+  ++session_;
   opened_.store(false);
 }
 
@@ -114,12 +153,19 @@ void SerialChannel::postQueued() {
   uint64_t count = 0;
   [[maybe_unused]] const ssize_t n = ::read(notifyFd_, &count, sizeof count);  // re-arms the notifier
   std::vector<uint8_t> bytes;
+  int lost = 0;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     bytes.swap(queue_);
+    if (lostErrno_ != 0 && !lostPosted_) {
+      lost = lostErrno_;
+      lostPosted_ = true;
+    }
   }
   if (owner_ == nullptr) return;
-  for (uint8_t b : bytes) QCoreApplication::postEvent(owner_, new SerialByteEvent(b));
+  for (uint8_t b : bytes) QCoreApplication::postEvent(owner_, new SerialByteEvent(session_, b));
+  // After the bytes: whatever the device said before it went still counts.
+  if (lost != 0) QCoreApplication::postEvent(owner_, new SerialLostEvent(session_, lost));
 }
 
 bool SerialChannel::write(const uint8_t* data, int32_t length) {
@@ -132,10 +178,14 @@ bool SerialChannel::write(const uint8_t* data, int32_t length) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      if (deviceGone(errno)) markLost(errno);
+      return false;
+    }
     pollfd p{fd_, POLLOUT, 0};
     const int r = ::poll(&p, 1, kWriteStallMs);
     if (r < 0 && errno == EINTR) continue;
+    if (r > 0 && (p.revents & (POLLERR | POLLHUP))) markLost(ENODEV);
     if (r <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
   }
   return true;
@@ -144,31 +194,47 @@ bool SerialChannel::write(const uint8_t* data, int32_t length) {
 void SerialChannel::readLoop() {
   uint8_t buffer[kSerialReadChunk];
   pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  int lost = 0;
   while (running_.load()) {
     // Bytes and the wake-up from close() both end the wait; the bound is
     // only a safety net.
     const int r = ::poll(fds, 2, 5000);
     if (r < 0) {
       if (errno == EINTR) continue;
+      lost = errno;
       break;
     }
     if (r == 0 || (fds[1].revents & POLLIN)) continue;  // the loop condition decides
-    if (fds[0].revents & POLLIN) {
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n > 0) {
-        {
-          std::lock_guard<std::mutex> lock(queueMutex_);
-          queue_.insert(queue_.end(), buffer, buffer + n);
-        }
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t w = ::write(notifyFd_, &one, sizeof one);
-        continue;
-      }
-      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-      break;  // end of file (hang-up) or a read error: the device is gone
+    const short got = fds[0].revents;
+    if (got & POLLNVAL) {
+      lost = EBADF;
+      break;
     }
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+    if ((got & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    // A hang-up can come with bytes still to read; the read says which.
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    const int readError = n < 0 ? errno : 0;
+    if (n > 0) {
+      {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        queue_.insert(queue_.end(), buffer, buffer + n);
+      }
+      const uint64_t one = 1;
+      [[maybe_unused]] const ssize_t w = ::write(notifyFd_, &one, sizeof one);
+      continue;
+    }
+    if (readError == EINTR) continue;
+    const bool nothingYet = readError == EAGAIN || readError == EWOULDBLOCK;
+    if (nothingYet && (got & (POLLHUP | POLLERR)) == 0) continue;
+    // A read error (EIO from a USB adapter that is going), or end of file:
+    // a hung-up tty (its adapter pulled out, a pty's other side closed)
+    // reads nothing ever again and polls ready at once, so going on would
+    // only spin. The reader ends here.
+    lost = (readError != 0 && !nothingYet) ? readError : ENODEV;
+    break;
   }
+  // A stop asked for by close() is no loss.
+  if (lost != 0 && running_.load()) markLost(lost);
   readerActive_.store(false);
 }
 

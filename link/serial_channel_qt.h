@@ -1,6 +1,8 @@
 // The serial channel: a tty opened exclusively with the chosen line
 // settings, one reader thread, every received byte posted to the owner as a
-// SerialByteEvent, and synchronous writes from the owner's thread.
+// SerialByteEvent, and synchronous writes from the owner's thread. When the
+// device goes away (an adapter pulled out) the reader stops and the owner
+// gets one SerialLostEvent after the last byte.
 //
 // The reader only reads: it queues the bytes under a mutex and rings an
 // eventfd; a socket notifier in the thread that opened the channel takes
@@ -33,7 +35,8 @@ class SerialChannel {
 
   // Opens path and starts the reader; bytes are posted to owner (may be
   // null: they are then read and dropped). Already open: true, and the
-  // first settings and reader stay. On failure lastError() says why.
+  // first settings and reader stay. Settings the device did not take fail
+  // the open (lineSettingsError). On failure lastError() says why.
   // owner must outlive the open channel; close() before it goes. The
   // calling thread needs an event loop for the bytes to be posted.
   bool open(QObject* owner, const std::string& path, const SerialSettings& settings);
@@ -42,7 +45,8 @@ class SerialChannel {
     return open(owner, path, SerialSettings{baudRate, byteSize, stopBits, parity});
   }
   // Stops the reader (at once, it is woken), then closes the port. Bytes
-  // read but not yet posted are dropped.
+  // read but not yet posted are dropped, and so are the events already
+  // posted: they carry a session that has ended.
   void close();
   bool isOpen() const { return opened_.load(); }
   // Every byte, in order, or false (not open, a write error, or no room for
@@ -56,6 +60,11 @@ class SerialChannel {
   // False once the reader has stopped, also when it stopped on its own
   // (the device went away); the channel stays open until close().
   bool readerActive() const { return readerActive_.load(); }
+  // Why the device went away, as soon as the reader or a write has seen it;
+  // empty while it is there and after close().
+  std::error_code lostReason() const;
+  // The stamp of the events posted now; it changes at every open and close.
+  uint32_t session() const { return session_; }
   // Only for checking the line settings that reached the device.
   int descriptor() const { return fd_; }
 
@@ -63,6 +72,8 @@ class SerialChannel {
   void readLoop();
   void postQueued();
   void releaseDescriptors();
+  // Records the first reason the device is gone and wakes the owner's side.
+  void markLost(int errorCode);
 
   int fd_ = -1;
   int wakeFd_ = -1;    // close() -> reader: stop
@@ -76,8 +87,11 @@ class SerialChannel {
   std::atomic<bool> readerActive_{false};
   std::thread reader_;
   std::unique_ptr<QSocketNotifier> notifier_;
-  std::mutex queueMutex_;
+  uint32_t session_ = 0;  // owner's thread only
+  mutable std::mutex queueMutex_;
   std::vector<uint8_t> queue_;  // guarded by queueMutex_
+  int lostErrno_ = 0;           // guarded by queueMutex_; 0 while the device is there
+  bool lostPosted_ = false;     // guarded by queueMutex_
 };
 
 }  // namespace velmora

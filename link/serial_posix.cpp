@@ -88,6 +88,18 @@ bool applyLineSettings(termios& t, const SerialSettings& s) {
   return true;
 }
 
+unsigned lineSettingsMismatch(const termios& asked, const termios& taken) {
+  unsigned refused = 0;
+  if (cfgetospeed(&asked) != cfgetospeed(&taken) || cfgetispeed(&asked) != cfgetispeed(&taken)) refused |= kLineSpeed;
+  if ((asked.c_cflag & CSIZE) != (taken.c_cflag & CSIZE)) refused |= kLineDataBits;
+  const tcflag_t parityAsked = asked.c_cflag & PARENB;
+  if (parityAsked != (taken.c_cflag & PARENB) ||
+      (parityAsked != 0 && (asked.c_cflag & (PARODD | CMSPAR)) != (taken.c_cflag & (PARODD | CMSPAR))))
+    refused |= kLineParity;
+  if ((asked.c_cflag & CSTOPB) != (taken.c_cflag & CSTOPB)) refused |= kLineStopBits;
+  return refused;
+}
+
 namespace {
 
 // True when the node is a character device that a tty driver serves, as

@@ -21,6 +21,12 @@ speed_t baudToSpeed(int baudRate);
 // when a value has no termios form.
 bool applyLineSettings(termios& t, const SerialSettings& settings);
 
+// Which of speed, character size, parity and stop bits differ between the
+// settings asked for and those the device reports back, as LineSetting
+// bits; 0 when all of them took. With parity off on both sides its odd and
+// mark/space flags mean nothing and are not compared.
+unsigned lineSettingsMismatch(const termios& asked, const termios& taken);
+
 // True when path names a character device served by a tty driver; false
 // with errno set (ENOTTY for any other kind of node) otherwise.
 bool isTtyDevice(const std::string& path);

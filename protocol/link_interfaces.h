@@ -14,7 +14,8 @@ class LinkReceiver {
   virtual ~LinkReceiver() = default;
   // One received byte, in arrival order, on the UI thread.
   virtual void receiveByte(uint8_t byte) = 0;
-  // Every link change: connected or not, and the status text to show.
+  // Every link change: connected or not, and the status text to show. Not
+  // connected ends a running transfer: no answer can come any more.
   virtual void setLinkState(bool connected, const std::string& statusText) = 0;
 };
 

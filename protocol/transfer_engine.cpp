@@ -79,10 +79,24 @@ void TransferEngine::setLinkState(bool connected, const std::string& statusText)
     f.receiveBuffer.clear();
     f.lastByteTime = 0;
     host.resetProgress();
+    endTransferWithoutLink();
   }
-  // A transfer cut off by the link is left to its watchdog.
   host.setLinkStatusText(statusText);
   updateButtons();
+}
+
+// No answer can come without the link, so a transfer it cut off ends now
+// rather than at its watchdog, and says why. A watchdog that a failed send
+// left armed goes too: the send most likely failed because the link was
+// going, and its later reset would only tell a time-out that never was.
+void TransferEngine::endTransferWithoutLink() {
+  const bool reading = f.operationState == kReading || (f.operationState == kIdle && f.readTimer != 0);
+  const bool writing = f.operationState == kWriting || (f.operationState == kIdle && f.writeTimer != 0);
+  if (!reading && !writing) return;
+  stopWatchdogs();
+  f.operationState = kIdle;
+  log(reading ? "读取配置中断，连接已断开" : "下发配置中断，连接已断开");
+  host.setStateText(reading ? "读取中断" : "下发中断");
 }
 
 // ---- receive assembly and dispatch ----

@@ -103,7 +103,7 @@ class TransferEngine final : public LinkReceiver {
   // Stops any running watchdog (the host is going away).
   void stopWatchdogs();
 
-  // LinkReceiver
+  // LinkReceiver. Going to not connected ends a running transfer at once.
   void receiveByte(uint8_t byte) override;
   void setLinkState(bool connected, const std::string& statusText) override;
 
@@ -129,6 +129,7 @@ class TransferEngine final : public LinkReceiver {
   bool logging() const { return f.mainWindow != nullptr; }
   void log(const std::string& text);
   void setProgressFromCount();
+  void endTransferWithoutLink();
   void restartWatchdog(int id, int& handle);
   void stopWatchdog(int id, int& handle);
   // The 50 ms pause, then the bytes; false when they did not all go out.

@@ -207,14 +207,23 @@ TEST(CliReadFaults, FailedReadsLeaveNothingAndTheDeviceRecovers) {
   }
 }
 
-TEST(CliReadFaults, PtyThatGoesAwayMidReadFails) {
+// The pty going away is an adapter pulled out: the run ends with it, naming
+// the loss, and not by the watchdog that would follow 2 s later.
+TEST(CliReadFaults, PtyThatGoesAwayMidTransferFailsNamingTheLoss) {
   TempDir dir;
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--pty", "--close-after", "2"}, 1));
-  const RunResult r = cli({"--serial", sim.endpoint("pty"), "read", dir / "out.vmc"});
-  EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(dir.names().empty());
-  EXPECT_EQ(sim.stop(), 0);
+  writeFile(dir / "image.vmc", imageOfUnits(24));  // four packets
+  for (const std::string command : {"read", "write"}) {
+    SCOPED_TRACE(command);
+    DevsimProcess sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--pty", "--close-after", "2", "--save", dir / "saved.vmc"}, 1));
+    const RunResult r = cli({"--serial", sim.endpoint("pty"), command,
+                             dir / (command == "read" ? "out.vmc" : "image.vmc")});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("\nvelmora-cli: 串口意外断开: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("超时"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.names(), std::set<std::string>{"image.vmc"}) << "nothing read is saved, nothing written is kept";
+    EXPECT_EQ(sim.stop(), 0);
+  }
 }
 
 TEST(CliReadFaults, HeaderErrorWritesNothingUnlessForced) {

@@ -53,6 +53,8 @@ class FakeChannels : public LinkChannels {
   bool tcpLooksUp = false;  // the host is a name: the connect stays pending
   std::optional<std::error_code> serialRefuses;
   int failSendsFrom = -1;  // the index of the first send that fails, -1 none
+  // The pty going away is seen by a failed send before its notice comes.
+  bool serialNoticeLate = false;
   int sends = 0;
   bool serial = false;
   std::string openedPath;
@@ -72,9 +74,13 @@ class FakeChannels : public LinkChannels {
     link_.emplace(device_);
     return true;
   }
-  void closeSerial() override { open_ = false; }
+  void closeSerial() override {
+    open_ = false;
+    lost_.clear();
+  }
   bool serialIsOpen() const override { return open_; }
   bool writeSerial(const uint8_t* data, int32_t length) override { return send(data, length); }
+  std::error_code serialLostReason() const override { return lost_; }
   std::vector<std::string> listSerialPorts() override {
     ADD_FAILURE() << "the command line must not probe for ports";
     return {};
@@ -129,16 +135,28 @@ class FakeChannels : public LinkChannels {
 
   void deliver(CliSession& session) {
     const Bytes out = link_->poll(simNow());
+    const bool closing = link_->closing() && open_;
+    if (closing && serial && serialNoticeLate) {
+      // Gone before the tool answers what the device said last.
+      open_ = false;
+      lost_ = std::make_error_code(std::errc::io_error);
+    }
     if (!out.empty()) {
       if (serial)
         for (uint8_t b : out) session.onSerialByte(b);
       else
         session.onTcpReceive(out.data(), static_cast<int32_t>(out.size()));
     }
-    if (link_->closing() && open_) {
-      // The peer went away: as the socket reports it.
+    if (closing && open_) {
+      // The peer went away: as the socket reports it, or as the serial
+      // reader does when the device is gone.
       open_ = false;
-      if (!serial) session.onTcpClose(0);
+      if (serial) {
+        lost_ = std::make_error_code(std::errc::io_error);
+        session.onSerialLost(lost_);
+      } else {
+        session.onTcpClose(0);
+      }
     }
   }
 
@@ -146,6 +164,7 @@ class FakeChannels : public LinkChannels {
   sim::DeviceModel& device_;
   std::optional<sim::DeviceSession> link_;
   bool open_ = false;
+  std::error_code lost_;
 };
 
 Options tcpOptions() {
@@ -276,18 +295,42 @@ TEST(SessionReadFaults, FailedRequestEndsAtOnceNotAtTheWatchdog) {
   EXPECT_TRUE(rig.platform.due.empty()) << "the watchdog the engine left armed is stopped";
 }
 
-TEST(SessionReadFaults, PeerClosingMidReadEndsByTheWatchdogAfterTheLinkLoss) {
-  Rig rig(tcpOptions());
-  sim::FaultPlan close;
-  close.closeAfter = 1;
-  rig.device.setFaults(close);
-  ASSERT_TRUE(rig.session.connect());
-  rig.session.startRead();
-  rig.channels.run(rig.session);
-  ASSERT_TRUE(rig.session.done());
-  EXPECT_EQ(rig.session.outcome().exitCode, kExitDevice);
-  EXPECT_TRUE(rig.platform.logged("TCP连接已断开"));
-  EXPECT_TRUE(rig.session.receivedImage().empty());
+// The link goes away after the first answer: the run ends then, naming the
+// loss, not at the watchdog. Over serial the loss may first show as a failed
+// send, before the reader's notice comes round.
+TEST(SessionLinkLoss, MidTransferEndsAtOnceNamingTheLoss) {
+  struct Case {
+    const char* name;
+    bool serial, noticeLate, write;
+    std::string reason;
+  };
+  const std::string serialLoss = "串口意外断开: " + std::make_error_code(std::errc::io_error).message();
+  const Case cases[] = {{"tcp read", false, false, false, "TCP连接已断开"},
+                        {"serial read", true, false, false, serialLoss},
+                        {"serial read, notice after a failed send", true, true, false, serialLoss},
+                        {"serial write, notice after a failed send", true, true, true, serialLoss}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(c.serial ? serialOptions() : tcpOptions());
+    sim::FaultPlan close;
+    close.closeAfter = 1;
+    rig.device.setFaults(close);
+    rig.channels.serialNoticeLate = c.noticeLate;
+    ASSERT_TRUE(rig.session.connect());
+    const uint64_t started = rig.platform.now;
+    if (c.write)
+      rig.session.startWrite(imageOfUnits(20));
+    else
+      rig.session.startRead();
+    rig.channels.run(rig.session);
+    ASSERT_TRUE(rig.session.done());
+    EXPECT_EQ(rig.session.outcome().exitCode, kExitDevice);
+    EXPECT_EQ(rig.session.outcome().reason, c.reason);
+    EXPECT_LT(rig.platform.now - started, static_cast<uint64_t>(kWatchdogMs));
+    EXPECT_TRUE(rig.platform.due.empty()) << "no watchdog left to fire";
+    EXPECT_TRUE(rig.session.receivedImage().empty());
+    EXPECT_EQ(rig.device.image(), sim::builtinImage());
+  }
 }
 
 TEST(SessionReadHeader, BadEnvelopeFailsUnlessForcedEmptyImageIsNeverKept) {

@@ -20,7 +20,7 @@ enum class Operation { Read, Write };
 enum class LinkAfter {
   Up,         // still connected
   Down,       // the device hung up; the window saw it
-  DeviceGone  // the pty vanished; the serial channel does not report that
+  SerialLost  // the pty vanished; the serial channel reported it
 };
 
 struct FaultCase {
@@ -77,17 +77,20 @@ std::vector<FaultCase> faultCases() {
                      {"下发配置超时，复位"}, "下发完成", 100, LinkAfter::Up});
     // The device ends the link once the second answer of a read, or the
     // first acknowledgement of a write, is out. Over the pty this is an
-    // adapter pulled out: the serial channel does not report it, the
-    // watchdog ends the transfer.
+    // adapter pulled out. Either way the transfer ends with the link, not
+    // at its watchdog.
     cases.push_back({"ClosedDuringRead", t, Operation::Read, {"--close-after", "2"},
-                     tcp ? std::vector<std::string>{"收到配置数据包 2/3, 数据长度 50", "TCP连接已断开",
-                                                    "读取配置超时，复位"}
-                         : std::vector<std::string>{"收到配置数据包 2/3, 数据长度 50", "读取配置超时，复位"},
-                     {"收到配置数据包 3/3"}, "空闲", 0, tcp ? LinkAfter::Down : LinkAfter::DeviceGone});
+                     tcp ? std::vector<std::string>{"收到配置数据包 2/3, 数据长度 50", "读取配置中断，连接已断开",
+                                                    "TCP连接已断开"}
+                         : std::vector<std::string>{"收到配置数据包 2/3, 数据长度 50", "串口意外断开: ",
+                                                    "读取配置中断，连接已断开"},
+                     {"收到配置数据包 3/3", "读取配置超时，复位"}, "读取中断", 0,
+                     tcp ? LinkAfter::Down : LinkAfter::SerialLost});
     cases.push_back({"ClosedDuringWrite", t, Operation::Write, {"--close-after", "1"},
-                     tcp ? std::vector<std::string>{"收到写入确认: 包 0", "TCP连接已断开", "下发配置超时，复位"}
-                         : std::vector<std::string>{"收到写入确认: 包 0", "下发配置超时，复位"},
-                     {"下发配置完成"}, "空闲", 0, tcp ? LinkAfter::Down : LinkAfter::DeviceGone});
+                     tcp ? std::vector<std::string>{"收到写入确认: 包 0", "下发配置中断，连接已断开", "TCP连接已断开"}
+                         : std::vector<std::string>{"收到写入确认: 包 0", "串口意外断开: ", "下发配置中断，连接已断开"},
+                     {"下发配置完成", "下发配置超时，复位"}, "下发中断", 0,
+                     tcp ? LinkAfter::Down : LinkAfter::SerialLost});
   }
   return cases;
 }
@@ -146,7 +149,7 @@ TEST_P(FaultWindowTest, EndsInTheRuledStateAndAFreshTransferSucceeds) {
 
   EXPECT_EQ(ui->stateText(), QString::fromUtf8(c.finalState));
   EXPECT_EQ(ui->progress(), c.finalProgress);
-  const bool linked = c.link != LinkAfter::Down;
+  const bool linked = c.link == LinkAfter::Up;
   EXPECT_EQ(ui->readEnabled(), linked);
   EXPECT_EQ(ui->writeEnabled(), linked);
   EXPECT_EQ(ui->connectCaption(), linked ? QStringLiteral("断开") : QStringLiteral("连接"));
@@ -154,8 +157,9 @@ TEST_P(FaultWindowTest, EndsInTheRuledStateAndAFreshTransferSucceeds) {
     EXPECT_EQ(ui->connectStatus(), QStringLiteral("TCP连接断开"));
     EXPECT_EQ(ui->panelStatus(), QStringLiteral("TCP连接已断开"));
   }
-  if (c.link == LinkAfter::DeviceGone) {
-    EXPECT_TRUE(ui->connectStatus().startsWith(QStringLiteral("串口已打开：")));
+  if (c.link == LinkAfter::SerialLost) {
+    EXPECT_EQ(ui->connectStatus(), QStringLiteral("串口已断开"));
+    EXPECT_EQ(ui->panelStatus(), QStringLiteral("串口已断开"));
   }
   const bool wrote = c.finalState == std::string("下发完成");
   if (wrote) {
@@ -166,13 +170,9 @@ TEST_P(FaultWindowTest, EndsInTheRuledStateAndAFreshTransferSucceeds) {
   EXPECT_TRUE(testing::UiRecorder::messages().isEmpty()) << testing::UiRecorder::messages().join("; ").toStdString();
   EXPECT_TRUE(ui->responsive());
 
-  // Recovery the way a user goes about it.
-  if (c.link == LinkAfter::Down) connectOver(Transport::Tcp);
-  if (c.link == LinkAfter::DeviceGone) {
-    ui->pressConnectButton();
-    EXPECT_EQ(ui->connectStatus(), QStringLiteral("已关闭串口"));
-    connectOver(Transport::Tcp);  // the pty is gone; the device still serves TCP
-  }
+  // Recovery the way a user goes about it; the pty is gone, the device
+  // still serves TCP.
+  if (c.link != LinkAfter::Up) connectOver(Transport::Tcp);
   if (HasFatalFailure()) return;
   ASSERT_TRUE(ui->readConfiguration()) << log.tail();
   const Bytes held = wrote ? written : sampleImage();

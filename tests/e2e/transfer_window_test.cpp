@@ -343,6 +343,50 @@ TEST_F(SingleLinkWindowTest, ThePeerHangingUpTakesTheLinkDownUntilReconnect) {
   EXPECT_EQ(ui->window().configImage(), sampleImage());
 }
 
+// An adapter pulled out mid-read: the read ends with the port, not at its
+// watchdog; the page and the strip say the port was lost and why; another
+// port then reads without a restart.
+TEST_F(SingleLinkWindowTest, APortGoneMidReadEndsTheReadAtOnceAndAnotherPortReads) {
+  startDevice({"--close-after", "2"});
+  if (HasFatalFailure()) return;
+  connectOver(Transport::Pty);
+  if (HasFatalFailure()) return;
+  LogJournal& log = ui->log();
+  const size_t from = log.mark();
+  ui->pressRead();
+  // The watchdog would end the read 2 s after the last request; the loss
+  // has to end it before that.
+  ASSERT_TRUE(WindowDriver::waitFor([&] { return log.has("读取配置中断，连接已断开", from); }, 3s)) << log.tail();
+  const auto lossLines = [&] {
+    int n = 0;
+    for (size_t i = from; i < log.lines().size(); ++i) n += log.lines()[i].rfind("串口意外断开: ", 0) == 0;
+    return n;
+  };
+  EXPECT_EQ(lossLines(), 1) << log.tail();
+  EXPECT_TRUE(log.has("收到配置数据包 2/3, 数据长度 50", from));
+  EXPECT_EQ(ui->connectStatus(), QStringLiteral("串口已断开"));
+  EXPECT_EQ(ui->panelStatus(), QStringLiteral("串口已断开"));
+  EXPECT_EQ(ui->stateText(), QStringLiteral("读取中断"));
+  EXPECT_FALSE(ui->readEnabled());
+  EXPECT_EQ(ui->connectCaption(), QStringLiteral("连接"));
+
+  // Past the time the watchdog had: it never fires, nothing repeats, no box.
+  WindowDriver::pump(2500ms);
+  EXPECT_FALSE(log.has("读取配置超时，复位", from)) << log.tail();
+  EXPECT_EQ(lossLines(), 1);
+  EXPECT_TRUE(testing::UiRecorder::messages().isEmpty()) << testing::UiRecorder::messages().join("; ").toStdString();
+
+  // The adapter back, as a new device on a new pty: no restart needed.
+  QTemporaryDir otherDir;
+  DevsimRunner other(otherDir.path().toStdString());
+  ASSERT_TRUE(other.start({"--pty", "--image", imagePath})) << other.errorOutput();
+  ui->openSerial(other.ptyPath());
+  ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + other.ptyPath() + " (9600,8,0,0)");
+  ASSERT_TRUE(ui->readConfiguration()) << log.tail();
+  EXPECT_EQ(ui->window().configImage(), sampleImage());
+  ui->pressConnectButton();
+}
+
 // A loopback port that is bound but not listening refuses at once.
 TEST_F(SingleLinkWindowTest, ARefusedConnectionLeavesTheLinkDown) {
   const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

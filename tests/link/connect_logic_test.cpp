@@ -81,6 +81,7 @@ class FakeChannels : public LinkChannels {
     sent.assign(d, d + n);
     return serialWriteOk;
   }
+  std::error_code serialLostReason() const override { return {}; }
   std::vector<std::string> listSerialPorts() override { return ports; }
   TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
     journal.push_back(strprintf("tcp connect %s:%d", host.c_str(), port));
@@ -352,12 +353,43 @@ TEST_F(ConnectLogicTest, SerialOpenFailureLogsTheReason) {
   EXPECT_EQ(host.lines.size(), 2u);
 }
 
+TEST_F(ConnectLogicTest, UnpluggedPortTakesTheLostLinkPathAndOpensAgain) {
+  openSerial();
+  journal.clear();
+  const std::error_code eio = std::make_error_code(std::errc::io_error);
+  logic.onSerialLost(eio);
+  // The reason is logged before the strip ends its transfer.
+  EXPECT_EQ(journal, (Journal{"serial close", "log 串口意外断开: " + eio.message(), "link down 串口已断开"}));
+  EXPECT_EQ(logic.linkState(), kSerialIdle);
+  EXPECT_EQ(view.status, "串口已断开");
+  EXPECT_EQ(view.controls, controlStatesFor(kSerialIdle, kTransportSerial));
+  EXPECT_EQ(logic.lossText(), "串口意外断开: " + eio.message());
+  EXPECT_TRUE(view.messages.empty());
+
+  // A second notice, or one after the user closed the port, changes nothing.
+  const std::string after = snapshot();
+  logic.onSerialLost(eio);
+  EXPECT_EQ(snapshot(), after);
+
+  logic.onConnectButton();  // the adapter is back: the same path
+  EXPECT_EQ(logic.linkState(), kSerialOpen);
+  EXPECT_EQ(channels.openedPath, "/dev/ttyUSB0");
+  EXPECT_TRUE(logic.lossText().empty());
+  logic.onConnectButton();
+  const std::string closed = snapshot();
+  logic.onSerialLost(eio);
+  EXPECT_EQ(snapshot(), closed);
+  EXPECT_EQ(view.status, "已关闭串口");
+}
+
 TEST(SerialOpenReason, NamesTheCauseAndAHint) {
   const std::string busy = serialOpenReason(std::make_error_code(std::errc::device_or_resource_busy));
   EXPECT_NE(busy.find(std::make_error_code(std::errc::device_or_resource_busy).message()), std::string::npos);
   EXPECT_NE(busy.find("占用"), std::string::npos);
   const std::string missing = serialOpenReason(std::make_error_code(std::errc::no_such_file_or_directory));
   EXPECT_EQ(missing, "原因: " + std::make_error_code(std::errc::no_such_file_or_directory).message());
+  EXPECT_EQ(serialOpenReason(lineSettingsError(kLineSpeed | kLineStopBits)), "原因: 串口参数未生效（波特率、停止位）");
+  EXPECT_EQ(serialLostLine({}), "串口意外断开");
 }
 
 TEST_F(ConnectLogicTest, StatesZeroAndTwoBehaveAlike) {

@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <functional>
 #include <memory>
 
 #include "link/dialog_connect.h"
@@ -65,6 +66,37 @@ class DialogConnectTest : public ::testing::Test {
   FakeHost host{journal};
   std::vector<QString> lookedUp;
   std::unique_ptr<DialogConnect> page;
+};
+
+// Holds back the byte and block events the channels post to the page, so a
+// test can queue them again, as posted, after the link has changed.
+class HoldBack : public QObject {
+ public:
+  bool holding = true;
+  size_t bytes = 0;
+  std::vector<std::function<QEvent*()>> held;
+
+  void repost(QObject* target) const {
+    for (const auto& remake : held) QCoreApplication::postEvent(target, remake());
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (!holding) return false;
+    if (event->type() == SerialByteEvent::kType) {
+      const auto* e = static_cast<SerialByteEvent*>(event);
+      held.push_back([s = e->session, b = e->byte] { return new SerialByteEvent(s, b); });
+      ++bytes;
+      return true;
+    }
+    if (event->type() == TcpReceiveEvent::kType) {
+      const auto* e = static_cast<TcpReceiveEvent*>(event);
+      held.push_back([s = e->session, b = e->block] { return new TcpReceiveEvent(s, b); });
+      bytes += e->block.size();
+      return true;
+    }
+    return false;
+  }
 };
 
 }  // namespace
@@ -125,16 +157,15 @@ TEST_F(DialogConnectTest, SerialLinkOverAPty) {
   ASSERT_TRUE(pty.ok());
   typePort(pty.slavePath());
   control<QComboBox>(2006)->setCurrentIndex(7);  // 115200
-  control<QComboBox>(2008)->setCurrentIndex(2);  // "2"
-  control<QComboBox>(2009)->setCurrentIndex(2);  // "偶"
+  control<QComboBox>(2008)->setCurrentIndex(2);  // "2"; a pty takes no parity
   click(2011);
   ASSERT_EQ(page->linkState(), kSerialOpen) << host.lines.back();
-  const std::string text = "串口已打开：" + pty.slavePath() + " (115200,8,2,2)";
+  const std::string text = "串口已打开：" + pty.slavePath() + " (115200,8,2,0)";
   EXPECT_EQ(status().toStdString(), text);
   EXPECT_EQ(caption(), QStringLiteral("断开"));
   ASSERT_FALSE(panel.states.empty());
   EXPECT_EQ(panel.states.back(), std::make_pair(true, text));
-  EXPECT_TRUE(hasLog("正在打开串口: " + pty.slavePath() + " (115200,8,2,2)..."));
+  EXPECT_TRUE(hasLog("正在打开串口: " + pty.slavePath() + " (115200,8,2,0)..."));
   EXPECT_TRUE(hasLog("串口打开成功: " + pty.slavePath()));
   for (int id : {2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010}) EXPECT_FALSE(control(id)->isEnabled()) << id;
   for (int id : {2012, 2013, 2014, 2015}) EXPECT_TRUE(control(id)->isEnabled()) << id;
@@ -171,6 +202,56 @@ TEST_F(DialogConnectTest, SerialLinkOverAPty) {
   EXPECT_EQ(panel.states.back(), std::make_pair(false, std::string("已关闭串口")));
   EXPECT_FALSE(link.sendBytes(frame.data(), 8));
   EXPECT_TRUE(control(2005)->isEnabled());
+}
+
+TEST_F(DialogConnectTest, QueuedBytesOfAClosedLinkNeverReachThePanel) {
+  HoldBack hold;
+  page->installEventFilter(&hold);
+  // Serial: bytes posted while the port was open, handled after the user
+  // closed it, and again after it opened anew.
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  typePort(pty.slavePath());
+  click(2011);
+  ASSERT_TRUE(pty.write({1, 2, 3}));
+  ASSERT_TRUE(waitUntil([&] { return hold.bytes == 3; }));
+  click(2011);
+  hold.holding = false;
+  hold.repost(page.get());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kSerialOpen);
+  hold.repost(page.get());
+  ASSERT_TRUE(pty.write({4}));
+  ASSERT_TRUE(waitUntil([&] { return !panel.bytes.empty(); }));
+  waitUntil([] { return false; }, 50);
+  EXPECT_EQ(panel.bytes, Bytes{4});
+  click(2011);
+
+  // TCP: blocks of a connection the user ended are neither logged nor handed on.
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), 0));
+  useTcp(server.serverPort());
+  click(2011);
+  ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }));
+  std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+  hold.held.clear();
+  hold.bytes = 0;
+  hold.holding = true;
+  peer->write(QByteArray::fromHex("2205400000000067"));
+  ASSERT_TRUE(waitUntil([&] { return hold.bytes == 8; }));
+  click(2011);
+  hold.holding = false;
+  hold.repost(page.get());
+  click(2011);
+  ASSERT_EQ(page->linkState(), kTcpConnected);
+  hold.repost(page.get());
+  ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }));
+  std::unique_ptr<QTcpSocket> second(server.nextPendingConnection());
+  second->write(QByteArray::fromHex("05"));
+  ASSERT_TRUE(waitUntil([&] { return panel.bytes.size() == 2; }));
+  waitUntil([] { return false; }, 50);
+  EXPECT_EQ(panel.bytes, (Bytes{4, 5}));
+  EXPECT_FALSE(hasLog("接收到报文: 22 05 40 00 00 00 00 67 "));
 }
 
 TEST_F(DialogConnectTest, SerialOpenFailureShowsTheReason) {

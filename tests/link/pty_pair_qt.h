@@ -77,14 +77,22 @@ class PtyPair {
   std::string slavePath_;
 };
 
-// Collects the bytes the serial channel posts.
+// Collects what the serial channel posts: the bytes, and each loss notice
+// with the number of bytes that came before it.
 class ByteSink : public QObject {
  public:
   std::vector<uint8_t> bytes;
+  struct Loss {
+    int errorCode;
+    size_t bytesBefore;
+  };
+  std::vector<Loss> losses;
 
  protected:
   void customEvent(QEvent* event) override {
     if (event->type() == SerialByteEvent::kType) bytes.push_back(static_cast<SerialByteEvent*>(event)->byte);
+    if (event->type() == SerialLostEvent::kType)
+      losses.push_back({static_cast<SerialLostEvent*>(event)->errorCode, bytes.size()});
   }
 };
 

@@ -84,6 +84,30 @@ TEST(LineSettings, RefusesValuesWithoutATermiosForm) {
   EXPECT_EQ(baudToSpeed(12345), B0);
 }
 
+TEST(LineSettings, ReadBackNamesWhatTheDeviceDidNotTake) {
+  termios asked{};
+  ASSERT_TRUE(applyLineSettings(asked, {115200, 7, 2, 3}));  // mark parity
+  const auto refused = [&](tcflag_t clear, tcflag_t set, speed_t speed = B115200) {
+    termios taken = asked;
+    taken.c_cflag = (taken.c_cflag & ~clear) | set;
+    cfsetospeed(&taken, speed);
+    return lineSettingsMismatch(asked, taken);
+  };
+  EXPECT_EQ(refused(0, 0), 0u);
+  EXPECT_EQ(refused(0, 0, B9600), unsigned{kLineSpeed});
+  EXPECT_EQ(refused(CSIZE | PARENB, CS8), unsigned{kLineDataBits | kLineParity}) << "what a pty does";
+  EXPECT_EQ(refused(CMSPAR, 0), unsigned{kLineParity}) << "mark became odd";
+  EXPECT_EQ(refused(CSTOPB, 0), unsigned{kLineStopBits});
+  EXPECT_EQ(refused(0, CRTSCTS | HUPCL), 0u) << "other flags are the driver's business";
+
+  // With parity off on both sides, left-over odd and mark flags mean nothing.
+  termios none{};
+  ASSERT_TRUE(applyLineSettings(none, k8N1));
+  termios taken = none;
+  taken.c_cflag |= PARODD | CMSPAR;
+  EXPECT_EQ(lineSettingsMismatch(none, taken), 0u);
+}
+
 TEST(SerialChannelPty, OpenTransferAndClose) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
@@ -114,6 +138,8 @@ TEST(SerialChannelPty, OpenTransferAndClose) {
   EXPECT_FALSE(channel.readerActive());
   EXPECT_FALSE(channel.write(out.data(), 8));
   channel.close();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(sink.losses.empty()) << "a close by the owner is no loss";
 
   // And again, on the same pty.
   sink.bytes.clear();
@@ -211,6 +237,15 @@ TEST(SerialChannelPty, OpenFailuresKeepTheReason) {
   EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {12345, 8, 0, 0}));
   EXPECT_EQ(channel.lastError(), std::errc::invalid_argument);
   EXPECT_FALSE(channel.isOpen());
+  // A pty keeps 8 data bits and no parity for itself, whether its driver
+  // refuses the call or takes it and drops the change.
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 7, 0, 0}));
+  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineDataBits));
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 8, 0, 2}));
+  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineParity));
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 7, 0, 0}));
+  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineDataBits));
+  EXPECT_FALSE(channel.isOpen());
   // Nothing stayed behind: the port opens at once.
   EXPECT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
 }
@@ -279,21 +314,49 @@ TEST(SerialChannelPty, StaleInputIsPurgedOnOpen) {
   ::close(holder);
 }
 
-TEST(SerialChannelPty, DeviceGoneEndsTheReaderButNotTheChannel) {
+TEST(SerialChannelPty, DeviceGoneIsReportedOnceAfterTheLastByte) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
   ByteSink sink;
   SerialChannel channel;
   ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  const uint32_t session = channel.session();
+  // The device's last words and its end arrive together.
   ASSERT_TRUE(pty.write({7, 8, 9}));
-  ASSERT_TRUE(waitUntil([&] { return sink.bytes.size() == 3; }));
+  ::usleep(20000);
   pty.closeMaster();
-  ASSERT_TRUE(waitUntil([&] { return !channel.readerActive(); }));
-  EXPECT_TRUE(channel.isOpen()) << "open until the user closes it";
+  ASSERT_TRUE(waitUntil([&] { return !sink.losses.empty(); }));
+  EXPECT_EQ(sink.bytes, (Bytes{7, 8, 9}));
+  EXPECT_EQ(sink.losses[0].bytesBefore, 3u);
+  // The hung-up tty reads end of file.
+  EXPECT_EQ(sink.losses[0].errorCode, ENODEV);
+  EXPECT_EQ(channel.lostReason(), std::errc::no_such_device);
+  EXPECT_FALSE(channel.readerActive());
+  EXPECT_TRUE(channel.isOpen()) << "open until the owner closes it";
+  EXPECT_EQ(channel.session(), session);
   const uint8_t b = 1;
   EXPECT_FALSE(channel.write(&b, 1));
+  waitUntil([] { return false; }, 100);
+  EXPECT_EQ(sink.losses.size(), 1u) << "one notice, also after a failed write";
+
   channel.close();
   EXPECT_FALSE(channel.isOpen());
+  EXPECT_FALSE(channel.lostReason());
+  EXPECT_NE(channel.session(), session) << "what the old session posted is told apart";
+}
+
+TEST(SerialChannelPty, AFailedWriteAlreadyKnowsTheDeviceIsGone) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  ByteSink sink;
+  SerialChannel channel;
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  pty.closeMaster();
+  const uint8_t b = 1;
+  EXPECT_FALSE(channel.write(&b, 1));
+  // The write's EIO, or the reader's end of file when that came first.
+  const std::error_code reason = channel.lostReason();
+  EXPECT_TRUE(reason == std::errc::io_error || reason == std::errc::no_such_device) << reason.message();
 }
 
 TEST(SerialChannelPty, CloseWhileIdleDoesNotWaitForTheReader) {

@@ -110,7 +110,7 @@ TEST_F(DialogConfigurationTest, StartUpStateAndButtonsFollowLinkAndOperation) {
   EXPECT_FALSE(button(1012)->isEnabled());
   EXPECT_FALSE(button(1013)->isEnabled());
   EXPECT_EQ(text(1011), "TCP连接已断开");
-  EXPECT_EQ(text(1014), "正在下发配置...");  // the watchdog ends the write, not the link loss
+  EXPECT_EQ(text(1014), "下发中断");  // the link loss ends the write, not its watchdog
   panel->engine().startWrite();
   EXPECT_EQ(UiRecorder::messages().back(), "请先连接设备");
 }

@@ -81,23 +81,46 @@ TEST_F(TransferEngineTest, ButtonsFollowLinkAndOperation) {
   EXPECT_EQ(side.linkText, "TCP连接已断开");
 }
 
-TEST_F(TransferEngineTest, LinkLossClearsReceptionButLeavesTransferToItsWatchdog) {
+TEST_F(TransferEngineTest, LinkLossEndsARunningTransferAtOnce) {
   connectLink();
   engine.startRead();
   side.feed({0x01, 0x69, 0x10});
-  ASSERT_EQ(f().receiveBuffer.size(), 3u);
-  side.progress.clear();
-
-  engine.setLinkState(false, "已关闭串口");
+  side.clearRecords();
+  engine.setLinkState(false, "串口已断开");
   EXPECT_TRUE(f().receiveBuffer.empty());
   EXPECT_EQ(f().lastByteTime, 0u);
   EXPECT_EQ(side.progress, std::vector<int>{-1});
-  EXPECT_EQ(f().operationState, kReading);
-  EXPECT_TRUE(side.timerRunning(kReadTimerId));
-
-  side.advance(kWatchdogMs);
-  EXPECT_EQ(side.logs.back(), "读取配置超时，复位");
   EXPECT_EQ(f().operationState, kIdle);
+  EXPECT_EQ(f().readTimer, 0);
+  EXPECT_EQ(side.logs, Lines{"读取配置中断，连接已断开"});
+  EXPECT_EQ(side.states, Lines{"读取中断"});
+  EXPECT_EQ(side.linkText, "串口已断开");
+
+  connectLink();
+  engine.startWrite();
+  side.clearRecords();
+  engine.setLinkState(false, "TCP连接已断开");
+  EXPECT_EQ(f().operationState, kIdle);
+  EXPECT_EQ(side.logs, Lines{"下发配置中断，连接已断开"});
+  EXPECT_EQ(side.states, Lines{"下发中断"});
+
+  // A request that failed as the link went left its watchdog armed: the
+  // loss stops it, so no time-out follows.
+  connectLink();
+  side.failingSends = {side.sendAttempts + 1};  // the request after the preamble
+  engine.startRead();
+  ASSERT_EQ(f().operationState, kIdle);
+  side.clearRecords();
+  engine.setLinkState(false, "串口已断开");
+  EXPECT_EQ(side.logs, Lines{"读取配置中断，连接已断开"});
+  side.advance(2 * kWatchdogMs);
+  EXPECT_TRUE(side.timers.empty());
+  EXPECT_EQ(side.logs.size(), 1u);
+
+  // Idle with nothing pending: only the link changes.
+  side.clearRecords();
+  engine.setLinkState(false, "已关闭串口");
+  EXPECT_TRUE(side.logs.empty() && side.states.empty());
 }
 
 TEST_F(TransferEngineTest, NotConnectedRefusesBothTransfersWithABox) {
