@@ -79,7 +79,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   for (int slot = 0; slot < TabManager::kSlotCount; ++slot) tabHost_->selectPage(slot);
   tabHost_->selectPage(0);
 
-  transferPanel_ = new DialogConfiguration(client_);
+  transferPanel_ = new DialogConfiguration(client_, this);
   transferPanel_->setMainWindow(this);
   transferPanel_->setGeometry(frame1002_->geometry());
   transferPanel_->show();
@@ -87,7 +87,6 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   // Cross-links between the strip and the connection page.
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
     connectPage->setPanel(transferPanel_);
-    connectPage->setMainWindow(this);
     transferPanel_->setConnectionPage(connectPage);
   }
 
@@ -110,7 +109,7 @@ MainDialog::~MainDialog() {
 QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
   switch (slot) {
     case TabManager::kConnectSlot:
-      return new DialogConnect(parent);
+      return new DialogConnect(parent, this);
     case 1:
       return new DialogSerialParam(parent);
     case 2:

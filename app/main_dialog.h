@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/log_sink.h"
 #include "config/image_host.h"
 #include "ui/ui_kit_qt.h"
 
@@ -19,7 +20,7 @@ namespace velmora {
 class DialogConfiguration;
 class TabManager;
 
-class MainDialog : public QDialog, public ImageHost {
+class MainDialog : public QDialog, public ImageHost, public LogSink {
   Q_OBJECT
  public:
   // Menu command ids.
@@ -48,6 +49,7 @@ class MainDialog : public QDialog, public ImageHost {
   void loadImage(const uint8_t* data, int32_t length) override;
   bool gatherCurrentPage() override;
   const std::vector<uint8_t>& configImage() const override { return configImage_; }
+  // LogSink: a stamped line on the log page; dropped when there is none.
   void logMessage(const std::string& text) override;
 
   void layoutChildren();

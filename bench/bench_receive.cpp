@@ -49,7 +49,7 @@ BENCHMARK(ReceiveIdle)->Arg(50)->Arg(251);
 // Reading: 42 in-order packets of 50 bytes, the read transfer taking each.
 void ReceiveDuringRead(benchmark::State& state) {
   Side host;
-  TransferEngine engine(host);
+  TransferEngine engine(host, &host);
   engine.setConnectionPage(&host);
   engine.setMainWindow(&host);
   engine.setLinkState(true, "");

@@ -16,13 +16,12 @@ CliSession::CliSession(const Options& options, CliPlatform& platform, LinkChanne
     : options_(options),
       platform_(platform),
       channels_(channels),
-      engine_(static_cast<TransferHost&>(*this)),
-      connect_(static_cast<ConnectView&>(*this), static_cast<LinkChannels&>(*this)),
+      engine_(static_cast<TransferHost&>(*this), static_cast<LogSink*>(this)),
+      connect_(static_cast<ConnectView&>(*this), static_cast<LinkChannels&>(*this), static_cast<LogSink*>(this)),
       addressText_(std::to_string(options.address)) {
   engine_.setConnectionPage(this);
   engine_.setMainWindow(this);
   connect_.setPanel(&engine_);
-  connect_.setMainWindow(this);
 }
 
 // ---- outcome ----

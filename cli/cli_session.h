@@ -60,6 +60,7 @@ std::string terminalLogLine(const LocalTime& time, const std::string& text);
 class CliSession final : private TransferHost,
                          private DeviceLink,
                          private ImageHost,
+                         private LogSink,
                          private ConnectView,
                          private LinkChannels {
  public:
@@ -140,6 +141,8 @@ class CliSession final : private TransferHost,
   void loadImage(const uint8_t* data, int32_t length) override;
   bool gatherCurrentPage() override { return true; }
   const std::vector<uint8_t>& configImage() const override { return image_; }
+
+  // LogSink
   void logMessage(const std::string& text) override;
 
   // ConnectView: the command line stands in for the page's controls.

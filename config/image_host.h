@@ -1,6 +1,6 @@
 // What the main window offers the rest of the program: the configuration
-// image and the log. The transfer panel and the connection page hold a
-// non-owning pointer to it, set once at start-up.
+// image. The transfer panel holds a non-owning pointer to it, set once at
+// start-up; log lines go to a LogSink of their own.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +21,6 @@ class ImageHost {
   // Lets the page on show store its units into the image; false when it did not.
   virtual bool gatherCurrentPage() = 0;
   virtual const std::vector<uint8_t>& configImage() const = 0;
-  // Appends a stamped line to the log page; dropped when there is none.
-  virtual void logMessage(const std::string& text) = 0;
 };
 
 }  // namespace velmora

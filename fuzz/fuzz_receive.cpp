@@ -17,7 +17,7 @@ using namespace velmora;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   velmora::testing::NullTransferSide side;
-  TransferEngine engine(side);
+  TransferEngine engine(side, &side);
   side.engine = &engine;
   engine.setConnectionPage(&side);
   engine.setMainWindow(&side);

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "base/text.h"
-#include "config/image_host.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
 
@@ -154,7 +153,8 @@ std::string tcpConnectFailureReason(int32_t code) {
   return {};
 }
 
-ConnectLogic::ConnectLogic(ConnectView& view, LinkChannels& channels) : view_(view), channels_(channels) {}
+ConnectLogic::ConnectLogic(ConnectView& view, LinkChannels& channels, LogSink* log)
+    : view_(view), channels_(channels), log_(log) {}
 
 void ConnectLogic::start() {
   view_.setStatusText(kInitialStatusText);
@@ -163,7 +163,7 @@ void ConnectLogic::start() {
 }
 
 void ConnectLogic::log(const std::string& text) {
-  if (host_) host_->logMessage(text);
+  if (log_) log_->logMessage(text);
 }
 
 void ConnectLogic::reportLink(bool connected, const std::string& text) {

@@ -11,9 +11,10 @@
 #include <system_error>
 #include <vector>
 
+#include "base/log_sink.h"
+
 namespace velmora {
 
-class ImageHost;
 class LinkReceiver;
 
 // Control ids of the connection page.
@@ -180,10 +181,10 @@ class LinkChannels {
 // The link state machine behind the connection page.
 class ConnectLogic {
  public:
-  ConnectLogic(ConnectView& view, LinkChannels& channels);
+  // Log lines go to log (none when null).
+  ConnectLogic(ConnectView& view, LinkChannels& channels, LogSink* log = nullptr);
 
   void setPanel(LinkReceiver* panel) { panel_ = panel; }
-  void setMainWindow(ImageHost* host) { host_ = host; }
 
   // Page start: the status line, the port list, the control states.
   void start();
@@ -239,7 +240,7 @@ class ConnectLogic {
   ConnectView& view_;
   LinkChannels& channels_;
   LinkReceiver* panel_ = nullptr;
-  ImageHost* host_ = nullptr;
+  LogSink* log_ = nullptr;
   int32_t linkState_ = kSerialIdle;
   int32_t transport_ = kTransportSerial;
   bool connecting_ = false;

@@ -37,7 +37,7 @@ QComboBox* fixedList(const char* const* entries, size_t count, int selected, int
 
 }  // namespace
 
-DialogConnect::DialogConnect(QWidget* parent) : QWidget(parent), logic_(*this, *this) {
+DialogConnect::DialogConnect(QWidget* parent, LogSink* log) : QWidget(parent), logic_(*this, *this, log) {
   setFont(ui::pageFont());
   buildControls();
   socket_.setNotify(this);

@@ -23,7 +23,6 @@ class QRadioButton;
 
 namespace velmora {
 
-class ImageHost;
 
 class DialogConnect : public QWidget,
                       public velmora::DeviceLink,
@@ -32,12 +31,12 @@ class DialogConnect : public QWidget,
   Q_OBJECT
 
  public:
-  explicit DialogConnect(QWidget* parent = nullptr);
+  // Log lines go to log (none when null).
+  explicit DialogConnect(QWidget* parent = nullptr, LogSink* log = nullptr);
   ~DialogConnect() override;
 
   // Both may be null; the steps that need them are then skipped.
   void setPanel(LinkReceiver* panel) { logic_.setPanel(panel); }
-  void setMainWindow(ImageHost* host) { logic_.setMainWindow(host); }
 
   // DeviceLink
   bool sendBytes(const uint8_t* data, int32_t length) override { return logic_.sendBytes(data, length); }

@@ -12,7 +12,7 @@
 
 namespace velmora {
 
-DialogConfiguration::DialogConfiguration(QWidget* parent) : QWidget(parent), engine_(*this) {
+DialogConfiguration::DialogConfiguration(QWidget* parent, LogSink* log) : QWidget(parent), engine_(*this, log) {
   setFont(ui::pageFont());
 
   statusText_ = new QLabel(QStringLiteral("状态：未连接"), this);

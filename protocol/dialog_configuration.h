@@ -25,7 +25,8 @@ class DialogConfiguration : public QWidget, public LinkReceiver, private Transfe
   static constexpr int kStateTextId = 1014;
   static constexpr int kProgressId = 1015;
 
-  explicit DialogConfiguration(QWidget* parent = nullptr);
+  // Log lines go to log (none when null).
+  explicit DialogConfiguration(QWidget* parent = nullptr, LogSink* log = nullptr);
   ~DialogConfiguration() override;
 
   // Non-owning links, set by the main window before start().

@@ -14,13 +14,13 @@ bool looksLikeAddressReport(const uint8_t* frame, int32_t length) {
 }
 }  // namespace
 
-TransferEngine::TransferEngine(TransferHost& hostRef) : host(hostRef) {
+TransferEngine::TransferEngine(TransferHost& hostRef, LogSink* log) : host(hostRef), log_(log) {
   // Room for the worst case up front, so collecting bytes never allocates.
   f.receiveBuffer.reserve(kReceiveOverflow + 1);
 }
 
 void TransferEngine::log(const std::string& text) {
-  if (f.mainWindow != nullptr) f.mainWindow->logMessage(text);
+  if (log_ != nullptr) log_->logMessage(text);
 }
 
 void TransferEngine::start() {

@@ -3,11 +3,11 @@
 // paced read and write of the configuration envelope with their watchdogs.
 //
 // The engine owns no window, timer, clock or channel. It reaches the outside
-// through three non-owning pointers: a TransferHost (clock, timers, pacing
-// and the panel's own display), the connection page (DeviceLink: the single
-// send path and the address box) and the main window (ImageHost: the image
-// and the log). The window strip and the command-line client each supply
-// their own host; tests supply one with a virtual clock.
+// through non-owning pointers: a TransferHost (clock, timers, pacing and the
+// panel's own display), the connection page (DeviceLink: the single send
+// path and the address box), the main window (ImageHost: the image) and a
+// LogSink. The window strip and the command-line client each supply their
+// own host; tests supply one with a virtual clock.
 #pragma once
 
 #include <array>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log_sink.h"
 #include "base/text.h"
 #include "config/image_host.h"
 #include "protocol/frames.h"
@@ -89,7 +90,8 @@ class TransferEngine final : public LinkReceiver {
     int writeTimer = 0;
   };
 
-  explicit TransferEngine(TransferHost& host);
+  // log may be null: the lines are then neither formatted nor kept.
+  explicit TransferEngine(TransferHost& host, LogSink* log = nullptr);
   TransferEngine(const TransferEngine&) = delete;
   TransferEngine& operator=(const TransferEngine&) = delete;
 
@@ -126,7 +128,7 @@ class TransferEngine final : public LinkReceiver {
  private:
   // Lines are formatted only when there is a log to take them: the receive
   // path logs per frame and must stay cheap without one.
-  bool logging() const { return f.mainWindow != nullptr; }
+  bool logging() const { return log_ != nullptr; }
   void log(const std::string& text);
   void setProgressFromCount();
   void endTransferWithoutLink();
@@ -138,6 +140,7 @@ class TransferEngine final : public LinkReceiver {
   uint64_t paceFrom_ = 0;
 
   TransferHost& host;
+  LogSink* log_ = nullptr;
   Fields f;
 };
 

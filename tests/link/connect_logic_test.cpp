@@ -106,7 +106,6 @@ class ConnectLogicTest : public ::testing::Test {
  protected:
   ConnectLogicTest() {
     logic.setPanel(&panel);
-    logic.setMainWindow(&host);
     logic.start();
     journal.clear();
   }
@@ -131,7 +130,7 @@ class ConnectLogicTest : public ::testing::Test {
   FakeChannels channels{journal};
   FakePanel panel{journal};
   FakeHost host{journal};
-  ConnectLogic logic{view, channels};
+  ConnectLogic logic{view, channels, &host};
 };
 
 }  // namespace

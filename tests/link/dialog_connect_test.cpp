@@ -28,9 +28,8 @@ class DialogConnectTest : public ::testing::Test {
  protected:
   void SetUp() override {
     UiRecorder::reset();
-    page = std::make_unique<DialogConnect>();
+    page = std::make_unique<DialogConnect>(nullptr, &host);
     page->setPanel(&panel);
-    page->setMainWindow(&host);
     // No test asks the machine's resolver; a lookup that should not happen shows here.
     page->setHostResolver(fakeResolver(&lookedUp, {}, -1));
   }

@@ -34,7 +34,7 @@ class FakePanel : public LinkReceiver {
   Journal& journal_;
 };
 
-class FakeHost : public ImageHost {
+class FakeHost : public ImageHost, public LogSink {
  public:
   explicit FakeHost(Journal& journal) : journal_(journal) {}
   void loadImage(const uint8_t*, int32_t) override {}

@@ -36,7 +36,7 @@ class FakeLink : public DeviceLink {
   std::string addressText, addressMessage;
 };
 
-class FakeMainWindow : public ImageHost {
+class FakeMainWindow : public ImageHost, public LogSink {
  public:
   void loadImage(const uint8_t* data, int32_t length) override {
     image = length > 0 ? Bytes(data, data + length) : Bytes{};
@@ -57,7 +57,7 @@ class DialogConfigurationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     UiRecorder::reset();
-    panel = std::make_unique<DialogConfiguration>();
+    panel = std::make_unique<DialogConfiguration>(nullptr, &window);
     panel->setMainWindow(&window);
     panel->setConnectionPage(&link);
     panel->start();

@@ -13,7 +13,7 @@
 
 namespace velmora::testing {
 
-class NullTransferSide : public TransferHost, public DeviceLink, public ImageHost {
+class NullTransferSide : public TransferHost, public DeviceLink, public ImageHost, public LogSink {
  public:
   uint64_t now = 5'000'000;
   std::vector<uint8_t> image;

@@ -24,7 +24,7 @@ inline std::string hex(const Bytes& bytes) {
   return s;
 }
 
-class FakeTransferSide : public TransferHost, public DeviceLink, public ImageHost {
+class FakeTransferSide : public TransferHost, public DeviceLink, public ImageHost, public LogSink {
  public:
   // ---- what the test sets ----
   uint64_t now = 5'000'000;  // virtual milliseconds
