@@ -18,11 +18,10 @@
 #include "cli/cli_session.h"
 #include "config/image_file_qt.h"
 #include "config/image_rules.h"
-#include "link/client_socket_qt.h"
 #include "link/host_lookup_qt.h"
+#include "link/link_channels_qt.h"
 #include "link/link_events_qt.h"
 #include "link/scan_logic.h"
-#include "link/serial_channel_qt.h"
 #include "link/udp_socket_qt.h"
 
 namespace velmora::cli {
@@ -41,46 +40,11 @@ void printError(const std::string& line) {
 
 void printReason(const std::string& reason) { printError("velmora-cli: " + reason); }
 
-// The window's two channels, posting to the event object.
-class QtChannels final : public LinkChannels {
- public:
-  explicit QtChannels(QObject* owner) : owner_(owner) { socket_.setNotify(owner); }
-  ~QtChannels() override {
-    socket_.disconnect();
-    serial_.close();
-  }
-
-  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override {
-    const bool ok = serial_.open(owner_, path, settings);
-    error = ok ? std::error_code() : serial_.lastError();
-    return ok;
-  }
-  void closeSerial() override { serial_.close(); }
-  bool serialIsOpen() const override { return serial_.isOpen(); }
-  bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
-  std::error_code serialLostReason() const override { return serial_.lostReason(); }
-  std::vector<std::string> listSerialPorts() override { return {}; }
-  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
-    if (port < 1 || port > 65535) return TcpConnectStart::Failed;
-    return socket_.connectTo(QString::fromStdString(host), static_cast<quint16>(port));
-  }
-  void disconnectTcp() override { socket_.disconnect(); }
-  bool tcpConnected() const override { return socket_.connected(); }
-  int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }
-
-  LinkSessions sessions() const { return {serial_.session(), socket_.session()}; }
-
- private:
-  QObject* owner_;
-  ClientSocket socket_;
-  SerialChannel serial_;
-};
-
-// Receives what the channels post and hands it to the session, in order;
-// what a closed link left in the queue goes nowhere, as in the window.
+// Takes what the channels post and hands it to the session, in order; what
+// a closed link left in the queue goes nowhere, as in the window.
 class SessionEvents final : public QObject {
  public:
-  void setSession(CliSession* session, const QtChannels* channels) {
+  void setSession(CliSession* session, const QtLinkChannels* channels) {
     session_ = session;
     channels_ = channels;
   }
@@ -88,12 +52,12 @@ class SessionEvents final : public QObject {
  protected:
   void customEvent(QEvent* event) override {
     if (session_ == nullptr || channels_ == nullptr) return;
-    if (!dispatchLinkEvent(event, channels_->sessions(), *session_)) QObject::customEvent(event);
+    if (!channels_->dispatch(event, *session_)) QObject::customEvent(event);
   }
 
  private:
   CliSession* session_ = nullptr;
-  const QtChannels* channels_ = nullptr;
+  const QtLinkChannels* channels_ = nullptr;
 };
 
 // Real time: the steady clock, local time, Qt timers, a blocking sleep.
@@ -129,7 +93,10 @@ class QtPlatform final : public CliPlatform {
 // pointer valid: the session first, the channels (which post to the event
 // object) before the event object.
 struct DeviceRun {
-  explicit DeviceRun(const Options& options) : channels(&events), session(options, platform, channels) {
+  explicit DeviceRun(const Options& options)
+      : channels(&events), session(options, platform, channels.serial(), channels.tcp()) {
+    // The command line names its device: no port is probed.
+    channels.setPortLister([] { return std::vector<std::string>{}; });
     events.setSession(&session, &channels);
     platform.setSession(&session);
   }
@@ -154,7 +121,7 @@ struct DeviceRun {
   }
 
   SessionEvents events;
-  QtChannels channels;
+  QtLinkChannels channels;
   QtPlatform platform;
   CliSession session;
 };

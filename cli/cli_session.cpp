@@ -12,12 +12,12 @@ std::string terminalLogLine(const LocalTime& time, const std::string& text) {
   return line;
 }
 
-CliSession::CliSession(const Options& options, CliPlatform& platform, LinkChannels& channels)
+CliSession::CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp)
     : options_(options),
       platform_(platform),
-      channels_(channels),
+      serial_(serial),
       engine_(static_cast<TransferHost&>(*this), static_cast<LogSink*>(this)),
-      connect_(static_cast<ConnectView&>(*this), static_cast<LinkChannels&>(*this), static_cast<LogSink*>(this)),
+      connect_(static_cast<ConnectView&>(*this), serial, tcp, static_cast<LogSink*>(this)),
       addressText_(std::to_string(options.address)) {
   engine_.setConnectionPage(this);
   engine_.setMainWindow(this);
@@ -49,7 +49,7 @@ void CliSession::evaluate() {
   // the failed send.
   const int32_t state = connect_.linkState();
   if (state == kSerialOpen && !lastSendOk_) {
-    if (const std::error_code lost = channels_.serialLostReason()) connect_.onSerialLost(lost);
+    if (const std::error_code lost = serial_.lostReason()) connect_.onSerialLost(lost);
   }
   // Whatever was running cannot go on without the link.
   if (!connect_.lossText().empty()) {
@@ -116,25 +116,8 @@ void CliSession::settleConnect() {
     fail(kExitDevice, strprintf("TCP连接失败: %s:%d", options_.tcpHost.c_str(), options_.tcpPort) +
                           (why.empty() ? "" : " " + why));
   } else {
-    fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (serialError_ ? " " + serialOpenReason(serialError_) : ""));
+    fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (connect_.serialFailureReason().empty() ? "" : " " + connect_.serialFailureReason()));
   }
-}
-
-bool CliSession::openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) {
-  const bool ok = channels_.openSerial(path, settings, error);
-  serialError_ = ok ? std::error_code() : error;
-  return ok;
-}
-
-bool CliSession::writeSerial(const uint8_t* data, int32_t length) {
-  lastSendOk_ = channels_.writeSerial(data, length);
-  return lastSendOk_;
-}
-
-int64_t CliSession::sendTcp(const uint8_t* data, int32_t length) {
-  const int64_t sent = channels_.sendTcp(data, length);
-  lastSendOk_ = sent == length;
-  return sent;
 }
 
 bool CliSession::sendBytes(const uint8_t* data, int32_t length) {
@@ -207,8 +190,7 @@ void CliSession::startWrite(std::vector<uint8_t> image) {
 
 void CliSession::startGetAddress() {
   command_ = Command::GetAddress;
-  lastSendOk_ = false;
-  connect_.onReadAddressButton();
+  lastSendOk_ = connect_.onReadAddressButton();
   if (done()) return;
   if (!lastSendOk_) {
     evaluate();  // a device that has gone is the better reason
@@ -222,8 +204,7 @@ void CliSession::startSetAddress(int address) {
   command_ = Command::SetAddress;
   // The page takes the new address from its address box.
   addressText_ = std::to_string(address);
-  lastSendOk_ = false;
-  connect_.onWriteAddressButton();
+  lastSendOk_ = connect_.onWriteAddressButton();
   if (done()) return;
   if (!lastSendOk_) {
     evaluate();  // a device that has gone is the better reason

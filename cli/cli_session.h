@@ -4,7 +4,7 @@
 // watches the engine's state and callbacks and decides the run's outcome:
 // success, a refused command, a time-out, a failed send or a bad header.
 //
-// The Qt side supplies the channels (LinkChannels), time and timers
+// The Qt side supplies the channels (SerialLink, TcpLink), time and timers
 // (CliPlatform) and hands every channel notification and timer expiry in.
 #pragma once
 
@@ -57,14 +57,14 @@ struct Outcome {
 // not want.
 std::string terminalLogLine(const LocalTime& time, const std::string& text);
 
-class CliSession final : private TransferHost,
+class CliSession final : public LinkEventSink,
+                         private TransferHost,
                          private DeviceLink,
                          private ImageHost,
                          private LogSink,
-                         private ConnectView,
-                         private LinkChannels {
+                         private ConnectView {
  public:
-  CliSession(const Options& options, CliPlatform& platform, LinkChannels& channels);
+  CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp);
   CliSession(const CliSession&) = delete;
   CliSession& operator=(const CliSession&) = delete;
 
@@ -84,11 +84,11 @@ class CliSession final : private TransferHost,
   void startSetAddress(int address);
 
   // Channel notifications, in the order the channels posted them.
-  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode);
-  void onTcpReceive(const uint8_t* block, int32_t count);
-  void onTcpClose(int32_t errorCode);
-  void onSerialByte(uint8_t byte);
-  void onSerialLost(std::error_code reason);
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override;
+  void onTcpReceive(const uint8_t* block, int32_t count) override;
+  void onTcpClose(int32_t errorCode) override;
+  void onSerialByte(uint8_t byte) override;
+  void onSerialLost(std::error_code reason) override;
   // A timer started through CliPlatform expired.
   void timerFired(int id);
 
@@ -163,25 +163,9 @@ class CliSession final : private TransferHost,
   void applyControlStates(const ControlStates&) override {}
   void showMessage(const std::string& text) override { messageBox(text); }
 
-  // LinkChannels: the real channels, watched on the way through so that a
-  // failed open or send is known without reading the log.
-  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override;
-  void closeSerial() override { channels_.closeSerial(); }
-  bool serialIsOpen() const override { return channels_.serialIsOpen(); }
-  bool writeSerial(const uint8_t* data, int32_t length) override;
-  std::error_code serialLostReason() const override { return channels_.serialLostReason(); }
-  // The command line names its device; nothing is probed.
-  std::vector<std::string> listSerialPorts() override { return {}; }
-  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
-    return channels_.connectTcp(host, port);
-  }
-  void disconnectTcp() override { channels_.disconnectTcp(); }
-  bool tcpConnected() const override { return channels_.tcpConnected(); }
-  int64_t sendTcp(const uint8_t* data, int32_t length) override;
-
   Options options_;
   CliPlatform& platform_;
-  LinkChannels& channels_;
+  SerialLink& serial_;
   TransferEngine engine_;
   ConnectLogic connect_;
 
@@ -196,7 +180,6 @@ class CliSession final : private TransferHost,
   bool lastSendOk_ = false;  // the latest block went out whole on a channel
   int reportedAddress_ = -1;
   int lastProgress_ = 0;
-  std::error_code serialError_;
 };
 
 }  // namespace velmora::cli

@@ -153,8 +153,8 @@ std::string tcpConnectFailureReason(int32_t code) {
   return {};
 }
 
-ConnectLogic::ConnectLogic(ConnectView& view, LinkChannels& channels, LogSink* log)
-    : view_(view), channels_(channels), log_(log) {}
+ConnectLogic::ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log)
+    : view_(view), serial_(serial), tcp_(tcp), log_(log) {}
 
 void ConnectLogic::start() {
   view_.setStatusText(kInitialStatusText);
@@ -174,7 +174,7 @@ void ConnectLogic::updateControls() {
   view_.applyControlStates(controlStatesFor(linkState_, transport_, connecting_));
 }
 
-void ConnectLogic::refreshPortList() { view_.setPortList(channels_.listSerialPorts()); }
+void ConnectLogic::refreshPortList() { view_.setPortList(serial_.listPorts()); }
 
 void ConnectLogic::onRefreshButton() {
   refreshPortList();
@@ -208,7 +208,7 @@ void ConnectLogic::onConnectButton() {
 }
 
 void ConnectLogic::closeSerialByUser() {
-  channels_.closeSerial();
+  serial_.close();
   linkState_ = kSerialIdle;
   view_.setStatusText("已关闭串口");
   log("已关闭串口");
@@ -218,7 +218,7 @@ void ConnectLogic::closeSerialByUser() {
 
 void ConnectLogic::disconnectTcpByUser() {
   // The socket's close notification comes later and finds linkState 2.
-  channels_.disconnectTcp();
+  tcp_.close();
   linkState_ = kTcpIdle;
   view_.setStatusText("TCP已断开");
   log("TCP已断开");
@@ -241,7 +241,7 @@ void ConnectLogic::connectTcp() {
   const std::string connectingText = strprintf("正在连接: %s:%d...", ip.c_str(), port);
   log(connectingText);
   tcpFailureReason_.clear();
-  switch (channels_.connectTcp(ip, port)) {
+  switch (tcp_.open(ip, port)) {
     case TcpConnectStart::Connected:
       tcpConnectSucceeded(ip, port);
       break;
@@ -291,7 +291,8 @@ void ConnectLogic::openSerial() {
       chooseSerialSettings(view_.baudEntry(), view_.dataBitsEntry(), view_.stopBitsIndex(), view_.parityIndex());
   log(strprintf("正在打开串口: %s (%d,%d,%d,%d)...", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity));
   std::error_code error;
-  if (channels_.openSerial(name, s, error)) {
+  serialFailureReason_.clear();
+  if (serial_.open(name, s, error)) {
     const std::string text =
         strprintf("串口已打开：%s (%d,%d,%d,%d)", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity);
     view_.setStatusText(text);
@@ -303,36 +304,43 @@ void ConnectLogic::openSerial() {
     view_.setStatusText("串口打开失败");
     linkState_ = kSerialIdle;
     log("串口打开失败: " + name);
-    if (error) log(serialOpenReason(error));
+    if (error) {
+      serialFailureReason_ = serialOpenReason(error);
+      log(serialFailureReason_);
+    }
     reportLink(false, "串口打开失败");
   }
   updateControls();
 }
 
-void ConnectLogic::onReadAddressButton() {
+bool ConnectLogic::onReadAddressButton() {
   if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
     view_.showMessage("请先连接设备");
-    return;
+    return false;
   }
   const auto frame = buildAddressQuery();
-  log(sendBytes(frame.data(), static_cast<int32_t>(frame.size())) ? "发送读取设备地址命令" : "发送读取设备地址命令失败");
+  const bool sent = sendBytes(frame.data(), static_cast<int32_t>(frame.size()));
+  log(sent ? "发送读取设备地址命令" : "发送读取设备地址命令失败");
+  return sent;
 }
 
-void ConnectLogic::onWriteAddressButton() {
+bool ConnectLogic::onWriteAddressButton() {
   if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
     view_.showMessage("请先连接设备");
-    return;
+    return false;
   }
   const int32_t address = parseDecimal(trim(view_.addressText()));
   if (address < 1 || address > 255) {
     view_.showMessage("请输入有效的设备地址 (1-255)");
-    return;
+    return false;
   }
   const auto frame = buildAddressChange(static_cast<uint8_t>(address));
-  if (sendBytes(frame.data(), static_cast<int32_t>(frame.size())))
+  const bool sent = sendBytes(frame.data(), static_cast<int32_t>(frame.size()));
+  if (sent)
     log(strprintf("发送修改设备地址命令: %d", address));
   else
     log("发送修改设备地址命令失败");
+  return sent;
 }
 
 void ConnectLogic::onScannedAddress(const std::string& address) {
@@ -393,7 +401,7 @@ void ConnectLogic::onSerialLost(std::error_code reason) {
   if (linkState_ != kSerialOpen) return;
   // The port is closed as the user would close it: the lock goes, so the
   // same path opens again once the adapter is back.
-  channels_.closeSerial();
+  serial_.close();
   linkState_ = kSerialIdle;
   lossText_ = serialLostLine(reason);
   view_.setStatusText(kSerialLostStatus);
@@ -405,15 +413,10 @@ void ConnectLogic::onSerialLost(std::error_code reason) {
 
 bool ConnectLogic::sendBytes(const uint8_t* data, int32_t length) {
   if (length < 0 || (data == nullptr && length > 0)) return false;
-  if (linkState_ == kTcpConnected) {
-    if (!channels_.tcpConnected()) return false;
-    return channels_.sendTcp(data, length) == length;
-  }
-  if (linkState_ == kSerialOpen) {
-    if (!channels_.serialIsOpen()) return false;
-    return channels_.writeSerial(data, length);
-  }
-  return false;
+  Channel* channel = linkState_ == kTcpConnected ? static_cast<Channel*>(&tcp_)
+                     : linkState_ == kSerialOpen  ? static_cast<Channel*>(&serial_)
+                                                  : nullptr;
+  return channel != nullptr && channel->isOpen() && channel->send(data, length);
 }
 
 uint8_t ConnectLogic::addressBoxValue() const {
@@ -428,8 +431,8 @@ void ConnectLogic::showAddressReport(const std::string& addressText, const std::
 void ConnectLogic::shutdown() {
   // A lookup still running ends with the channel; its answer never comes.
   connecting_ = false;
-  channels_.disconnectTcp();
-  channels_.closeSerial();
+  tcp_.close();
+  serial_.close();
 }
 
 }  // namespace velmora

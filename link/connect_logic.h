@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "link/channel.h"
 
 namespace velmora {
 
@@ -59,15 +60,6 @@ inline constexpr int32_t kTcpConnected = 3;
 inline constexpr int32_t kTransportSerial = 0;
 inline constexpr int32_t kTransportTcp = 1;
 
-// Line settings as the serial channel takes them. stopBits: 0 one, 1 one and
-// a half, 2 two. parity: 0 none, 1 odd, 2 even, 3 mark, 4 space.
-struct SerialSettings {
-  int32_t baudRate = 9600;
-  int32_t byteSize = 8;
-  int32_t stopBits = 0;
-  int32_t parity = 0;
-  bool operator==(const SerialSettings&) const = default;
-};
 
 // The line settings a device can quietly keep for itself when asked to
 // change them, as bits of a mask.
@@ -106,22 +98,6 @@ struct ControlStates {
 };
 ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connecting = false);
 
-// How a TCP connect began. A numeric address is decided at once; a host name
-// is looked up off the UI thread first (Pending), and the channel's next
-// connect notification ends the attempt: (0, 0) up, (1, TcpConnectFailure)
-// not up. Starting a lookup, the channel drops its older notices still queued.
-enum class TcpConnectStart { Connected, Failed, Pending };
-
-// The code a failed connect notification carries when a pending attempt ends.
-enum class TcpConnectFailure : int32_t {
-  ConnectFailed = 1,   // the name resolved; the peer refused or did not answer in time
-  HostNotFound = 2,
-  NoIpv4Address = 3,
-  LookupTimedOut = 4,  // no answer within the connect limit
-  LookupFailed = 5,    // the resolver itself failed
-};
-// The log line that explains a failed lookup; empty for other codes.
-std::string tcpConnectFailureReason(int32_t code);
 
 // The page's controls as the logic reads and writes them.
 class ConnectView {
@@ -152,37 +128,12 @@ class ConnectView {
   virtual void showMessage(const std::string& text) = 0;
 };
 
-// The two channels the page owns.
-class LinkChannels {
- public:
-  virtual ~LinkChannels() = default;
-  // Opens the port; on failure the operating system's reason is in error.
-  virtual bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) = 0;
-  virtual void closeSerial() = 0;
-  virtual bool serialIsOpen() const = 0;
-  // True only when every byte went out.
-  virtual bool writeSerial(const uint8_t* data, int32_t length) = 0;
-  // Why the serial device went away, as soon as the channel has seen it (its
-  // reader or a failed write), which can be before its notification is
-  // handled; empty while the device is there and once the port is closed.
-  virtual std::error_code serialLostReason() const = 0;
-  // The device paths that can be opened now.
-  virtual std::vector<std::string> listSerialPorts() = 0;
-
-  // Connects within the connect limit. A host name is looked up first, off
-  // the UI thread and within the same limit (Pending).
-  virtual TcpConnectStart connectTcp(const std::string& host, int32_t port) = 0;
-  virtual void disconnectTcp() = 0;
-  virtual bool tcpConnected() const = 0;
-  // The bytes sent, or -1; blocks until every byte is written or fails.
-  virtual int64_t sendTcp(const uint8_t* data, int32_t length) = 0;
-};
 
 // The link state machine behind the connection page.
-class ConnectLogic {
+class ConnectLogic final : public LinkEventSink {
  public:
-  // Log lines go to log (none when null).
-  ConnectLogic(ConnectView& view, LinkChannels& channels, LogSink* log = nullptr);
+  // The page's two channels; log lines go to log (none when null).
+  ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log = nullptr);
 
   void setPanel(LinkReceiver* panel) { panel_ = panel; }
 
@@ -192,19 +143,20 @@ class ConnectLogic {
   void onConnectButton();
   void onRefreshButton();
   void onTransportChosen(int32_t transport);
-  void onReadAddressButton();
-  void onWriteAddressButton();
+  // The address commands; true when the frame went out.
+  bool onReadAddressButton();
+  bool onWriteAddressButton();
   // An address picked in the device scan: into the IP box, TCP chosen.
   // Refused while a link is open or being made.
   void onScannedAddress(const std::string& address);
 
   // The channels' notifications, on the UI thread.
-  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode);
-  void onTcpReceive(const uint8_t* block, int32_t count);
-  void onTcpClose(int32_t errorCode);
-  void onSerialByte(uint8_t byte);
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override;
+  void onTcpReceive(const uint8_t* block, int32_t count) override;
+  void onTcpClose(int32_t errorCode) override;
+  void onSerialByte(uint8_t byte) override;
   // The serial device went away (the reader stopped on reason).
-  void onSerialLost(std::error_code reason);
+  void onSerialLost(std::error_code reason) override;
 
   // The only send path of the program.
   bool sendBytes(const uint8_t* data, int32_t length);
@@ -220,6 +172,8 @@ class ConnectLogic {
   bool connecting() const { return connecting_; }
   // Why the latest TCP connect failed, when known (empty otherwise).
   const std::string& tcpFailureReason() const { return tcpFailureReason_; }
+  // Why the latest serial open failed, when the system said (empty otherwise).
+  const std::string& serialFailureReason() const { return serialFailureReason_; }
   // The log line of the latest link loss the user did not ask for; empty
   // from the next successful connect on.
   const std::string& lossText() const { return lossText_; }
@@ -238,7 +192,8 @@ class ConnectLogic {
   void reportLink(bool connected, const std::string& text);
 
   ConnectView& view_;
-  LinkChannels& channels_;
+  SerialLink& serial_;
+  TcpLink& tcp_;
   LinkReceiver* panel_ = nullptr;
   LogSink* log_ = nullptr;
   int32_t linkState_ = kSerialIdle;
@@ -247,6 +202,7 @@ class ConnectLogic {
   std::string pendingIp_;
   int32_t pendingPort_ = 0;
   std::string tcpFailureReason_;
+  std::string serialFailureReason_;
   std::string lossText_;
 };
 

@@ -12,8 +12,6 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "link/link_events_qt.h"
-#include "link/serial_posix.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -37,10 +35,10 @@ QComboBox* fixedList(const char* const* entries, size_t count, int selected, int
 
 }  // namespace
 
-DialogConnect::DialogConnect(QWidget* parent, LogSink* log) : QWidget(parent), logic_(*this, *this, log) {
+DialogConnect::DialogConnect(QWidget* parent, LogSink* log)
+    : QWidget(parent), channels_(this), logic_(*this, channels_.serial(), channels_.tcp(), log) {
   setFont(ui::pageFont());
   buildControls();
-  socket_.setNotify(this);
   logic_.start();
 }
 
@@ -144,7 +142,7 @@ void DialogConnect::buildControls() {
 }
 
 void DialogConnect::customEvent(QEvent* event) {
-  if (!dispatchLinkEvent(event, LinkSessions{serial_.session(), socket_.session()}, logic_))
+  if (!channels_.dispatch(event, logic_))
     QWidget::customEvent(event);
 }
 
@@ -200,20 +198,5 @@ void DialogConnect::applyControlStates(const ControlStates& s) {
 }
 
 void DialogConnect::showMessage(const std::string& text) { ui::messageBox(this, qs(text)); }
-
-bool DialogConnect::openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) {
-  const bool ok = serial_.open(this, path, settings);
-  error = ok ? std::error_code() : serial_.lastError();
-  return ok;
-}
-
-std::vector<std::string> DialogConnect::listSerialPorts() {
-  return portLister_ ? portLister_() : probeSerialPorts();
-}
-
-TcpConnectStart DialogConnect::connectTcp(const std::string& host, int32_t port) {
-  if (port < 1 || port > 65535) return TcpConnectStart::Failed;
-  return socket_.connectTo(qs(host), static_cast<quint16>(port));
-}
 
 }  // namespace velmora

@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "link/client_socket_qt.h"
 #include "link/connect_logic.h"
-#include "link/serial_channel_qt.h"
+#include "link/link_channels_qt.h"
 #include "protocol/link_interfaces.h"
 
 class QButtonGroup;
@@ -26,8 +25,7 @@ namespace velmora {
 
 class DialogConnect : public QWidget,
                       public velmora::DeviceLink,
-                      private velmora::ConnectView,
-                      private velmora::LinkChannels {
+                      private velmora::ConnectView {
   Q_OBJECT
 
  public:
@@ -50,9 +48,9 @@ class DialogConnect : public QWidget,
 
   // Replaces the search for serial devices (the next refresh uses it);
   // an empty function restores the real one.
-  void setPortLister(std::function<std::vector<std::string>()> lister) { portLister_ = std::move(lister); }
+  void setPortLister(std::function<std::vector<std::string>()> lister) { channels_.setPortLister(std::move(lister)); }
   // Replaces the host name resolver (tests); empty restores the system's.
-  void setHostResolver(HostLookup::Resolver resolver) { socket_.setResolver(std::move(resolver)); }
+  void setHostResolver(HostLookup::Resolver resolver) { channels_.setHostResolver(std::move(resolver)); }
 
   // An address picked in the device scan: into the IP box, TCP selected.
   void useScannedAddress(const QString& address);
@@ -81,22 +79,8 @@ class DialogConnect : public QWidget,
   void applyControlStates(const ControlStates& states) override;
   void showMessage(const std::string& text) override;
 
-  // LinkChannels
-  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override;
-  void closeSerial() override { serial_.close(); }
-  bool serialIsOpen() const override { return serial_.isOpen(); }
-  bool writeSerial(const uint8_t* data, int32_t length) override { return serial_.write(data, length); }
-  std::error_code serialLostReason() const override { return serial_.lostReason(); }
-  std::vector<std::string> listSerialPorts() override;
-  TcpConnectStart connectTcp(const std::string& host, int32_t port) override;
-  void disconnectTcp() override { socket_.disconnect(); }
-  bool tcpConnected() const override { return socket_.connected(); }
-  int64_t sendTcp(const uint8_t* data, int32_t length) override { return socket_.Send(data, length); }
-
-  ClientSocket socket_;
-  SerialChannel serial_;
+  QtLinkChannels channels_;
   ConnectLogic logic_;
-  std::function<std::vector<std::string>()> portLister_;
 
   QRadioButton* radioTcp_ = nullptr;
   QRadioButton* radioSerial_ = nullptr;

@@ -45,7 +45,7 @@ class FakePlatform : public CliPlatform {
 
 // Both channels lead to one simulated device; what the session sends
 // reaches it at the virtual now, what it answers comes back through run().
-class FakeChannels : public LinkChannels {
+class FakeChannels {
  public:
   FakeChannels(FakePlatform& platform, sim::DeviceModel& device) : platform_(platform), device_(device) {}
 
@@ -62,7 +62,7 @@ class FakeChannels : public LinkChannels {
   std::string tcpHost;
   int32_t tcpPort = 0;
 
-  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) override {
+  bool openSerial(const std::string& path, const SerialSettings& settings, std::error_code& error) {
     if (serialRefuses) {
       error = *serialRefuses;
       return false;
@@ -74,18 +74,11 @@ class FakeChannels : public LinkChannels {
     link_.emplace(device_);
     return true;
   }
-  void closeSerial() override {
+  void closeSerial() {
     open_ = false;
     lost_.clear();
   }
-  bool serialIsOpen() const override { return open_; }
-  bool writeSerial(const uint8_t* data, int32_t length) override { return send(data, length); }
-  std::error_code serialLostReason() const override { return lost_; }
-  std::vector<std::string> listSerialPorts() override {
-    ADD_FAILURE() << "the command line must not probe for ports";
-    return {};
-  }
-  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
+  TcpConnectStart connectTcp(const std::string& host, int32_t port) {
     tcpHost = host;
     tcpPort = port;
     if (tcpLooksUp) return TcpConnectStart::Pending;
@@ -94,9 +87,28 @@ class FakeChannels : public LinkChannels {
     link_.emplace(device_);
     return TcpConnectStart::Connected;
   }
-  void disconnectTcp() override { open_ = false; }
-  bool tcpConnected() const override { return open_; }
-  int64_t sendTcp(const uint8_t* data, int32_t length) override { return send(data, length) ? length : -1; }
+
+  // What the session is given: both lead to the same device.
+  struct Serial final : SerialLink {
+    explicit Serial(FakeChannels& c) : c(c) {}
+    FakeChannels& c;
+    bool open(const std::string& path, const SerialSettings& s, std::error_code& error) override {
+      return c.openSerial(path, s, error);
+    }
+    void close() override { c.closeSerial(); }
+    bool isOpen() const override { return c.open_; }
+    bool send(const uint8_t* data, int32_t length) override { return c.send(data, length); }
+    std::error_code lostReason() const override { return c.lost_; }
+    std::vector<std::string> listPorts() override { return {}; }
+  } serialLink{*this};
+  struct Tcp final : TcpLink {
+    explicit Tcp(FakeChannels& c) : c(c) {}
+    FakeChannels& c;
+    TcpConnectStart open(const std::string& host, int32_t port) override { return c.connectTcp(host, port); }
+    void close() override { c.open_ = false; }
+    bool isOpen() const override { return c.open_; }
+    bool send(const uint8_t* data, int32_t length) override { return c.send(data, length); }
+  } tcpLink{*this};
 
   // Lets the device answer and the timers fire, in time order, until the
   // session has an outcome; bounded in steps and in virtual time.
@@ -194,7 +206,7 @@ Bytes imageOfUnits(int units) {
 // Everything one test needs, wired the way velmora-cli wires it.
 struct Rig {
   explicit Rig(Options options, Bytes image = sim::builtinImage(), uint8_t address = 1)
-      : device(std::move(image), address), channels(platform, device), session(options, platform, channels) {}
+      : device(std::move(image), address), channels(platform, device), session(options, platform, channels.serialLink, channels.tcpLink) {}
   FakePlatform platform;
   sim::DeviceModel device;
   FakeChannels channels;

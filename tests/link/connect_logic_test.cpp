@@ -49,7 +49,9 @@ class FakeView : public ConnectView {
   void showMessage(const std::string& t) override { messages.push_back(t); }
 };
 
-class FakeChannels : public LinkChannels {
+// Both channels, with the knobs and records the tests read; serialLink and
+// tcpLink are what the logic is given.
+class FakeChannels {
  public:
   explicit FakeChannels(Journal& j) : journal(j) {}
   Journal& journal;
@@ -64,42 +66,51 @@ class FakeChannels : public LinkChannels {
   SerialSettings openedWith;
   Bytes sent;
 
-  bool openSerial(const std::string& path, const SerialSettings& s, std::error_code& error) override {
-    journal.push_back("serial open " + path);
-    openedPath = path;
-    openedWith = s;
-    serialOpen = serialOpens;
-    if (!serialOpens) error = openError;
-    return serialOpens;
-  }
-  void closeSerial() override {
-    journal.push_back("serial close");
-    serialOpen = false;
-  }
-  bool serialIsOpen() const override { return serialOpen; }
-  bool writeSerial(const uint8_t* d, int32_t n) override {
-    sent.assign(d, d + n);
-    return serialWriteOk;
-  }
-  std::error_code serialLostReason() const override { return {}; }
-  std::vector<std::string> listSerialPorts() override { return ports; }
-  TcpConnectStart connectTcp(const std::string& host, int32_t port) override {
-    journal.push_back(strprintf("tcp connect %s:%d", host.c_str(), port));
-    tcpHost = host;
-    tcpPort = port;
-    if (tcpLooksUp) return TcpConnectStart::Pending;
-    tcp = tcpConnects;
-    return tcpConnects ? TcpConnectStart::Connected : TcpConnectStart::Failed;
-  }
-  void disconnectTcp() override {
-    journal.push_back("tcp disconnect");
-    tcp = false;
-  }
-  bool tcpConnected() const override { return tcp; }
-  int64_t sendTcp(const uint8_t* d, int32_t n) override {
-    sent.assign(d, d + n);
-    return tcpSendResult == -2 ? n : tcpSendResult;
-  }
+  struct Serial final : SerialLink {
+    explicit Serial(FakeChannels& c) : c(c) {}
+    FakeChannels& c;
+    bool open(const std::string& path, const SerialSettings& s, std::error_code& error) override {
+      c.journal.push_back("serial open " + path);
+      c.openedPath = path;
+      c.openedWith = s;
+      c.serialOpen = c.serialOpens;
+      if (!c.serialOpens) error = c.openError;
+      return c.serialOpens;
+    }
+    void close() override {
+      c.journal.push_back("serial close");
+      c.serialOpen = false;
+    }
+    bool isOpen() const override { return c.serialOpen; }
+    bool send(const uint8_t* d, int32_t n) override {
+      c.sent.assign(d, d + n);
+      return c.serialWriteOk;
+    }
+    std::error_code lostReason() const override { return {}; }
+    std::vector<std::string> listPorts() override { return c.ports; }
+  } serialLink{*this};
+
+  struct Tcp final : TcpLink {
+    explicit Tcp(FakeChannels& c) : c(c) {}
+    FakeChannels& c;
+    TcpConnectStart open(const std::string& host, int32_t port) override {
+      c.journal.push_back(strprintf("tcp connect %s:%d", host.c_str(), port));
+      c.tcpHost = host;
+      c.tcpPort = port;
+      if (c.tcpLooksUp) return TcpConnectStart::Pending;
+      c.tcp = c.tcpConnects;
+      return c.tcpConnects ? TcpConnectStart::Connected : TcpConnectStart::Failed;
+    }
+    void close() override {
+      c.journal.push_back("tcp disconnect");
+      c.tcp = false;
+    }
+    bool isOpen() const override { return c.tcp; }
+    bool send(const uint8_t* d, int32_t n) override {
+      c.sent.assign(d, d + n);
+      return (c.tcpSendResult == -2 ? n : c.tcpSendResult) == n;
+    }
+  } tcpLink{*this};
 };
 
 class ConnectLogicTest : public ::testing::Test {
@@ -130,7 +141,7 @@ class ConnectLogicTest : public ::testing::Test {
   FakeChannels channels{journal};
   FakePanel panel{journal};
   FakeHost host{journal};
-  ConnectLogic logic{view, channels, &host};
+  ConnectLogic logic{view, channels.serialLink, channels.tcpLink, &host};
 };
 
 }  // namespace
@@ -191,7 +202,7 @@ TEST_F(ConnectLogicTest, StartShowsSerialIdleAndTheFoundPorts) {
   Journal j;
   FakeChannels c(j);
   c.ports = {"/dev/ttyUSB0", "/dev/ttyS0"};
-  ConnectLogic l(v, c);
+  ConnectLogic l(v, c.serialLink, c.tcpLink);
   l.start();
   EXPECT_EQ(v.status, "串口未打开");
   EXPECT_EQ(v.portList, c.ports);
@@ -528,7 +539,7 @@ TEST(ConnectLogicWithoutPeers, NullPanelAndHostAreSkipped) {
   FakeView view;
   Journal journal;
   FakeChannels channels(journal);
-  ConnectLogic logic(view, channels);
+  ConnectLogic logic(view, channels.serialLink, channels.tcpLink);
   logic.start();
   const uint8_t block[] = {1, 2};
   logic.onTcpReceive(block, 2);
