@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -134,9 +135,15 @@ QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
 void MainDialog::buildMenu() {
   menuBar_ = new QMenuBar(this);
   auto add = [this](QMenu* menu, int id, const char* caption) {
-    // The "\tCtrl+N" parts are shown as captions only; no shortcut is bound.
     QAction* action = menu->addAction(QString::fromUtf8(caption));
     action->setObjectName(QString::number(id));
+    // A caption that shows a key ("\tCtrl+N") gets that key: a menu must not
+    // promise a shortcut that does nothing. The caption stays as it is.
+    const QString text = action->text();
+    if (const qsizetype tab = text.indexOf(QLatin1Char('\t')); tab >= 0) {
+      action->setShortcut(QKeySequence(text.mid(tab + 1)));
+      addAction(action);  // the window's own, so the key works with every menu closed
+    }
     return action;
   };
   QMenu* file = menuBar_->addMenu(QStringLiteral("文件(&F)"));

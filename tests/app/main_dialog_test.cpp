@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -113,7 +114,9 @@ TEST_F(MainDialogTest, StartsWithCaptionMenuTabsAndLogLine) {
     QAction* action = dialog->action(id);
     ASSERT_NE(action, nullptr) << id;
     EXPECT_EQ(action->text(), caption);
-    EXPECT_TRUE(action->shortcut().isEmpty()) << "captions only, no accelerators";
+    // The key a caption shows is the key the command answers to; no other.
+    const qsizetype tab = caption.indexOf(QLatin1Char('\t'));
+    EXPECT_EQ(action->shortcut(), tab < 0 ? QKeySequence() : QKeySequence(caption.mid(tab + 1))) << id;
   }
   const QStringList popups{"文件(&F)", "编辑(&E)", "帮助(&H)"};
   const QList<QAction*> top = dialog->findChild<QMenuBar*>()->actions();
@@ -473,6 +476,34 @@ TEST(MainDialogStartup, TheProgramsOwnPagesStartWithFortyEightBytes) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray saved = f.readAll();
   EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected);
+}
+
+// The key, not the menu: Ctrl+S right after start-up saves the default units.
+TEST(MainDialogStartup, CtrlSSavesTheFortyEightDefaultBytes) {
+  UiRecorder::reset();
+  QTemporaryDir dir;
+  MainDialog dialog;
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  const Bytes before = dialog.configImage();
+  ASSERT_EQ(before.size(), 48u);
+  const QString path = dir.filePath("keyed.vmc");
+  UiRecorder::queueFile(path);
+  QTest::keyClick(&dialog, Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
+  EXPECT_TRUE(UiRecorder::fileRequests().front().save);
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray saved = f.readAll();
+  EXPECT_EQ(Bytes(saved.begin(), saved.end()), before);
+
+  UiRecorder::queueFile(QString());  // Ctrl+O: the open dialog, cancelled
+  QTest::keyClick(&dialog, Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 2u);
+  EXPECT_FALSE(UiRecorder::fileRequests().back().save);
+  QTest::keyClick(&dialog, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(dialog.configImage().empty()) << "Ctrl+N is New";
 }
 
 TEST(Startup, WithoutSocketsTheProgramSaysSoAndStops) {
