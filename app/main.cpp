@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  velmora::installQtChineseTexts();
   if (!velmora::prepareStart(velmora::socketLayerReady())) return 1;
   velmora::MainDialog dialog;
   dialog.show();

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QString>
 
 #include <sys/socket.h>
@@ -16,6 +18,20 @@ bool socketLayerReady() {
   if (fd < 0) return false;
   ::close(fd);
   return true;
+}
+
+bool installQtChineseTexts() {
+  // Loaded once and kept for the life of the program.
+  static QTranslator* qtbase = [] {
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      delete t;
+      return static_cast<QTranslator*>(nullptr);
+    }
+    QCoreApplication::installTranslator(t);
+    return t;
+  }();
+  return qtbase != nullptr;
 }
 
 bool prepareStart(bool ready, QWidget* parent) {

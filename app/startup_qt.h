@@ -10,6 +10,11 @@ namespace velmora {
 // True when an IPv4 socket can be created.
 bool socketLayerReady();
 
+// Qt's own Chinese texts for its standard dialogs and buttons (确定, 取消,
+// 是, 否, the file dialog), from the system's Qt translations. False when
+// they are not installed: the buttons then stay English.
+bool installQtChineseTexts();
+
 // Names the application; when ready is false shows "Socket初始化失败" and
 // returns false, and the program ends without a window.
 bool prepareStart(bool ready, QWidget* parent = nullptr);

@@ -44,7 +44,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows show Chinese texts: a CJK font must be there.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-microhei")
+# Qt's own dialogs and buttons in Chinese come from its translations.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_PACKAGE_DESCRIPTION "Connects to one device over a serial port or TCP, reads its configuration,
 edits it on tabbed pages, writes it back, and saves it as a .vmc file.
 Includes velmora-cli for scripts and velmora-devsim, a simulated device.")

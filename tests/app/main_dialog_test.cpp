@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -504,6 +506,17 @@ TEST(MainDialogStartup, CtrlSSavesTheFortyEightDefaultBytes) {
   EXPECT_FALSE(UiRecorder::fileRequests().back().save);
   QTest::keyClick(&dialog, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(dialog.configImage().empty()) << "Ctrl+N is New";
+}
+
+// The standard buttons of a Chinese tool are Chinese.
+TEST(Startup, QtsOwnButtonsSpeakChinese) {
+  ASSERT_TRUE(installQtChineseTexts()) << "qt6-translations-l10n is a dependency";
+  QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("确定要退出程序吗？"), QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
+  EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+  QMessageBox ok(QMessageBox::NoIcon, QString(), QStringLiteral("保存文件失败"), QMessageBox::Ok);
+  EXPECT_EQ(ok.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("确定"));
+  EXPECT_TRUE(installQtChineseTexts()) << "a second call keeps the one translator";
 }
 
 TEST(Startup, WithoutSocketsTheProgramSaysSoAndStops) {
