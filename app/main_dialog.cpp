@@ -88,7 +88,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   // Cross-links between the strip and the connection page.
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
     connectPage->setPanel(transferPanel_);
-    transferPanel_->setConnectionPage(connectPage);
+    transferPanel_->setConnectionPage(&connectPage->deviceLink());
   }
 
   frame1001_->hide();

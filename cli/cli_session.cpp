@@ -12,15 +12,27 @@ std::string terminalLogLine(const LocalTime& time, const std::string& text) {
   return line;
 }
 
+void TerminalLog::logMessage(const std::string& text) {
+  if (verbose_) platform_.errorLine(terminalLogLine(platform_.localTime(), text));
+}
+
+void TerminalLog::setProgress(int percent) {
+  if (percent == lastProgress_) return;
+  lastProgress_ = percent;
+  if (verbose_) logMessage(strprintf("进度: %d%%", percent));
+}
+
 CliSession::CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp)
     : options_(options),
       platform_(platform),
       serial_(serial),
-      engine_(static_cast<TransferHost&>(*this), static_cast<LogSink*>(this)),
-      connect_(static_cast<ConnectView&>(*this), serial, tcp, static_cast<LogSink*>(this)),
+      terminal_(platform, options.verbose),
+      engine_(platform, terminal_, &terminal_),
+      connect_(static_cast<ConnectView&>(*this), serial, tcp, &terminal_),
       addressText_(std::to_string(options.address)) {
-  engine_.setConnectionPage(this);
-  engine_.setMainWindow(this);
+  engine_.setConnectionPage(&connect_);
+  engine_.setMainWindow(&image_);
+  engine_.setTransferEnded([this](const TransferOutcome& o) { ended_ = o; });
   connect_.setPanel(&engine_);
 }
 
@@ -37,59 +49,61 @@ void CliSession::fail(int exitCode, std::string reason) {
 }
 
 int CliSession::refusalExitCode() const {
-  const int32_t state = connect_.linkState();
-  const bool linkUp = state == kSerialOpen || state == kTcpConnected;
-  return (linkUp || command_ == Command::None) ? kExitUsage : kExitDevice;
+  return (linkUp() || command_ == Command::None) ? kExitUsage : kExitDevice;
+}
+
+void CliSession::takeLossBehindFailedSend() {
+  if (connect_.linkState() != kSerialOpen) return;
+  if (const std::error_code lost = serial_.lostReason()) connect_.onSerialLost(lost);
 }
 
 void CliSession::evaluate() {
   if (done() || command_ == Command::None) return;
-  // A send that failed because the serial device has gone: take the loss
-  // now, as its notification would, so the run ends naming it instead of
-  // the failed send.
-  const int32_t state = connect_.linkState();
-  if (state == kSerialOpen && !lastSendOk_) {
-    if (const std::error_code lost = serial_.lostReason()) connect_.onSerialLost(lost);
-  }
-  // Whatever was running cannot go on without the link.
-  if (!connect_.lossText().empty()) {
-    fail(kExitDevice, connect_.lossText());
+  if (ended_) {
+    const TransferOutcome o = *std::exchange(ended_, std::nullopt);
+    transferEnded(o);
     return;
   }
-  if (command_ == Command::Read || command_ == Command::Write) evaluateTransfer();
+  // Whatever was running cannot go on without the link.
+  if (!connect_.lossText().empty()) fail(kExitDevice, connect_.lossText());
 }
 
-void CliSession::evaluateTransfer() {
-  const TransferEngine::Fields& f = engine_.fields();
-  // A running transfer decides nothing yet; its watchdog bounds the wait.
-  if (f.operationState != kIdle) return;
-  if (command_ == Command::Read) {
-    if (imageLoaded_) {
+void CliSession::transferEnded(const TransferOutcome& o) {
+  switch (o.result) {
+    case TransferResult::Done:
+    case TransferResult::DoneWithHeaderError:
+      if (o.kind == TransferKind::Write) {
+        terminal_.logMessage(o.text);
+        succeed();
+        return;
+      }
+      received_ = image_.configImage();
       // Save refuses an empty image, and so does the command line.
       if (received_.empty()) {
         fail(kExitDevice, "没有要保存的数据");
-      } else if (!headerOk_) {
+      } else if (o.result == TransferResult::DoneWithHeaderError) {
         if (options_.force)
-          succeed("配置报文头错误！ (kept because of --force)");
+          succeed(o.text + " (kept because of --force)");
         else
-          fail(kExitDevice, "配置报文头错误！");
+          fail(kExitDevice, o.text);
       } else {
+        terminal_.logMessage(o.text);
         succeed();
       }
-    } else if (timedOut_) {
-      fail(kExitDevice, "读取配置超时，复位");
-    } else {
-      // Back to idle without an image or a time-out: a request did not go out.
-      fail(kExitDevice, "发送读取配置请求失败");
-    }
-    return;
-  }
-  if (timedOut_) {
-    fail(kExitDevice, "下发配置超时，复位");
-  } else if (f.totalPackets > 0 && f.currentPacket >= f.totalPackets) {
-    succeed();
-  } else {
-    fail(kExitDevice, "发送配置数据包失败");
+      return;
+    case TransferResult::Refused:
+      fail(refusalExitCode(), o.text);
+      return;
+    case TransferResult::SendFailed:
+      takeLossBehindFailedSend();
+      fail(kExitDevice, connect_.lossText().empty() ? o.text : connect_.lossText());
+      return;
+    case TransferResult::LinkLost:
+      fail(kExitDevice, connect_.lossText().empty() ? o.text : connect_.lossText());
+      return;
+    case TransferResult::TimedOut:
+      fail(kExitDevice, o.text);
+      return;
   }
 }
 
@@ -116,14 +130,9 @@ void CliSession::settleConnect() {
     fail(kExitDevice, strprintf("TCP连接失败: %s:%d", options_.tcpHost.c_str(), options_.tcpPort) +
                           (why.empty() ? "" : " " + why));
   } else {
-    fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (connect_.serialFailureReason().empty() ? "" : " " + connect_.serialFailureReason()));
+    const std::string& why = connect_.serialFailureReason();
+    fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (why.empty() ? "" : " " + why));
   }
-}
-
-bool CliSession::sendBytes(const uint8_t* data, int32_t length) {
-  // Also false when the page found no open channel to write to.
-  lastSendOk_ = connect_.sendBytes(data, length);
-  return lastSendOk_;
 }
 
 void CliSession::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
@@ -161,8 +170,6 @@ void CliSession::timerFired(int id) {
       fail(kExitDevice, strprintf("no address report within %d ms", kAddressWaitMs));
     return;
   }
-  if ((id == kReadTimerId && command_ == Command::Read) || (id == kWriteTimerId && command_ == Command::Write))
-    timedOut_ = true;
   engine_.onTimer(id);
   evaluate();
 }
@@ -183,72 +190,46 @@ void CliSession::startRead() {
 
 void CliSession::startWrite(std::vector<uint8_t> image) {
   command_ = Command::Write;
-  image_ = std::move(image);
+  image_.setImage(std::move(image));
   engine_.startWrite();
   evaluate();
 }
 
 void CliSession::startGetAddress() {
   command_ = Command::GetAddress;
-  lastSendOk_ = connect_.onReadAddressButton();
-  if (done()) return;
-  if (!lastSendOk_) {
-    evaluate();  // a device that has gone is the better reason
-    fail(kExitDevice, "发送读取设备地址命令失败");
-    return;
-  }
-  platform_.startTimer(kAddressWaitTimerId, kAddressWaitMs);
+  startAddressCommand(connect_.onReadAddressButton(), "发送读取设备地址命令失败");
 }
 
 void CliSession::startSetAddress(int address) {
-  command_ = Command::SetAddress;
   // The page takes the new address from its address box.
+  command_ = Command::SetAddress;
+  wantedAddress_ = address;
   addressText_ = std::to_string(address);
-  lastSendOk_ = connect_.onWriteAddressButton();
+  startAddressCommand(connect_.onWriteAddressButton(), "发送修改设备地址命令失败");
+}
+
+void CliSession::startAddressCommand(bool sent, const char* failureText) {
   if (done()) return;
-  if (!lastSendOk_) {
-    evaluate();  // a device that has gone is the better reason
-    fail(kExitDevice, "发送修改设备地址命令失败");
+  if (!sent) {
+    takeLossBehindFailedSend();  // a device that has gone is the better reason
+    evaluate();
+    fail(kExitDevice, failureText);
     return;
   }
   platform_.startTimer(kAddressWaitTimerId, kAddressWaitMs);
 }
 
-// ---- what the engine and the page call ----
+// ---- what the page reports ----
 
-void CliSession::showAddressReport(const std::string& addressText, const std::string& /*messageText*/) {
-  reportedAddress_ = parseDecimal(addressText);
+void CliSession::setAddressText(const std::string& text) {
+  addressText_ = text;
+  reportedAddress_ = parseDecimal(text);
   if (done() || (command_ != Command::GetAddress && command_ != Command::SetAddress)) return;
   platform_.stopTimer(kAddressWaitTimerId);
-  const int wanted = parseDecimal(addressText_);
-  if (command_ == Command::SetAddress && reportedAddress_ != wanted)
-    fail(kExitDevice, strprintf("the device reports address %d, not %d", reportedAddress_, wanted));
+  if (command_ == Command::SetAddress && reportedAddress_ != wantedAddress_)
+    fail(kExitDevice, strprintf("the device reports address %d, not %d", reportedAddress_, wantedAddress_));
   else
     succeed();
-}
-
-void CliSession::loadImage(const uint8_t* data, int32_t length) {
-  if (command_ != Command::Read) return;
-  received_.assign(data, data + (length > 0 ? length : 0));
-  imageLoaded_ = true;
-  // The engine hands the image over before it goes idle, with the envelope
-  // still in its buffer: check it here rather than from the log.
-  const TransferEngine::Fields& f = engine_.fields();
-  headerOk_ = checkEnvelope(f.transferBuffer.data(), f.transferLength);
-}
-
-void CliSession::messageBox(const std::string& text) { fail(refusalExitCode(), text); }
-
-void CliSession::logMessage(const std::string& text) {
-  if (options_.verbose) platform_.errorLine(terminalLogLine(platform_.localTime(), text));
-}
-
-void CliSession::setStateText(const std::string& text) { logMessage(text); }
-
-void CliSession::setProgress(int percent) {
-  if (percent == lastProgress_) return;
-  lastProgress_ = percent;
-  if (options_.verbose) logMessage(strprintf("进度: %d%%", percent));
 }
 
 }  // namespace velmora::cli

@@ -1,19 +1,21 @@
 // One run of velmora-cli against a device, apart from Qt: the connection
 // page's logic opens the link, the transfer panel's engine does the read or
-// the write, and this class stands in for the windows around them. It
-// watches the engine's state and callbacks and decides the run's outcome:
-// success, a refused command, a time-out, a failed send or a bad header.
+// the write, and this class stands in for the page's controls. The engine
+// says how its transfer ended; the session turns that, a refused input, a
+// lost link or an address report into the run's outcome.
 //
 // The Qt side supplies the channels (SerialLink, TcpLink), time and timers
 // (CliPlatform) and hands every channel notification and timer expiry in.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "base/text.h"
+#include "base/time_host.h"
 #include "cli/cli_options.h"
 #include "config/image_host.h"
 #include "link/connect_logic.h"
@@ -27,19 +29,10 @@ namespace velmora::cli {
 inline constexpr int kAddressWaitTimerId = 1;
 inline constexpr int kAddressWaitMs = kWatchdogMs;
 
-// What the program around the session supplies.
-class CliPlatform {
+// What the program around the session supplies: real time (whose timers it
+// hands back through CliSession::timerFired) and standard error.
+class CliPlatform : public TimeHost {
  public:
-  virtual ~CliPlatform() = default;
-  // Monotonic milliseconds.
-  virtual uint64_t tickMs() = 0;
-  virtual LocalTime localTime() = 0;
-  // Blocks for ms milliseconds (the pacing before every transfer frame).
-  virtual void sleepMs(int ms) = 0;
-  // (Re)starts the periodic timer id; on expiry the platform calls
-  // CliSession::timerFired(id) until stopTimer(id).
-  virtual void startTimer(int id, int ms) = 0;
-  virtual void stopTimer(int id) = 0;
   // One line for standard error, without its line end.
   virtual void errorLine(const std::string& line) = 0;
 };
@@ -57,12 +50,30 @@ struct Outcome {
 // not want.
 std::string terminalLogLine(const LocalTime& time, const std::string& text);
 
-class CliSession final : public LinkEventSink,
-                         private TransferHost,
-                         private DeviceLink,
-                         private ImageHost,
-                         private LogSink,
-                         private ConnectView {
+// The engine's log and progress on standard error, with --verbose only. The
+// state texts stay unshown: the engine's log already says each step, and
+// the session prints how the transfer ended.
+class TerminalLog final : public LogSink, public TransferView {
+ public:
+  TerminalLog(CliPlatform& platform, bool verbose) : platform_(platform), verbose_(verbose) {}
+
+  void logMessage(const std::string& text) override;
+  void messageBox(const std::string&) override {}  // a refusal ends the run through its outcome
+  void setStateText(const std::string&) override {}
+  void setLinkStatusText(const std::string&) override {}
+  void setProgress(int percent) override;
+  void resetProgress() override { lastProgress_ = 0; }
+  void setButtonsEnabled(bool, bool) override {}
+
+ private:
+  CliPlatform& platform_;
+  bool verbose_ = false;
+  int lastProgress_ = 0;
+};
+
+// The command line stands in for the connection page's controls and hears
+// what the page and the transfer panel report.
+class CliSession final : public LinkEventSink, private ConnectView {
  public:
   CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp);
   CliSession(const CliSession&) = delete;
@@ -109,41 +120,18 @@ class CliSession final : public LinkEventSink,
 
   void succeed(std::string warning = {});
   void fail(int exitCode, std::string reason);
-  // Looks at the engine and the link after anything that may have moved
-  // them on.
+  // Decides the run after anything that may have moved it on.
   void evaluate();
   // A connect that did not come up becomes the run's failure.
   void settleConnect();
-  void evaluateTransfer();
+  void transferEnded(const TransferOutcome& outcome);
+  // A send that failed because the serial device has gone: the loss is
+  // taken now, as its notification would, so the run names it.
+  void takeLossBehindFailedSend();
+  void startAddressCommand(bool sent, const char* failureText);
   // A refused command: a usage error while the link is up (the input was
   // wrong), a device failure when the link is what is missing.
   int refusalExitCode() const;
-
-  // TransferHost
-  uint64_t tickMs() override { return platform_.tickMs(); }
-  LocalTime localTime() override { return platform_.localTime(); }
-  void sleepMs(int ms) override { platform_.sleepMs(ms); }
-  void startTimer(int id, int ms) override { platform_.startTimer(id, ms); }
-  void stopTimer(int id) override { platform_.stopTimer(id); }
-  void messageBox(const std::string& text) override;
-  void setStateText(const std::string& text) override;
-  void setLinkStatusText(const std::string&) override {}
-  void setProgress(int percent) override;
-  void resetProgress() override { lastProgress_ = 0; }
-  void setButtonsEnabled(bool, bool) override {}
-
-  // DeviceLink
-  bool sendBytes(const uint8_t* data, int32_t length) override;
-  uint8_t addressBoxValue() const override { return connect_.addressBoxValue(); }
-  void showAddressReport(const std::string& addressText, const std::string& messageText) override;
-
-  // ImageHost
-  void loadImage(const uint8_t* data, int32_t length) override;
-  bool gatherCurrentPage() override { return true; }
-  const std::vector<uint8_t>& configImage() const override { return image_; }
-
-  // LogSink
-  void logMessage(const std::string& text) override;
 
   // ConnectView: the command line stands in for the page's controls.
   std::string ipText() const override { return options_.tcpHost; }
@@ -155,31 +143,30 @@ class CliSession final : public LinkEventSink,
   int parityIndex() const override { return options_.parityCode; }
   std::string addressText() const override { return addressText_; }
   void setStatusText(const std::string&) override {}
-  void setAddressText(const std::string&) override {}
+  // Only an address report fills the box.
+  void setAddressText(const std::string& text) override;
   void setAddressMessage(const std::string&) override {}
   void setPortList(const std::vector<std::string>&) override {}
   void setIpText(const std::string&) override {}
   void showTransport(int32_t) override {}
   void applyControlStates(const ControlStates&) override {}
-  void showMessage(const std::string& text) override { messageBox(text); }
+  void showMessage(const std::string& text) override { fail(refusalExitCode(), text); }
 
   Options options_;
   CliPlatform& platform_;
   SerialLink& serial_;
+  TerminalLog terminal_;
+  ImageBuffer image_;
   TransferEngine engine_;
   ConnectLogic connect_;
 
   Command command_ = Command::None;
   Outcome outcome_;
   std::string addressText_;
-  std::vector<uint8_t> image_;      // what a write sends
-  std::vector<uint8_t> received_;   // what a read brought
-  bool imageLoaded_ = false;
-  bool headerOk_ = false;
-  bool timedOut_ = false;
-  bool lastSendOk_ = false;  // the latest block went out whole on a channel
+  int wantedAddress_ = -1;            // what set-address asked for
+  std::optional<TransferOutcome> ended_;  // how the transfer ended, until evaluated
+  std::vector<uint8_t> received_;     // what a read brought
   int reportedAddress_ = -1;
-  int lastProgress_ = 0;
 };
 
 }  // namespace velmora::cli

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t left = static_cast<int32_t>(out.size() - pos);
     int32_t take = 0;
     for (int32_t n = 8; n <= left && n <= 260; ++n)
-      if (const auto f = checkFrame(out.data() + pos, n, out[pos]); f && *f == n) {
+      if (const auto f = checkFrame(out.data() + pos, n, out[pos]); f == n) {
         take = n;
         break;
       }

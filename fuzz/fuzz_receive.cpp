@@ -36,13 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (op % 8) {
       case 0: {
         // A refused start (not connected, or a write running) leaves reception alone.
-        const bool starts = engine.fields().connected && engine.fields().operationState != 2;
+        const bool starts = engine.fields().connected && engine.fields().operationState != kWriting;
         engine.startRead();
         if (starts) shadow.clear(), lastByte = 0;
         break;
       }
       case 1: {
-        const bool starts = engine.fields().connected && engine.fields().operationState != 1;
+        const bool starts = engine.fields().connected && engine.fields().operationState != kReading;
         engine.startWrite();
         if (starts) shadow.clear(), lastByte = 0;
         break;
@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           shadow.push_back(byte);
           const uint8_t address = engine.fields().deviceAddress;
           if (const auto length = checkFrame(shadow.data(), static_cast<int32_t>(shadow.size()), address)) {
-            if (!checkFrame(shadow.data(), *length, address)) ++expectedInvalid;
-            shadow.erase(shadow.begin(), shadow.begin() + *length);
+            if (!checkFrame(shadow.data(), length, address)) ++expectedInvalid;
+            shadow.erase(shadow.begin(), shadow.begin() + length);
           } else if (shadow.size() > 1024) {
             shadow.clear();
           }
@@ -85,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   FUZZ_CHECK(side.invalidFrames == expectedInvalid);
-  FUZZ_CHECK(engine.fields().operationState >= 0 && engine.fields().operationState <= 2);
+  FUZZ_CHECK(engine.fields().operationState == kIdle || engine.fields().operationState == kReading ||
+             engine.fields().operationState == kWriting);
   return 0;
 }

@@ -13,10 +13,9 @@
 
 #include "base/log_sink.h"
 #include "link/channel.h"
+#include "protocol/link_interfaces.h"
 
 namespace velmora {
-
-class LinkReceiver;
 
 // Control ids of the connection page.
 namespace connect_id {
@@ -129,8 +128,9 @@ class ConnectView {
 };
 
 
-// The link state machine behind the connection page.
-class ConnectLogic final : public LinkEventSink {
+// The link state machine behind the connection page; the transfer panel
+// sends through it.
+class ConnectLogic final : public LinkEventSink, public DeviceLink {
  public:
   // The page's two channels; log lines go to log (none when null).
   ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log = nullptr);
@@ -158,10 +158,10 @@ class ConnectLogic final : public LinkEventSink {
   // The serial device went away (the reader stopped on reason).
   void onSerialLost(std::error_code reason) override;
 
-  // The only send path of the program.
-  bool sendBytes(const uint8_t* data, int32_t length);
-  uint8_t addressBoxValue() const;
-  void showAddressReport(const std::string& addressText, const std::string& messageText);
+  // DeviceLink: the only send path of the program.
+  bool sendBytes(const uint8_t* data, int32_t length) override;
+  uint8_t addressBoxValue() const override;
+  void showAddressReport(const std::string& addressText, const std::string& messageText) override;
 
   // Page teardown: TCP disconnected, then the serial port closed.
   void shutdown();

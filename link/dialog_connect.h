@@ -23,9 +23,7 @@ class QRadioButton;
 namespace velmora {
 
 
-class DialogConnect : public QWidget,
-                      public velmora::DeviceLink,
-                      private velmora::ConnectView {
+class DialogConnect : public QWidget, private velmora::ConnectView {
   Q_OBJECT
 
  public:
@@ -36,12 +34,8 @@ class DialogConnect : public QWidget,
   // Both may be null; the steps that need them are then skipped.
   void setPanel(LinkReceiver* panel) { logic_.setPanel(panel); }
 
-  // DeviceLink
-  bool sendBytes(const uint8_t* data, int32_t length) override { return logic_.sendBytes(data, length); }
-  uint8_t addressBoxValue() const override { return logic_.addressBoxValue(); }
-  void showAddressReport(const std::string& addressText, const std::string& messageText) override {
-    logic_.showAddressReport(addressText, messageText);
-  }
+  // What the transfer panel sends through.
+  DeviceLink& deviceLink() { return logic_; }
 
   int32_t linkState() const { return logic_.linkState(); }
   int32_t transport() const { return logic_.transport(); }

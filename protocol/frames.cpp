@@ -35,7 +35,7 @@ static void putCrc(uint8_t* at, uint16_t crc) {
 
 static uint16_t storedCrc(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
-int checkFrameLength(const uint8_t* b, int32_t length, uint8_t address) {
+int checkFrame(const uint8_t* b, int32_t length, uint8_t address) {
   if (b == nullptr || length < 8) return 0;
   if (b[0] == kAddressReportHead && b[2] == kAddressCommand) {
     // Bytes 0 and 2 are fixed, so their share of the sum is the constant 0x62.
@@ -57,12 +57,6 @@ int checkFrameLength(const uint8_t* b, int32_t length, uint8_t address) {
     return 0;
   }
   return 0;
-}
-
-std::optional<int> checkFrame(const uint8_t* bytes, int32_t length, uint8_t address) {
-  const int frameLength = checkFrameLength(bytes, length, address);
-  if (frameLength == 0) return std::nullopt;
-  return frameLength;
 }
 
 std::array<uint8_t, 8> buildAddressQuery() { return {0x55, 0xF5, 0x40, 0x00, 0x00, 0x00, 0x00, 0x8A}; }

@@ -26,14 +26,12 @@ inline constexpr uint8_t kAddressCommand = 0x40;
 // Frames carry it low byte first.
 uint16_t crc16(const uint8_t* bytes, uint16_t count);
 
-// If the head of bytes holds a complete valid frame for address, its length.
-// Address reports are recognised whatever the address; a write
-// acknowledgement only when exactly 8 bytes are present.
-std::optional<int> checkFrame(const uint8_t* bytes, int32_t length, uint8_t address);
-// The same verdict as a plain number, 0 for no frame (a frame is never
-// empty). The receive path asks this once per byte; a plain int comes back in
-// a register where the optional costs a store-forwarding stall.
-int checkFrameLength(const uint8_t* bytes, int32_t length, uint8_t address);
+// If the head of bytes holds a complete valid frame for address, its length;
+// 0 for no frame (a frame is never empty). Address reports are recognised
+// whatever the address; a write acknowledgement only when exactly 8 bytes
+// are present. A plain int rather than an optional: the receive path asks
+// once per byte, and the optional costs a store-forwarding stall there.
+int checkFrame(const uint8_t* bytes, int32_t length, uint8_t address);
 
 std::array<uint8_t, 8> buildAddressQuery();
 // newAddress must be 1..255.

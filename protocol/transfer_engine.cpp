@@ -14,7 +14,8 @@ bool looksLikeAddressReport(const uint8_t* frame, int32_t length) {
 }
 }  // namespace
 
-TransferEngine::TransferEngine(TransferHost& hostRef, LogSink* log) : host(hostRef), log_(log) {
+TransferEngine::TransferEngine(TimeHost& time, TransferView& view, LogSink* log)
+    : time_(time), view_(view), log_(log) {
   // Room for the worst case up front, so collecting bytes never allocates.
   f.receiveBuffer.reserve(kReceiveOverflow + 1);
 }
@@ -24,11 +25,11 @@ void TransferEngine::log(const std::string& text) {
 }
 
 void TransferEngine::start() {
-  host.setLinkStatusText("未连接");
-  host.setStateText("空闲");
+  view_.setLinkStatusText("未连接");
+  view_.setStateText("空闲");
   updateButtons();
   log("配置面板初始化完成");
-  host.resetProgress();
+  view_.resetProgress();
 }
 
 void TransferEngine::stopWatchdogs() {
@@ -37,13 +38,13 @@ void TransferEngine::stopWatchdogs() {
 }
 
 void TransferEngine::restartWatchdog(int id, int& handle) {
-  host.stopTimer(id);
-  host.startTimer(id, kWatchdogMs);
+  time_.stopTimer(id);
+  time_.startTimer(id, kWatchdogMs);
   handle = id;
 }
 
 void TransferEngine::stopWatchdog(int id, int& handle) {
-  host.stopTimer(id);
+  time_.stopTimer(id);
   handle = 0;
 }
 
@@ -53,24 +54,24 @@ bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
   // (its answer, our previous frame, the button). The time our own logging
   // and painting took since then counts towards the 50 ms instead of adding
   // to every exchange.
-  const uint64_t now = host.tickMs();
+  const uint64_t now = time_.tickMs();
   const uint64_t elapsed = (paceFrom_ != 0 && now >= paceFrom_) ? now - paceFrom_ : 0;
-  if (elapsed < static_cast<uint64_t>(kSendPacingMs)) host.sleepMs(kSendPacingMs - static_cast<int>(elapsed));
+  if (elapsed < static_cast<uint64_t>(kSendPacingMs)) time_.sleepMs(kSendPacingMs - static_cast<int>(elapsed));
   const bool sent = f.connectionPage->sendBytes(data, length);
-  paceFrom_ = host.tickMs();
+  paceFrom_ = time_.tickMs();
   return sent;
 }
 
 void TransferEngine::updateButtons() {
   const bool read = f.connected && (f.operationState == kIdle || f.operationState == kReading);
   const bool write = f.connected && (f.operationState == kIdle || f.operationState == kWriting);
-  host.setButtonsEnabled(read, write);
+  view_.setButtonsEnabled(read, write);
 }
 
 void TransferEngine::setProgressFromCount() {
   int percent = 0;
   if (f.totalPackets >= 1) percent = std::min(100, static_cast<int>((int64_t{f.currentPacket} * 100) / f.totalPackets));
-  host.setProgress(percent);
+  view_.setProgress(percent);
 }
 
 void TransferEngine::setLinkState(bool connected, const std::string& statusText) {
@@ -78,10 +79,10 @@ void TransferEngine::setLinkState(bool connected, const std::string& statusText)
   if (!connected) {
     f.receiveBuffer.clear();
     f.lastByteTime = 0;
-    host.resetProgress();
+    view_.resetProgress();
     endTransferWithoutLink();
   }
-  host.setLinkStatusText(statusText);
+  view_.setLinkStatusText(statusText);
   updateButtons();
 }
 
@@ -94,21 +95,40 @@ void TransferEngine::endTransferWithoutLink() {
   const bool writing = f.operationState == kWriting || (f.operationState == kIdle && f.writeTimer != 0);
   if (!reading && !writing) return;
   stopWatchdogs();
+  const char* line = reading ? "读取配置中断，连接已断开" : "下发配置中断，连接已断开";
+  log(line);
+  endTransfer(reading ? TransferKind::Read : TransferKind::Write, TransferResult::LinkLost, line,
+              reading ? "读取中断" : "下发中断", ProgressEnd::Keep);
+}
+
+void TransferEngine::endTransfer(TransferKind kind, TransferResult result, std::string text, const char* stateText,
+                                 ProgressEnd progress) {
+  // A watchdog that a failed send left armed ends nothing that is running:
+  // its transfer was reported when the send failed.
+  const bool running = f.operationState != kIdle;
   f.operationState = kIdle;
-  log(reading ? "读取配置中断，连接已断开" : "下发配置中断，连接已断开");
-  host.setStateText(reading ? "读取中断" : "下发中断");
+  updateButtons();
+  view_.setStateText(stateText);
+  if (progress == ProgressEnd::Full) view_.setProgress(100);
+  if (progress == ProgressEnd::Reset) view_.resetProgress();
+  if (running && ended_) ended_(TransferOutcome{kind, result, std::move(text)});
+}
+
+void TransferEngine::refuse(TransferKind kind, const char* text) {
+  view_.messageBox(text);
+  if (ended_) ended_(TransferOutcome{kind, TransferResult::Refused, text});
 }
 
 // ---- receive assembly and dispatch ----
 
 void TransferEngine::receiveByte(uint8_t byte) {
-  const uint64_t now = host.tickMs();
+  const uint64_t now = time_.tickMs();
   if (f.lastByteTime != 0 && now - f.lastByteTime > kReceiveGapMs) f.receiveBuffer.clear();
   f.lastByteTime = now;
   f.receiveBuffer.push_back(byte);
 
   std::vector<uint8_t>& buffer = f.receiveBuffer;
-  const int32_t length = checkFrameLength(buffer.data(), static_cast<uint16_t>(buffer.size()), f.deviceAddress);
+  const int32_t length = checkFrame(buffer.data(), static_cast<uint16_t>(buffer.size()), f.deviceAddress);
   if (length > 0) {
     // One frame per byte; whatever follows it waits for the next byte. The
     // copy lives on the stack so a dispatch that leads to more received bytes
@@ -129,7 +149,7 @@ void TransferEngine::receiveByte(uint8_t byte) {
 void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
   // Inside a longer buffer the recogniser accepts data responses shorter
   // than 8 bytes; on their own they fail here.
-  if (checkFrameLength(frame, length, f.deviceAddress) == 0) {
+  if (checkFrame(frame, length, f.deviceAddress) == 0) {
     log("接收到无效帧");
     return;
   }
@@ -145,7 +165,7 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
     const int address = frame[1];
     if (logging()) log(strprintf("读取设备地址成功: %02X", address));
     if (f.connectionPage != nullptr) {
-      const LocalTime t = host.localTime();
+      const LocalTime t = time_.localTime();
       f.connectionPage->showAddressReport(
           strprintf("%03d", address),
           strprintf("%02d:%02d:%02d 收到地址更新：%03d", t.hour, t.minute, t.second, address));
@@ -159,23 +179,34 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
 
 void TransferEngine::onTimer(int id) {
   if (id == kReadTimerId)
-    onReadTimeout();
+    onTimeout(TransferKind::Read);
   else if (id == kWriteTimerId)
-    onWriteTimeout();
+    onTimeout(TransferKind::Write);
+}
+
+void TransferEngine::onTimeout(TransferKind kind) {
+  const bool read = kind == TransferKind::Read;
+  if (read)
+    stopWatchdog(kReadTimerId, f.readTimer);
+  else
+    stopWatchdog(kWriteTimerId, f.writeTimer);
+  const char* line = read ? "读取配置超时，复位" : "下发配置超时，复位";
+  log(line);
+  endTransfer(kind, TransferResult::TimedOut, line, "空闲", ProgressEnd::Reset);
 }
 
 // ---- configuration read ----
 
 void TransferEngine::startRead() {
   if (!f.connected) {
-    host.messageBox("请先连接设备");
+    refuse(TransferKind::Read, "请先连接设备");
     return;
   }
   if (f.operationState > kReading) {
-    host.messageBox("正在执行其他操作，请稍后");
+    refuse(TransferKind::Read, "正在执行其他操作，请稍后");
     return;
   }
-  paceFrom_ = host.tickMs();
+  paceFrom_ = time_.tickMs();
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   // A write that ended on a failed send leaves its watchdog running; it must
   // not reset this read when it expires.
@@ -184,7 +215,7 @@ void TransferEngine::startRead() {
 
   f.operationState = kReading;
   updateButtons();
-  host.setStateText("正在读取配置...");
+  view_.setStateText("正在读取配置...");
 
   f.totalPackets = 0;
   f.currentPacket = 0;
@@ -192,7 +223,7 @@ void TransferEngine::startRead() {
   f.transferBuffer.fill(0);
   f.receiveBuffer.clear();
   f.lastByteTime = 0;
-  host.resetProgress();
+  view_.resetProgress();
 
   if (f.connectionPage != nullptr) {
     const auto preamble = buildTransferPreamble();
@@ -210,9 +241,7 @@ void TransferEngine::sendReadRequest(uint8_t address) {
   }
   // The watchdog stays armed and resets the panel once more when it expires.
   log("发送读取配置请求失败");
-  f.operationState = kIdle;
-  updateButtons();
-  host.setStateText("空闲");
+  endTransfer(TransferKind::Read, TransferResult::SendFailed, "发送读取配置请求失败", "空闲", ProgressEnd::Keep);
 }
 
 void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
@@ -226,7 +255,7 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   if (f.totalPackets == 0) {
     f.totalPackets = total;
     if (logging()) log(strprintf("总包数: %d", total));
-    host.setProgress(0);
+    view_.setProgress(0);
   }
   if (packet != f.currentPacket) {
     if (logging()) log(strprintf("收到乱序包: 期望 %d, 实际 %d", f.currentPacket, packet));
@@ -257,46 +286,38 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
     const int32_t imageLength = std::max(0, f.transferLength - kEnvelopeHeader);
     f.mainWindow->loadImage(f.transferBuffer.data() + kEnvelopeHeader, imageLength);
   }
-  f.operationState = kIdle;
-  updateButtons();
+  stopWatchdog(kReadTimerId, f.readTimer);
   // A bare "读取完成" would vouch for bytes whose header did not check out.
-  host.setStateText(sound ? "读取完成" : kReadDoneHeaderError);
-  host.setProgress(100);
-  stopWatchdog(kReadTimerId, f.readTimer);
-}
-
-void TransferEngine::onReadTimeout() {
-  stopWatchdog(kReadTimerId, f.readTimer);
-  log("读取配置超时，复位");
-  f.operationState = kIdle;
-  updateButtons();
-  host.setStateText("空闲");
-  host.resetProgress();
+  if (sound)
+    endTransfer(TransferKind::Read, TransferResult::Done, "读取完成", "读取完成", ProgressEnd::Full);
+  else
+    endTransfer(TransferKind::Read, TransferResult::DoneWithHeaderError, "配置报文头错误！", kReadDoneHeaderError,
+                ProgressEnd::Full);
 }
 
 // ---- configuration write ----
 
 void TransferEngine::startWrite() {
   if (!f.connected) {
-    host.messageBox("请先连接设备");
+    refuse(TransferKind::Write, "请先连接设备");
     return;
   }
   if (f.operationState != kIdle && f.operationState != kWriting) {
-    host.messageBox("正在执行其他操作，请稍后");
+    refuse(TransferKind::Write, "正在执行其他操作，请稍后");
     return;
   }
   if (f.mainWindow == nullptr) {
-    host.messageBox("未找到主窗口");
+    refuse(TransferKind::Write, "未找到主窗口");
     return;
   }
   f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
 
   const std::vector<uint8_t>& image = f.mainWindow->configImage();
   if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
-    host.messageBox("要发送的数据长度无效");
+    refuse(TransferKind::Write, "要发送的数据长度无效");
     return;
   }
-  paceFrom_ = host.tickMs();
+  paceFrom_ = time_.tickMs();
   // Taken only once the write is sure to start: a refused press during a
   // running write must not change the address its acknowledgements carry.
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
@@ -305,7 +326,7 @@ void TransferEngine::startWrite() {
 
   f.operationState = kWriting;
   updateButtons();
-  host.setStateText("正在下发配置...");
+  view_.setStateText("正在下发配置...");
 
   f.totalPackets = packetCount(envelopeLength);
   f.currentPacket = 0;
@@ -313,7 +334,7 @@ void TransferEngine::startWrite() {
   std::memcpy(f.transferBuffer.data(), envelope.data(), envelope.size());
   f.receiveBuffer.clear();
   f.lastByteTime = 0;
-  host.setProgress(0);
+  view_.setProgress(0);
   // A read that ended on a failed send leaves its watchdog running; it must
   // not reset this write when it expires.
   if (f.readTimer != 0) stopWatchdog(kReadTimerId, f.readTimer);
@@ -338,9 +359,7 @@ void TransferEngine::sendWritePacket(uint8_t address) {
   }
   // The caller arms the watchdog all the same; it resets the panel once more.
   log("发送配置数据包失败");
-  f.operationState = kIdle;
-  updateButtons();
-  host.setStateText("空闲");
+  endTransfer(TransferKind::Write, TransferResult::SendFailed, "发送配置数据包失败", "空闲", ProgressEnd::Keep);
 }
 
 void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
@@ -364,20 +383,8 @@ void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
     return;
   }
   log("下发配置完成");
-  f.operationState = kIdle;
-  updateButtons();
-  host.setStateText("下发完成");
-  host.setProgress(100);
   stopWatchdog(kWriteTimerId, f.writeTimer);
-}
-
-void TransferEngine::onWriteTimeout() {
-  stopWatchdog(kWriteTimerId, f.writeTimer);
-  log("下发配置超时，复位");
-  f.operationState = kIdle;
-  updateButtons();
-  host.setStateText("空闲");
-  host.resetProgress();
+  endTransfer(TransferKind::Write, TransferResult::Done, "下发完成", "下发完成", ProgressEnd::Full);
 }
 
 }  // namespace velmora

@@ -3,20 +3,23 @@
 // paced read and write of the configuration envelope with their watchdogs.
 //
 // The engine owns no window, timer, clock or channel. It reaches the outside
-// through non-owning pointers: a TransferHost (clock, timers, pacing and the
-// panel's own display), the connection page (DeviceLink: the single send
-// path and the address box), the main window (ImageHost: the image) and a
-// LogSink. The window strip and the command-line client each supply their
-// own host; tests supply one with a virtual clock.
+// through non-owning pointers: time (TimeHost: clock, timers, pacing), a
+// TransferView (the panel's own display), the connection page (DeviceLink:
+// the single send path and the address box), the main window (ImageHost: the
+// image) and a LogSink. How each transfer ended it reports through one
+// callback, so the window and velmora-cli react to the same outcome; tests
+// supply a virtual clock.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "base/log_sink.h"
 #include "base/text.h"
+#include "base/time_host.h"
 #include "config/image_host.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
@@ -38,27 +41,38 @@ inline constexpr size_t kReceiveOverflow = 1024;
 // still loaded, but the user must not take it for a clean read.
 inline constexpr const char* kReadDoneHeaderError = "读取完成（报文头错误）";
 
-// operationState values.
-inline constexpr int32_t kIdle = 0;
-inline constexpr int32_t kReading = 1;
-inline constexpr int32_t kWriting = 2;
+// operationState: what the panel is doing. The values are those the panel
+// has always stored, so "> Reading" still means "writing".
+enum class OperationState : int32_t { Idle = 0, Reading = 1, Writing = 2 };
+inline constexpr OperationState kIdle = OperationState::Idle;
+inline constexpr OperationState kReading = OperationState::Reading;
+inline constexpr OperationState kWriting = OperationState::Writing;
 
-// What the engine needs from whoever shows it and keeps time for it.
-// No widget notions: a command-line host shows message boxes as error lines.
-class TransferHost {
+enum class TransferKind { Read, Write };
+
+// How a transfer ended.
+enum class TransferResult {
+  Done,
+  DoneWithHeaderError,  // a read whose envelope failed its check; the image was loaded all the same
+  TimedOut,             // the watchdog expired with no answer
+  SendFailed,           // a frame did not go out; the watchdog stays armed for the panel's reset
+  Refused,              // the command was refused before anything was sent (the message box text)
+  LinkLost,             // the link went down while it ran
+};
+
+struct TransferOutcome {
+  TransferKind kind = TransferKind::Read;
+  TransferResult result = TransferResult::Done;
+  // What the user was told: the refusal's message box text, or the log line
+  // that says why it ended ("读取配置超时，复位", "下发完成", ...).
+  std::string text;
+};
+
+// The panel's display. No widget notions: a command-line host shows nothing
+// and takes refusals from the outcome instead.
+class TransferView {
  public:
-  virtual ~TransferHost() = default;
-
-  // Monotonic milliseconds; only differences matter, but never 0 in practice.
-  virtual uint64_t tickMs() = 0;
-  virtual LocalTime localTime() = 0;
-  // Blocks the caller for ms milliseconds (the pacing before every send).
-  virtual void sleepMs(int ms) = 0;
-  // (Re)starts the periodic timer id; when it fires the host calls
-  // TransferEngine::onTimer(id) until stopTimer(id).
-  virtual void startTimer(int id, int ms) = 0;
-  virtual void stopTimer(int id) = 0;
-
+  virtual ~TransferView() = default;
   // A refused user command, shown modally with an OK button.
   virtual void messageBox(const std::string& text) = 0;
   virtual void setStateText(const std::string& text) = 0;
@@ -70,6 +84,10 @@ class TransferHost {
   virtual void setButtonsEnabled(bool readEnabled, bool writeEnabled) = 0;
 };
 
+// Time and display in one, for those that supply both (the window strip,
+// the tests' fakes).
+class TransferHost : public TimeHost, public TransferView {};
+
 class TransferEngine final : public LinkReceiver {
  public:
   // The panel's fields; read by the host and by tests, written by the engine only.
@@ -77,7 +95,7 @@ class TransferEngine final : public LinkReceiver {
     DeviceLink* connectionPage = nullptr;
     ImageHost* mainWindow = nullptr;
     bool connected = false;
-    int32_t operationState = kIdle;
+    OperationState operationState = kIdle;
     uint8_t deviceAddress = 1;
     int32_t totalPackets = 0;
     int32_t currentPacket = 0;
@@ -91,13 +109,17 @@ class TransferEngine final : public LinkReceiver {
   };
 
   // log may be null: the lines are then neither formatted nor kept.
-  explicit TransferEngine(TransferHost& host, LogSink* log = nullptr);
+  TransferEngine(TimeHost& time, TransferView& view, LogSink* log = nullptr);
+  explicit TransferEngine(TransferHost& host, LogSink* log = nullptr) : TransferEngine(host, host, log) {}
   TransferEngine(const TransferEngine&) = delete;
   TransferEngine& operator=(const TransferEngine&) = delete;
 
   void setConnectionPage(DeviceLink* page) { f.connectionPage = page; }
   void setMainWindow(ImageHost* window) { f.mainWindow = window; }
   const Fields& fields() const { return f; }
+  // Told once for every transfer that ended or was refused, after the panel
+  // has shown it.
+  void setTransferEnded(std::function<void(const TransferOutcome&)> callback) { ended_ = std::move(callback); }
 
   // Initial texts, buttons, progress and the start-up log line; called once
   // the pointers are linked so that the line reaches the log.
@@ -120,12 +142,18 @@ class TransferEngine final : public LinkReceiver {
 
   void sendReadRequest(uint8_t address);
   void onReadResponse(const uint8_t* frame, int32_t length);
-  void onReadTimeout();
   void sendWritePacket(uint8_t address);
   void onWriteAck(const uint8_t* frame, int32_t length);
-  void onWriteTimeout();
+  // The watchdog of kind expired.
+  void onTimeout(TransferKind kind);
 
  private:
+  // How the panel looks when a transfer is over.
+  enum class ProgressEnd { Keep, Full, Reset };
+  // Back to idle: buttons, state text and progress, then the outcome.
+  void endTransfer(TransferKind kind, TransferResult result, std::string text, const char* stateText,
+                   ProgressEnd progress);
+  void refuse(TransferKind kind, const char* text);
   // Lines are formatted only when there is a log to take them: the receive
   // path logs per frame and must stay cheap without one.
   bool logging() const { return log_ != nullptr; }
@@ -139,8 +167,10 @@ class TransferEngine final : public LinkReceiver {
   // When the event that the next paced send answers happened (tick ms).
   uint64_t paceFrom_ = 0;
 
-  TransferHost& host;
+  TimeHost& time_;
+  TransferView& view_;
   LogSink* log_ = nullptr;
+  std::function<void(const TransferOutcome&)> ended_;
   Fields f;
 };
 

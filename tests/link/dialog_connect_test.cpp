@@ -178,7 +178,7 @@ TEST_F(DialogConnectTest, SerialLinkOverAPty) {
   EXPECT_EQ(host.lines.size(), logLines);
 
   // Panel to device through the single send path.
-  DeviceLink& link = *page;
+  DeviceLink& link = page->deviceLink();
   const Bytes frame = {0x01, 0x69, 0x00, 0x32, 0x00, 0x00, 0xFC, 0x0C};
   EXPECT_TRUE(link.sendBytes(frame.data(), 8));
   EXPECT_EQ(pty.read(8, 3000), frame);
@@ -292,7 +292,7 @@ TEST_F(DialogConnectTest, TcpLinkToALocalServer) {
   EXPECT_EQ(journal[0], "log 接收到报文: 22 05 40 00 00 00 00 67 ");
   EXPECT_EQ(journal[1], "byte 22");
 
-  DeviceLink& link = *page;
+  DeviceLink& link = page->deviceLink();
   const Bytes frame = {0x01, 0x69, 0x00, 0x32, 0x00, 0x00, 0xFC, 0x0C};
   EXPECT_TRUE(link.sendBytes(frame.data(), 8));
   QByteArray got;
@@ -367,7 +367,7 @@ TEST_F(DialogConnectTest, TcpRefusalsAndFailures) {
 }
 
 TEST_F(DialogConnectTest, AddressReportLandsInTheBoxes) {
-  DeviceLink& link = *page;
+  DeviceLink& link = page->deviceLink();
   link.showAddressReport("005", "08:09:10 收到地址更新：005");
   EXPECT_EQ(control<QLineEdit>(2012)->text(), QStringLiteral("005"));
   EXPECT_EQ(control<QLineEdit>(2015)->text(), QStringLiteral("08:09:10 收到地址更新：005"));

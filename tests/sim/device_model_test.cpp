@@ -52,8 +52,8 @@ std::optional<Bytes> readEnvelope(Rig& rig, uint8_t address = 1) {
   for (int p = 0; p < total && p < 50; ++p) {
     const Bytes answer = rig.send(bytesOf(buildReadRequest(address, static_cast<uint16_t>(p))));
     const auto length = checkFrame(answer.data(), static_cast<int32_t>(answer.size()), address);
-    if (!length || *length != static_cast<int>(answer.size())) return std::nullopt;
-    const auto r = parseDataResponse(answer.data(), *length);
+    if (!length || length != static_cast<int>(answer.size())) return std::nullopt;
+    const auto r = parseDataResponse(answer.data(), length);
     if (!r || r->packetNumber != p) return std::nullopt;
     total = r->totalPackets;
     envelope.insert(envelope.end(), r->data.begin(), r->data.end());

@@ -186,14 +186,14 @@ struct Link {
   }
   bool send(const Bytes& b) const { return write(fd, b.data(), b.size()) == static_cast<ssize_t>(b.size()); }
   std::optional<Bytes> frame(uint8_t address, std::chrono::milliseconds limit = 3s) {
-    std::optional<int> length;
+    int length = 0;
     const auto complete = [&](const std::string& b) {
       length = checkFrame(reinterpret_cast<const uint8_t*>(b.data()), static_cast<int32_t>(b.size()), address);
-      return length.has_value();
+      return length != 0;
     };
     if (!readUntil(fd, buffer, Clock::now() + limit, complete)) return std::nullopt;
-    Bytes f(buffer.begin(), buffer.begin() + *length);
-    buffer.erase(0, static_cast<size_t>(*length));
+    Bytes f(buffer.begin(), buffer.begin() + length);
+    buffer.erase(0, static_cast<size_t>(length));
     return f;
   }
   std::optional<Bytes> ask(const Bytes& request, uint8_t address = 1) {
