@@ -4,11 +4,14 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -16,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
@@ -80,7 +83,7 @@ Bytes imageOfUnits(int units) {
 }
 
 // The options that put velmora-cli on one of devsim's endpoints.
-std::vector<std::string> linkArgs(const DevsimProcess& sim, const std::string& transport) {
+std::vector<std::string> linkArgs(const Devsim& sim, const std::string& transport) {
   if (transport == "tcp") return {"--tcp", sim.endpoint("tcp")};
   return {"--serial", sim.endpoint("pty")};
 }
@@ -114,8 +117,8 @@ uint16_t unusedPort(int type) {
 class CliOverLink : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CliOverLink, AddressIsReadChangedAndReadAgain) {
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--address", "3"}, 2));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--address", "3"}));
   const auto link = linkArgs(sim, GetParam());
 
   RunResult r = cli(link + std::vector<std::string>{"get-address"});
@@ -143,8 +146,8 @@ TEST_P(CliOverLink, ReadGivesTheDevicesImageWriteIsSavedExactly) {
   TempDir dir;
   const Bytes original = imageOfUnits(24);  // an envelope of 200 bytes: four packets
   writeFile(dir / "device.vmc", original);
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}, 2));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
   const auto link = linkArgs(sim, GetParam());
 
   RunResult r = cli(link + std::vector<std::string>{"read", dir / "read.vmc"});
@@ -191,8 +194,8 @@ TEST(CliReadFaults, FailedReadsLeaveNothingAndTheDeviceRecovers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    DevsimProcess sim(kDevsim);
-    ASSERT_TRUE(sim.start(std::vector<std::string>{"--tcp", "127.0.0.1:0"} + c.faults, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start(std::vector<std::string>{"--tcp", "127.0.0.1:0"} + c.faults));
     const std::string target = dir / "out.vmc";
     RunResult r = cli({"--tcp", sim.endpoint("tcp"), "read", target});
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -214,8 +217,8 @@ TEST(CliReadFaults, PtyThatGoesAwayMidTransferFailsNamingTheLoss) {
   writeFile(dir / "image.vmc", imageOfUnits(24));  // four packets
   for (const std::string command : {"read", "write"}) {
     SCOPED_TRACE(command);
-    DevsimProcess sim(kDevsim);
-    ASSERT_TRUE(sim.start({"--pty", "--close-after", "2", "--save", dir / "saved.vmc"}, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--pty", "--close-after", "2", "--save", dir / "saved.vmc"}));
     const RunResult r = cli({"--serial", sim.endpoint("pty"), command,
                              dir / (command == "read" ? "out.vmc" : "image.vmc")});
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -231,8 +234,8 @@ TEST(CliReadFaults, HeaderErrorWritesNothingUnlessForced) {
   const Bytes units = imageOfUnits(2);
   const Bytes odd(units.begin(), units.begin() + 13);  // envelope of 21 bytes
   writeFile(dir / "odd.vmc", odd);
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "odd.vmc"}, 1));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "odd.vmc"}));
   RunResult r = cli({"--tcp", sim.endpoint("tcp"), "read", dir / "out.vmc"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("velmora-cli: 配置报文头错误！"), std::string::npos) << r.err;
@@ -250,16 +253,16 @@ TEST(CliWriteFaults, InterruptedOrRefusedWritesChangeNothing) {
   TempDir dir;
   writeFile(dir / "image.vmc", imageOfUnits(24));  // four packets
   {
-    DevsimProcess sim(kDevsim);
-    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc", "--close-after", "2"}, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc", "--close-after", "2"}));
     const RunResult r = cli({"--tcp", sim.endpoint("tcp"), "write", dir / "image.vmc"});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_FALSE(exists(dir / "saved.vmc"));
     EXPECT_EQ(sim.stop(), 0);
   }
   {
-    DevsimProcess sim(kDevsim);
-    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc", "--drop", "3"}, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc", "--drop", "3"}));
     const RunResult r = cli({"--tcp", sim.endpoint("tcp"), "write", dir / "image.vmc"});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("velmora-cli: 下发配置超时，复位"), std::string::npos) << r.err;
@@ -267,8 +270,8 @@ TEST(CliWriteFaults, InterruptedOrRefusedWritesChangeNothing) {
     EXPECT_EQ(sim.stop(), 0);
   }
   {
-    DevsimProcess sim(kDevsim);
-    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc"}, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--save", dir / "saved.vmc"}));
     writeFile(dir / "long.vmc", Bytes(2049, 1));
     RunResult r = cli({"--tcp", sim.endpoint("tcp"), "write", dir / "long.vmc"});
     EXPECT_EQ(r.exitCode, 2) << r.err;
@@ -351,8 +354,8 @@ TEST(CliDump, ListsUnitsAsTheParameterListDoes) {
 }
 
 TEST(CliScan, ListsTheResponderOnceAndNothingWhenNobodyAnswers) {
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}, 1));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}));
   RunResult r = cli({"scan", "--target", sim.endpoint("udp"), "--wait", "1"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "127.0.0.1\n");
@@ -366,8 +369,8 @@ TEST(CliScan, ListsTheResponderOnceAndNothingWhenNobodyAnswers) {
 // A host name: the hosts file answers "localhost" (no name server is asked),
 // the link and the scan then run on loopback as with the dotted address.
 TEST(CliScan, LocalhostIsLookedUpForTheLinkAndTheScan) {
-  DevsimProcess sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0"}, 2));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0"}));
   const auto named = [&](const std::string& kind) {
     const std::string where = sim.endpoint(kind);
     return "localhost" + where.substr(where.rfind(':'));
@@ -409,7 +412,7 @@ TEST(CliScan, ProbeIsRazAndARepeatedReplyIsListedOnce) {
   ::close(fd);
 
   const auto deadline = Clock::now() + kLimit;
-  child.collect(deadline, [](const std::string&) { return false; });
+  child.collect(deadline);
   EXPECT_EQ(child.reap(deadline), 0) << child.err;
   EXPECT_EQ(child.out, "127.0.0.1\n");
 }

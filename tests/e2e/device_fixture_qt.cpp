@@ -14,7 +14,7 @@ void DeviceFixture::setUpFixture() {
   testing::UiRecorder::reset();
   dir = std::make_unique<QTemporaryDir>();
   ASSERT_TRUE(dir->isValid());
-  device = std::make_unique<DevsimRunner>(dir->path().toStdString());
+  device = std::make_unique<testing::Devsim>(VELMORA_DEVSIM_PATH, dir->path().toStdString());
   imagePath = device->writeFile("device.vmc", sampleImage());
   ui = std::make_unique<WindowDriver>();
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/devsim_runner.h"
 #include "tests/e2e/sample_image.h"
 #include "tests/e2e/window_driver_qt.h"
+#include "tests/support/child_process.h"
 
 namespace velmora::e2e {
 
@@ -35,7 +35,7 @@ class DeviceFixture {
   void connectOver(Transport t);
 
   std::unique_ptr<QTemporaryDir> dir;
-  std::unique_ptr<DevsimRunner> device;
+  std::unique_ptr<testing::Devsim> device;
   std::unique_ptr<WindowDriver> ui;
   std::string imagePath;
 };

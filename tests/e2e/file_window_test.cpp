@@ -159,7 +159,7 @@ TEST_F(FileWindowTest, AnImageOverTheLimitIsKeptSavedWholeButNeverSent) {
 
   const std::string copy = dir->filePath("copy.vmc").toStdString();
   save(copy);
-  EXPECT_EQ(readWholeFile(copy), bytes);
+  EXPECT_EQ(testing::readWholeFile(copy), bytes);
   EXPECT_TRUE(ui->log().has("保存文件: " + QDir::toNativeSeparators(QString::fromStdString(copy)).toStdString() +
                             " (3001 字节)"));
 

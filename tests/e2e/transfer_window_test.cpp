@@ -378,7 +378,7 @@ TEST_F(SingleLinkWindowTest, APortGoneMidReadEndsTheReadAtOnceAndAnotherPortRead
 
   // The adapter back, as a new device on a new pty: no restart needed.
   QTemporaryDir otherDir;
-  DevsimRunner other(otherDir.path().toStdString());
+  testing::Devsim other(VELMORA_DEVSIM_PATH, otherDir.path().toStdString());
   ASSERT_TRUE(other.start({"--pty", "--image", imagePath})) << other.errorOutput();
   ui->openSerial(other.ptyPath());
   ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + other.ptyPath() + " (9600,8,0,0)");

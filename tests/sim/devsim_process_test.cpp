@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,31 +20,27 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "protocol/frames.h"
 #include "sim/builtin_image.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
 
 using namespace velmora;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using Clock = std::chrono::steady_clock;
+using velmora::testing::Clock;
+using velmora::testing::Devsim;
+using velmora::testing::msLeft;
 
 namespace {
 
 template <typename C>
 Bytes bytesOf(const C& c) { return Bytes(c.begin(), c.end()); }
 
-int msLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
+const std::string kDevsim = VELMORA_DEVSIM_PATH;
 
 // Reads what is there until the deadline or until done(buffer) says stop.
 template <typename Done>
@@ -60,93 +55,6 @@ bool readUntil(int fd, std::string& buffer, Clock::time_point deadline, Done don
   }
   return true;
 }
-
-class Devsim {
- public:
-  ~Devsim() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-    if (err_ >= 0) close(err_);
-  }
-
-  // Starts the program and waits for expectLines endpoint lines.
-  bool start(const std::vector<std::string>& args, int expectLines) {
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-    std::vector<std::string> argv{VELMORA_DEVSIM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const int rc = posix_spawn(&pid_, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    out_ = outPipe[0];
-    err_ = errPipe[0];
-    if (rc != 0) {
-      pid_ = -1;
-      return false;
-    }
-    std::string text;
-    const auto lines = [expectLines](const std::string& b) {
-      return std::count(b.begin(), b.end(), '\n') >= expectLines;
-    };
-    const bool ok = readUntil(out_, text, Clock::now() + 10s, lines);
-    std::istringstream in(text);
-    std::string kind, where;
-    while (in >> kind >> where) endpoints[kind] = where;
-    return ok;
-  }
-
-  // Sends sig and returns the exit code, or -1 when it did not exit normally in time.
-  int stop(int sig = SIGTERM) {
-    if (pid_ <= 0) return -1;
-    kill(pid_, sig);
-    return reap(Clock::now() + 10s);
-  }
-
-  int reap(Clock::time_point deadline) {
-    int status = 0;
-    while (Clock::now() < deadline) {
-      const pid_t r = waitpid(pid_, &status, WNOHANG);
-      if (r == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      usleep(10'000);
-    }
-    return -1;
-  }
-
-  std::string errors() {
-    std::string text;
-    readUntil(err_, text, Clock::now() + 2s, [](const std::string&) { return false; });
-    return text;
-  }
-
-  uint16_t port(const std::string& kind) const {
-    const auto it = endpoints.find(kind);
-    if (it == endpoints.end()) return 0;
-    return static_cast<uint16_t>(std::stoi(it->second.substr(it->second.rfind(':') + 1)));
-  }
-
-  std::map<std::string, std::string> endpoints;
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int err_ = -1;
-};
 
 sockaddr_in loopback(uint16_t port) {
   sockaddr_in a{};
@@ -270,13 +178,13 @@ class DevsimLink : public ::testing::TestWithParam<std::string> {};
 TEST_P(DevsimLink, AddressQueryFullReadAndFullWriteSaved) {
   const std::string dir = tempDir();
   const std::string saved = dir + "/written.vmc";
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--pty", "--save", saved}, 3));
-  ASSERT_EQ(sim.endpoints.count("tcp") + sim.endpoints.count("pty") + sim.endpoints.count("udp"), 3u);
-  EXPECT_EQ(sim.endpoints["tcp"].rfind("127.0.0.1:", 0), 0u);
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--pty", "--save", saved}));
+  ASSERT_EQ(sim.endpoints().count("tcp") + sim.endpoints().count("pty") + sim.endpoints().count("udp"), 3u);
+  EXPECT_EQ(sim.endpoint("tcp").rfind("127.0.0.1:", 0), 0u);
   EXPECT_NE(sim.port("tcp"), 0);
 
-  Link link(GetParam() == "tcp" ? connectTcp(sim.port("tcp")) : openPty(sim.endpoints["pty"]));
+  Link link(GetParam() == "tcp" ? connectTcp(sim.port("tcp")) : openPty(sim.endpoint("pty")));
   ASSERT_GE(link.fd, 0);
   EXPECT_EQ(link.ask(bytesOf(buildAddressQuery())), (Bytes{0x22, 0x01, 0x40, 0, 0, 0, 0, 0x63}));
   EXPECT_EQ(readImage(link), sim::builtinImage());
@@ -294,8 +202,8 @@ TEST_P(DevsimLink, AddressQueryFullReadAndFullWriteSaved) {
 INSTANTIATE_TEST_SUITE_P(Transports, DevsimLink, ::testing::Values("tcp", "pty"));
 
 TEST(DevsimProcess, UdpProbeAnsweredOtherDatagramsIgnoredSigintExitsZero) {
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}, 1));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}));
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   const sockaddr_in to = loopback(sim.port("udp"));
   ASSERT_NE(sim.port("udp"), 0);
@@ -317,33 +225,33 @@ TEST(DevsimProcess, UdpProbeAnsweredOtherDatagramsIgnoredSigintExitsZero) {
 
 TEST(DevsimProcess, RefusalsHelpAndImageFile) {
   {
-    Devsim sim;
-    sim.start({"--tcp", "192.168.1.110:6000"}, 1);
-    EXPECT_TRUE(sim.endpoints.empty());
+    Devsim sim(kDevsim);
+    sim.start({"--tcp", "192.168.1.110:6000"});
+    EXPECT_TRUE(sim.endpoints().empty());
     EXPECT_EQ(sim.reap(Clock::now() + 10s), 2);
-    const std::string err = sim.errors();
+    const std::string err = sim.errorOutput();
     EXPECT_NE(err.find("loopback"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   }
   {
-    Devsim sim;
-    sim.start({"--help"}, 3);
+    Devsim sim(kDevsim);
+    sim.start({"--help"});
     EXPECT_EQ(sim.reap(Clock::now() + 10s), 0);
   }
   const std::string dir = tempDir();
   const std::string tooLong = dir + "/long.vmc";
   std::ofstream(tooLong, std::ios::binary) << std::string(2056, '\x01');
   {
-    Devsim sim;
-    sim.start({"--pty", "--image", tooLong}, 1);
+    Devsim sim(kDevsim);
+    sim.start({"--pty", "--image", tooLong});
     EXPECT_EQ(sim.reap(Clock::now() + 10s), 2);
   }
   const std::string small = dir + "/small.vmc";
   const Bytes image{4, 1, 1, 0, 0, 0, 16, 0};
   std::ofstream(small, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), 8);
   {
-    Devsim sim;
-    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", small}, 1));
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", small}));
     Link link(connectTcp(sim.port("tcp")));
     EXPECT_EQ(readImage(link), image);
     EXPECT_EQ(sim.stop(), 0);
@@ -354,8 +262,8 @@ TEST(DevsimProcess, RefusalsHelpAndImageFile) {
 }
 
 TEST(DevsimProcess, ConnectionsHaveTheirOwnReceiveStateAndCloseAfter) {
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--close-after", "3"}, 1));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--close-after", "3"}));
   const Bytes query = bytesOf(buildAddressQuery());
   Link a(connectTcp(sim.port("tcp")));
   Link b(connectTcp(sim.port("tcp")));
@@ -374,9 +282,9 @@ TEST(DevsimProcess, ConnectionsHaveTheirOwnReceiveStateAndCloseAfter) {
 }
 
 TEST(DevsimProcess, CloseAfterOnThePtyRemovesIt) {
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--pty", "--close-after", "1"}, 1));
-  const std::string path = sim.endpoints["pty"];
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--pty", "--close-after", "1"}));
+  const std::string path = sim.endpoint("pty");
   {
     Link first(openPty(path));
     ASSERT_GE(first.fd, 0);
@@ -389,8 +297,8 @@ TEST(DevsimProcess, CloseAfterOnThePtyRemovesIt) {
 }
 
 TEST(DevsimProcess, BaudPacesTheAnswer) {
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--baud", "1200"}, 1));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--baud", "1200"}));
   Link link(connectTcp(sim.port("tcp")));
   const auto start = Clock::now();
   EXPECT_TRUE(link.ask(bytesOf(buildAddressQuery())));
@@ -404,9 +312,9 @@ TEST(DevsimProcess, BaudPacesTheAnswer) {
 // between sessions, so an exclusive flag left behind would keep a user
 // without CAP_SYS_ADMIN out for good; devsim clears it when the slave closes.
 TEST(DevsimProcess, PtyCanBeReopenedAfterAnExclusiveSession) {
-  Devsim sim;
-  ASSERT_TRUE(sim.start({"--pty"}, 1));
-  const std::string path = sim.endpoints["pty"];
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--pty"}));
+  const std::string path = sim.endpoint("pty");
   // Root passes the exclusive check anyway, so the sessions run as nobody.
   const bool asRoot = geteuid() == 0;
   if (asRoot) {
