@@ -6,7 +6,7 @@
 
 #include "protocol/frames.h"
 #include "protocol/transfer_engine.h"
-#include "tests/protocol/null_transfer_side.h"
+#include "tests/support/null_transfer_side.h"
 
 using namespace velmora;
 

@@ -10,7 +10,7 @@
 #include "fuzz/fuzz_check.h"
 #include "protocol/frames.h"
 #include "protocol/transfer_engine.h"
-#include "tests/protocol/null_transfer_side.h"
+#include "tests/support/null_transfer_side.h"
 
 using namespace velmora;
 
