@@ -84,6 +84,9 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   transferPanel_->setMainWindow(this);
   transferPanel_->setGeometry(frame1002_->geometry());
   transferPanel_->show();
+  // Log lines of a running transfer are shown in the pauses between frames.
+  transferPanel_->setPauseHook([this] { releaseLog(); });
+  transferPanel_->engine().setTransferEnded([this](const TransferOutcome&) { releaseLog(); });
 
   // Cross-links between the strip and the connection page.
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
@@ -211,7 +214,15 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 
 void MainDialog::logMessage(const std::string& text) {
   if (tabHost_ == nullptr) return;
-  if (auto* log = dynamic_cast<DialogLog*>(tabHost_->page(TabManager::kLogSlot))) log->appendLog(text);
+  auto* log = dynamic_cast<DialogLog*>(tabHost_->page(TabManager::kLogSlot));
+  if (log == nullptr) return;
+  if (transferPanel_ != nullptr && transferPanel_->engine().fields().operationState != kIdle) log->holdView();
+  log->appendLog(text);
+}
+
+void MainDialog::releaseLog() {
+  if (tabHost_ == nullptr) return;
+  if (auto* log = dynamic_cast<DialogLog*>(tabHost_->page(TabManager::kLogSlot))) log->release();
 }
 
 void MainDialog::loadImage(const uint8_t* data, int32_t length) {

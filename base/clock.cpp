@@ -2,12 +2,22 @@
 
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace velmora {
 
 uint64_t steadyMs() {
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+uint64_t steadyUs() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void pauseUs(int64_t us) {
+  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 LocalTime localTimeNow() {

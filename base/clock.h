@@ -8,8 +8,12 @@
 
 namespace velmora {
 
-// Milliseconds of a steady clock; only differences mean anything.
+// Milliseconds and microseconds of a steady clock; only differences mean anything.
 uint64_t steadyMs();
+uint64_t steadyUs();
+// Blocks the calling thread for us microseconds (nanosleep: precise to
+// tens of microseconds, unlike a timer).
+void pauseUs(int64_t us);
 
 // The local date and time now.
 LocalTime localTimeNow();

@@ -17,6 +17,11 @@ class TimeHost {
   virtual LocalTime localTime() = 0;
   // Blocks the caller for ms milliseconds.
   virtual void sleepMs(int ms) = 0;
+  // The same tick and pause in microseconds, for the pacing between frames:
+  // whole milliseconds would add half a millisecond to every exchange on
+  // average. A host with only milliseconds keeps these defaults.
+  virtual uint64_t tickUs() { return tickMs() * 1000; }
+  virtual void sleepUs(int64_t us) { sleepMs(static_cast<int>((us + 999) / 1000)); }
   // (Re)starts the periodic timer id; whoever started it is told each time
   // it fires, until stopTimer(id).
   virtual void startTimer(int id, int ms) = 0;

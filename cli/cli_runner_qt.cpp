@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -67,7 +66,9 @@ class QtPlatform final : public CliPlatform {
 
   uint64_t tickMs() override { return steadyMs(); }
   LocalTime localTime() override { return localTimeNow(); }
-  void sleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+  void sleepMs(int ms) override { pauseUs(int64_t{ms} * 1000); }
+  uint64_t tickUs() override { return steadyUs(); }
+  void sleepUs(int64_t us) override { pauseUs(us); }
   void startTimer(int id, int ms) override {
     std::unique_ptr<QTimer>& timer = timers_[id];
     if (!timer) {

@@ -19,11 +19,19 @@ DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   edit_->setReadOnly(true);
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   edit_->setGeometry(rect());
+  releaseTimer_.setSingleShot(true);
+  releaseTimer_.setInterval(kHoldMs);
+  connect(&releaseTimer_, &QTimer::timeout, this, &DialogLog::release);
 }
 
 void DialogLog::appendLog(const std::string& text) {
   const std::string line = formatLogLine(localTimeNow(), text);
   const bool trimmed = log_.appendLine(line);
+  if (releaseTimer_.isActive()) {
+    held_ += ui::plainTextOf(line);
+    heldTrim_ = heldTrim_ || trimmed;
+    return;
+  }
   if (trimmed) {
     edit_->setPlainText(ui::plainTextOf(log_.text()));
   } else {
@@ -32,8 +40,38 @@ void DialogLog::appendLog(const std::string& text) {
     cursor.insertText(ui::plainTextOf(line));
     edit_->setTextCursor(cursor);
   }
-  // The view follows the newest line.
+  followNewest();
+}
+
+void DialogLog::holdView() {
+  if (!releaseTimer_.isActive()) releaseTimer_.start();
+}
+
+void DialogLog::release() {
+  releaseTimer_.stop();
+  if (held_.isEmpty()) return;
+  if (heldTrim_) {
+    edit_->setPlainText(ui::plainTextOf(log_.text()));
+  } else {
+    QTextCursor cursor = edit_->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(held_);
+    edit_->setTextCursor(cursor);
+  }
+  held_.clear();
+  heldTrim_ = false;
+  followNewest();
+}
+
+void DialogLog::followNewest() {
+  // The view follows the newest line. Scrolling lays the text out, so a
+  // hidden page does it once it is shown.
   edit_->moveCursor(QTextCursor::End);
+  if (isVisible()) edit_->ensureCursorVisible();
+}
+
+void DialogLog::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
   edit_->ensureCursorVisible();
 }
 

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 
 
 #include "base/clock.h"
@@ -82,7 +81,14 @@ LocalTime DialogConfiguration::localTime() { return localTimeNow(); }
 
 // A real block of the UI thread: the device expects the pause between frames,
 // and nothing else may run in between.
-void DialogConfiguration::sleepMs(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+void DialogConfiguration::sleepMs(int ms) { pauseUs(int64_t{ms} * 1000); }
+uint64_t DialogConfiguration::tickUs() { return steadyUs(); }
+void DialogConfiguration::sleepUs(int64_t us) {
+  const uint64_t until = steadyUs() + static_cast<uint64_t>(us > 0 ? us : 0);
+  if (pauseHook_) pauseHook_();
+  const uint64_t now = steadyUs();
+  if (now < until) pauseUs(static_cast<int64_t>(until - now));
+}
 
 QTimer* DialogConfiguration::timerFor(int id) {
   if (id == kReadTimerId) return &readWatchdog_;

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 #include "protocol/transfer_engine.h"
 
 class QLabel;
@@ -40,12 +42,17 @@ class DialogConfiguration : public QWidget, public LinkReceiver, private Transfe
   void setLinkState(bool connected, const std::string& statusText) override;
 
   TransferEngine& engine() { return engine_; }
+  // Runs at the start of every pause before a frame: time the device must
+  // be left alone anyway, so deferred work of the window costs nothing there.
+  void setPauseHook(std::function<void()> hook) { pauseHook_ = std::move(hook); }
 
  private:
   // TransferHost
   uint64_t tickMs() override;
   LocalTime localTime() override;
   void sleepMs(int ms) override;
+  uint64_t tickUs() override;
+  void sleepUs(int64_t us) override;
   void startTimer(int id, int ms) override;
   void stopTimer(int id) override;
   void messageBox(const std::string& text) override;
@@ -65,6 +72,7 @@ class DialogConfiguration : public QWidget, public LinkReceiver, private Transfe
   QTimer readWatchdog_;
   QTimer writeWatchdog_;
   TransferEngine engine_;
+  std::function<void()> pauseHook_;
 };
 
 }  // namespace velmora

@@ -54,11 +54,12 @@ bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
   // (its answer, our previous frame, the button). The time our own logging
   // and painting took since then counts towards the 50 ms instead of adding
   // to every exchange.
-  const uint64_t now = time_.tickMs();
+  constexpr uint64_t kPacingUs = uint64_t{kSendPacingMs} * 1000;
+  const uint64_t now = time_.tickUs();
   const uint64_t elapsed = (paceFrom_ != 0 && now >= paceFrom_) ? now - paceFrom_ : 0;
-  if (elapsed < static_cast<uint64_t>(kSendPacingMs)) time_.sleepMs(kSendPacingMs - static_cast<int>(elapsed));
+  if (elapsed < kPacingUs) time_.sleepUs(static_cast<int64_t>(kPacingUs - elapsed));
   const bool sent = f.connectionPage->sendBytes(data, length);
-  paceFrom_ = time_.tickMs();
+  paceFrom_ = time_.tickUs();
   return sent;
 }
 
@@ -136,7 +137,7 @@ void TransferEngine::receiveByte(uint8_t byte) {
     std::array<uint8_t, kMaxFrameBytes> frame;
     std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
     buffer.erase(buffer.begin(), buffer.begin() + length);
-    paceFrom_ = now;
+    paceFrom_ = time_.tickUs();
     dispatchFrame(frame.data(), length);
     return;
   }
@@ -206,7 +207,7 @@ void TransferEngine::startRead() {
     refuse(TransferKind::Read, "正在执行其他操作，请稍后");
     return;
   }
-  paceFrom_ = time_.tickMs();
+  paceFrom_ = time_.tickUs();
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   // A write that ended on a failed send leaves its watchdog running; it must
   // not reset this read when it expires.
@@ -317,7 +318,7 @@ void TransferEngine::startWrite() {
     refuse(TransferKind::Write, "要发送的数据长度无效");
     return;
   }
-  paceFrom_ = time_.tickMs();
+  paceFrom_ = time_.tickUs();
   // Taken only once the write is sure to start: a refused press during a
   // running write must not change the address its acknowledgements carry.
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();

@@ -164,7 +164,7 @@ class TransferEngine final : public LinkReceiver {
   void stopWatchdog(int id, int& handle);
   // The 50 ms pause, then the bytes; false when they did not all go out.
   bool pacedSend(const uint8_t* data, int32_t length);
-  // When the event that the next paced send answers happened (tick ms).
+  // When the event that the next paced send answers happened (tick µs).
   uint64_t paceFrom_ = 0;
 
   TimeHost& time_;

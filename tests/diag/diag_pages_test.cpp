@@ -51,6 +51,37 @@ TEST(DialogLogPage, ShowsStampedLinesAndTrims) {
   EXPECT_EQ(QString::fromStdString(log.text()).count(QStringLiteral("\r\n")), 150);
 }
 
+// Lines held during a transfer are kept at once and reach the view whole,
+// in order, also when the log was cut back meanwhile; a missed release
+// still shows them a moment later.
+TEST(DialogLogPage, HeldLinesReachTheViewOnReleaseOrShortlyAfter) {
+  DialogLog log;
+  log.resize(600, 400);
+  log.show();
+  auto* edit = control<QPlainTextEdit>(log, DialogLog::kEditId);
+  const auto viewMatchesLog = [&] {
+    return edit->toPlainText() == QString::fromStdString(log.text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  };
+  log.appendLog("before");
+  log.holdView();
+  log.appendLog("held 1");
+  log.appendLog("held 2");
+  EXPECT_NE(log.text().find("held 2"), std::string::npos);
+  EXPECT_FALSE(edit->toPlainText().contains(QStringLiteral("held")));
+  log.release();
+  EXPECT_TRUE(viewMatchesLog());
+
+  log.holdView();
+  for (int i = 0; i < 250; ++i) log.appendLog("line " + std::to_string(i));
+  log.release();
+  EXPECT_TRUE(viewMatchesLog()) << "cut back while held";
+
+  log.holdView();
+  log.appendLog("never released");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return edit->toPlainText().contains(QStringLiteral("never released")); }, 1000));
+  EXPECT_TRUE(viewMatchesLog());
+}
+
 TEST(DialogDataTestPage, StartsWithPatternInHex) {
   DialogDataTest page;
   auto* edit = control<QPlainTextEdit>(page, DialogDataTest::kEditId);
