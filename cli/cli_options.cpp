@@ -31,6 +31,7 @@ std::string usageText() {
          "                   [--address N] [--quiet] COMMAND\n"
          "       velmora-cli scan --target HOST:PORT [--wait SECONDS]\n"
          "       velmora-cli dump FILE\n"
+         "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
          "  write FILE           write FILE's configuration to the device\n"
@@ -53,6 +54,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       return true;
     };
     std::string v;
+    if (a == "--version") {
+      o.command = Command::Version;
+      return ParseResult{o, {}};
+    }
     if (a == "-h" || a == "--help") {
       o.command = Command::Help;
       return ParseResult{o, {}};

@@ -8,7 +8,7 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Help };
+enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Help, Version };
 
 struct Options {
   // Link: exactly one of tcpHost / serialDevice for the device commands.

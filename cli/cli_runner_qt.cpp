@@ -208,6 +208,12 @@ int runDump(const Options& options) {
     return kExitUsage;
   }
   printOut(dumpText(file.bytes));
+  // The units that are there are listed all the same; a file that is not
+  // whole units is still no configuration the device would take.
+  if (const std::string why = partialUnitReason(file.bytes); !why.empty()) {
+    printReason(options.file + ": " + why);
+    return kExitUsage;
+  }
   return kExitOk;
 }
 
@@ -291,6 +297,9 @@ int runCommand(const Options& options) {
     case Command::Dump: return runDump(options);
     case Command::Help:
       printOut(usageText());
+      return kExitOk;
+    case Command::Version:
+      printOut("velmora-cli " VELMORA_VERSION "\n");
       return kExitOk;
     case Command::None: break;
   }

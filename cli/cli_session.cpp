@@ -83,7 +83,7 @@ void CliSession::transferEnded(const TransferOutcome& o) {
         fail(kExitDevice, "没有要保存的数据");
       } else if (o.result == TransferResult::DoneWithHeaderError) {
         if (options_.force)
-          succeed(o.text + " (kept because of --force)");
+          succeed(o.text + " (--force)");  // one language in one line: the option says why it was kept
         else
           fail(kExitDevice, o.text);
       } else {

@@ -155,6 +155,8 @@ TEST_P(CliOverLink, ReadGivesTheDevicesImageWriteIsSavedExactly) {
   EXPECT_EQ(fileBytes(dir / "read.vmc"), original);
   EXPECT_NE(r.err.find("收到配置数据包 4/4, 数据长度 50"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("读取完成"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("正在读取配置..."), std::string::npos) << "the start is said once: " << r.err;
+  EXPECT_NE(r.err.find("开始读取配置..."), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
 
   // 56 bytes: an envelope of 64, the last packet carries 14 bytes.
@@ -276,7 +278,12 @@ TEST(CliWriteFaults, InterruptedOrRefusedWritesChangeNothing) {
     RunResult r = cli({"--tcp", sim.endpoint("tcp"), "write", dir / "long.vmc"});
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find("要发送的数据长度无效"), std::string::npos) << r.err;
-    writeFile(dir / "empty.vmc", Bytes{});
+    writeFile(dir / "whole.vmc", Bytes{0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A});
+  r = cli({"dump", dir / "whole.vmc"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "0\t未知\t未知: 07 01 02 03 04 05 06 0A\n");
+
+  writeFile(dir / "empty.vmc", Bytes{});
     r = cli({"--tcp", sim.endpoint("tcp"), "write", dir / "empty.vmc"});
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find("打开文件为空"), std::string::npos) << r.err;
@@ -327,6 +334,9 @@ TEST(CliUsage, ErrorsExitTwoWithOneLine) {
   const RunResult help = cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("usage: velmora-cli"), std::string::npos);
+  const RunResult version = cli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("velmora-cli 1.", 0), 0u) << version.out;
 }
 
 // ---- files and the scan ----
@@ -337,7 +347,8 @@ TEST(CliDump, ListsUnitsAsTheParameterListDoes) {
   writeFile(dir / "a.vmc", Bytes{0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05,
                                  0x06, 0x0A, 0x04, 0x01, 0x01});
   RunResult r = cli({"dump", dir / "a.vmc"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.exitCode, 2) << "not whole units: " << r.err;
+  EXPECT_NE(r.err.find("a.vmc: 3 bytes after the last whole unit"), std::string::npos) << r.err;
   EXPECT_EQ(r.out,
             "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n"
             "1\t未知\t未知: 07 01 02 03 04 05 06 0A\n");
