@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QPixmap>
 
+#include <cstdio>
+
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
 #include "ui/ui_kit_qt.h"
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(out);
+  velmora::ui::usePageFontEverywhere();
   velmora::ui::setQuestionHook([](const QString&) { return true; });
   velmora::MainDialog dialog;
   if (argc > 3) dialog.resize(QString::fromLocal8Bit(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]).toInt());
@@ -28,6 +31,7 @@ int main(int argc, char** argv) {
   }
   dialog.show();
   QApplication::processEvents();
+  std::printf("%dx%d (smallest %dx%d)\n", dialog.width(), dialog.height(), dialog.minimumWidth(), dialog.minimumHeight());
   for (int slot = 0; slot < velmora::TabManager::kSlotCount; ++slot) {
     dialog.tabHost()->selectPage(slot);
     QApplication::processEvents();
