@@ -1,5 +1,6 @@
 #include "ui/ui_kit_qt.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QMessageBox>
@@ -70,6 +71,15 @@ QFont pageFont() {
     return f;
   }();
   return font;
+}
+
+void usePageFontEverywhere() {
+  const QFont font = pageFont();
+  QApplication::setFont(font);
+  // A desktop theme can give these classes fonts of their own, which the
+  // application font alone would not replace.
+  for (const char* cls : {"QMenu", "QMenuBar", "QMessageBox", "QTipLabel"})
+    QApplication::setFont(font, cls);
 }
 
 QString plainTextOf(const std::string& crlfText) {
