@@ -94,7 +94,7 @@ TEST(DialogMaintainRegisterWindow, EditsCountOnlyAfterConfirmation) {
   EXPECT_EQ(control<QLineEdit>(&page, 8003)->text(), "70000");
 }
 
-TEST(DialogMaintainRegisterWindow, PendingEditsAreMarkedAndLoggedOnceWhenLeftBehind) {
+TEST(DialogMaintainRegisterWindow, PendingEditsMarkedAndLoggedOnce) {
   struct Lines : LogSink {
     std::vector<std::string> lines;
     void logMessage(const std::string& text) override { lines.push_back(text); }
