@@ -95,6 +95,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
 
   frame1001_->hide();
   frame1002_->hide();
+  ui::padButtons(this);
   fitMinimumSize();
   layoutChildren();
   logMessage("程序启动");

@@ -4,7 +4,10 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace velmora::ui {
 
@@ -80,6 +83,17 @@ void usePageFontEverywhere() {
   // application font alone would not replace.
   for (const char* cls : {"QMenu", "QMenuBar", "QMessageBox", "QTipLabel"})
     QApplication::setFont(font, cls);
+}
+
+void padButtons(QWidget* root) {
+  if (root == nullptr) return;
+  for (QPushButton* button : root->findChildren<QPushButton*>()) {
+    const QFontMetrics metrics(button->font());
+    const int room = metrics.height() * 2 / 3;
+    // The widest caption the button shows ("连接" and "断开" take turns).
+    const int text = metrics.horizontalAdvance(button->text().remove(QLatin1Char('&')));
+    button->setMinimumWidth(std::max(button->sizeHint().width(), text + 2 * room + 4));
+  }
 }
 
 QString plainTextOf(const std::string& crlfText) {

@@ -45,6 +45,11 @@ QFont pageFont();
 // dialog and tooltips.
 void usePageFontEverywhere();
 
+// Gives every push button under root room around its caption: at least
+// two thirds of a line's height on each side, as the style's own buttons
+// have at Latin sizes. CJK captions at 14 pt otherwise get 2 to 3 pixels.
+void padButtons(QWidget* root);
+
 // Text kept with "\r\n" line ends, as a plain-text edit shows it.
 QString plainTextOf(const std::string& crlfText);
 

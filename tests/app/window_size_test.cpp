@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
@@ -85,4 +86,16 @@ TEST_F(WindowSizeTest, AtFullHdEveryPageIsWholeAndTheLayoutFollows) {
   const QSize client = dialog->clientArea()->size();
   EXPECT_EQ(dialog->tabHost()->geometry(), QRect(6, 6, client.width() - 12, client.height() - 128));
   expectEveryPageWhole("1920x1080");
+}
+
+TEST_F(WindowSizeTest, EveryButtonHasRoomAroundItsCaption) {
+  showAt(dialog->minimumSize());
+  const QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
+  ASSERT_GE(buttons.size(), 10);
+  for (const QPushButton* button : buttons) {
+    const QFontMetrics metrics(button->font());
+    const int caption = metrics.horizontalAdvance(button->text().remove(QLatin1Char('&')));
+    // Half a line's height a side at the least, not the 2 to 3 pixels of a bare size hint.
+    EXPECT_GE(button->width() - caption, metrics.height()) << button->text().toStdString();
+  }
 }
