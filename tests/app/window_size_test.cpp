@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -43,6 +45,15 @@ class WindowSizeTest : public ::testing::Test {
       EXPECT_GE(page->width(), page->minimumSizeHint().width()) << where << " slot " << slot;
       EXPECT_GE(page->height(), page->minimumSizeHint().height()) << where << " slot " << slot;
       for (const std::string& fault : layoutFaults(page)) ADD_FAILURE() << where << " slot " << slot << ": " << fault;
+      // A list's last column takes the width the others leave: no empty
+      // strip beside an elided column.
+      for (const QTableWidget* list : page->findChildren<QTableWidget*>()) {
+        if (!list->isVisible()) continue;
+        const QHeaderView* header = list->horizontalHeader();
+        EXPECT_EQ(header->sectionViewportPosition(header->count() - 1) + header->sectionSize(header->count() - 1),
+                  list->viewport()->width())
+            << where << " slot " << slot;
+      }
     }
     tabs->selectPage(0);
   }
