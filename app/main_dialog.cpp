@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/dialog_help.h"
 #include "app/tab_manager.h"
 #include "config/image_rules.h"
@@ -96,6 +98,8 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
 
   frame1001_->hide();
   frame1002_->hide();
+  ui::padButtons(this);
+  fitMinimumSize();
   layoutChildren();
   logMessage("程序启动");
   // The strip's own start-up line follows, so "程序启动" stays the log's first line.
@@ -121,7 +125,7 @@ QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
     case 3:
       return new DialogNetServer(parent);
     case 4:
-      return new DialogMaintainRegister(parent);
+      return new DialogMaintainRegister(parent, this);
     case 5:
       return new DialogDataTest(parent);
     case 6:
@@ -180,6 +184,18 @@ void MainDialog::runDeviceScan() {
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_ ? tabHost_->page(TabManager::kConnectSlot) : nullptr))
     connect(&scan, &DialogScan::deviceChosen, connectPage, &DialogConnect::useScannedAddress);
   scan.exec();
+}
+
+void MainDialog::fitMinimumSize() {
+  // The pages are placed by hand, so their layouts' minimums bind only
+  // through the window's: never smaller than what the largest page and the
+  // whole tab bar need (nor than 700 × 500). Cut controls and half captions
+  // would help nobody, on however small a screen.
+  const QSize tabs = tabHost_->minimumSizeHint();
+  const QSize panel = transferPanel_->minimumSizeHint();
+  setMinimumSize(std::max({kMinimumWidth, tabs.width() + 12, panel.width() + 12}),
+                 std::max(kMinimumHeight, menuBar_->sizeHint().height() + tabs.height() + 128));
+  resize(size().expandedTo(minimumSize()));
 }
 
 void MainDialog::layoutChildren() {

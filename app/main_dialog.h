@@ -35,6 +35,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   };
   static constexpr int kTabFrameId = 1001;
   static constexpr int kPanelFrameId = 1002;
+  // The least the window ever allows; pages that need more raise it.
   static constexpr int kMinimumWidth = 700;
   static constexpr int kMinimumHeight = 500;
 
@@ -84,6 +85,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
 
  private:
   void buildMenu();
+  void fitMinimumSize();
   void runDeviceScan();
   QWidget* makeDefaultPage(int slot, QWidget* parent);
   ui::FileDialogRequest configFileRequest(bool save) const;

@@ -75,7 +75,10 @@ void MainDialog::saveFile() {
   rememberFileFolder(path);
 
   // A failed save never destroys the previous file.
-  if (!writeImageFile(path.toStdString(), configImage_)) {
+  std::string why;
+  if (!writeImageFile(path.toStdString(), configImage_, why)) {
+    logMessage(strprintf("%s: %s", kSaveFileFailed, QDir::toNativeSeparators(path).toStdString().c_str()));
+    if (!why.empty()) logMessage("原因: " + why);
     ui::messageBox(this, QString::fromUtf8(kSaveFileFailed));
     return;
   }

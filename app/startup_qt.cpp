@@ -39,6 +39,7 @@ bool prepareStart(bool ready, QWidget* parent) {
   // Only names the place settings would live; nothing is read or written there.
   QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
   QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+  ui::usePageFontEverywhere();
   if (!ready) {
     ui::messageBox(parent, QStringLiteral("Socket初始化失败"));
     return false;

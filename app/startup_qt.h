@@ -15,7 +15,7 @@ bool socketLayerReady();
 // they are not installed: the buttons then stay English.
 bool installQtChineseTexts();
 
-// Names the application; when ready is false shows "Socket初始化失败" and
+// Names the application and gives every window the page font; when ready is false shows "Socket初始化失败" and
 // returns false, and the program ends without a window.
 bool prepareStart(bool ready, QWidget* parent = nullptr);
 

@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 
+#include <algorithm>
+
 #include "config/dialog_child_base.h"
 #include "config/image_host.h"
 #include "ui/ui_kit_qt.h"
@@ -114,6 +116,14 @@ void TabManager::onUserSelection(int index) {
 QRect TabManager::pageRect() const {
   const int barHeight = tabBar_->sizeHint().height();
   return QRect(0, barHeight, width(), height() - barHeight).adjusted(2, 2, -2, -2);
+}
+
+QSize TabManager::minimumSizeHint() const {
+  QSize pages(0, 0);
+  for (const QWidget* p : pages_)
+    if (p != nullptr) pages = pages.expandedTo(p->minimumSizeHint()).expandedTo(p->minimumSize());
+  const QSize bar = tabBar_->sizeHint();  // every tab at its full caption
+  return QSize(std::max(bar.width(), pages.width() + 4), bar.height() + pages.height() + 4);
 }
 
 void TabManager::layoutPages() {

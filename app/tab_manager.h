@@ -55,6 +55,10 @@ class TabManager : public QWidget {
   // The rectangle every page is given.
   QRect pageRect() const;
 
+  // Room for the whole tab bar (every caption whole, no scrolling) above the
+  // largest minimum any page asks for.
+  QSize minimumSizeHint() const override;
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 

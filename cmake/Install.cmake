@@ -16,7 +16,7 @@ endif()
 
 # Man pages, compressed as Debian expects them.
 find_program(GZIP_PROGRAM gzip)
-set(man_sources velmora-cli.1 velmora-devsim.1)
+set(man_sources velmora.1 velmora-cli.1 velmora-devsim.1)
 set(man_outputs)
 foreach(page IN LISTS man_sources)
   set(source ${PROJECT_SOURCE_DIR}/docs/man/${page})
@@ -32,6 +32,20 @@ endforeach()
 if(man_outputs)
   add_custom_target(velmora_man ALL DEPENDS ${man_outputs})
   install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# What Debian asks of every package: the copyright in its machine-readable
+# format and the changelog, compressed, in the package's doc folder.
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/velmora)
+install(FILES ${PROJECT_SOURCE_DIR}/res/debian/copyright DESTINATION ${doc_dir})
+if(GZIP_PROGRAM)
+  set(changelog ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+  add_custom_command(OUTPUT ${changelog}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
+    COMMAND ${GZIP_PROGRAM} -9 -n -c ${PROJECT_SOURCE_DIR}/res/debian/changelog > ${changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/res/debian/changelog VERBATIM)
+  add_custom_target(velmora_changelog ALL DEPENDS ${changelog})
+  install(FILES ${changelog} DESTINATION ${doc_dir})
 endif()
 
 set(CPACK_PACKAGE_NAME velmora)

@@ -95,8 +95,11 @@ function(velmora_gtest name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   endif()
+  # NO_PRETTY_VALUES: a parameterised test is named by its case, without
+  # its printed parameter after it.
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}"
     DISCOVERY_MODE PRE_TEST)
 endfunction()

@@ -53,10 +53,20 @@ ImageFileRead readImageFile(const std::string& path) {
 }
 
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::string why;
+  return writeImageFile(path, bytes, why);
+}
+
+bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why) {
+  why.clear();
   // Unbuffered, so a short write shows at once: a buffered QSaveFile can lose
   // a failed flush and commit a truncated file.
   QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+  const auto fail = [&file, &why] {
+    why = file.errorString().toStdString();
+    return false;
+  };
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail();
   const qint64 size = static_cast<qint64>(bytes.size());
   qint64 done = 0;
   while (done < size) {
@@ -65,10 +75,11 @@ bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes) 
     done += n;
   }
   if (done != size || file.error() != QFileDevice::NoError) {
+    fail();
     file.cancelWriting();
     return false;
   }
-  return file.commit();
+  return file.commit() || fail();
 }
 
 }  // namespace velmora

@@ -80,6 +80,9 @@ class TcpLink : public Channel {
   // Connects within the connect limit. A host name is looked up first, off
   // the UI thread and within the same limit (Pending).
   virtual TcpConnectStart open(const std::string& host, int32_t port) = 0;
+  // Why the latest connect to a resolved address failed, as the system said;
+  // empty when it did not fail there (or the transport cannot tell).
+  virtual std::error_code connectError() const { return {}; }
 };
 
 }  // namespace velmora

@@ -13,6 +13,18 @@ namespace {
 // A send that cannot get rid of its bytes for this long has failed.
 constexpr int kSendStallMs = 5000;
 
+// The system's reason behind a socket error, as the logic explains it.
+std::error_code reasonOf(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return std::make_error_code(std::errc::connection_refused);
+    case QAbstractSocket::SocketTimeoutError: return std::make_error_code(std::errc::timed_out);
+    case QAbstractSocket::NetworkError: return std::make_error_code(std::errc::network_unreachable);
+    case QAbstractSocket::SocketAccessError: return std::make_error_code(std::errc::permission_denied);
+    case QAbstractSocket::SocketResourceError: return std::make_error_code(std::errc::too_many_files_open);
+    default: return std::make_error_code(std::errc::io_error);
+  }
+}
+
 }  // namespace
 
 ClientSocket::ClientSocket() = default;
@@ -39,6 +51,7 @@ void ClientSocket::dropSocket() {
 TcpConnectStart ClientSocket::connectTo(const QString& host, quint16 port, int connectLimitMs, int lookupLimitMs) {
   if (connected_) return TcpConnectStart::Connected;
   lookup_.cancel();
+  connectError_.clear();
   if (port == 0 || host.isEmpty()) return TcpConnectStart::Failed;
   QHostAddress literal;
   if (literal.setAddress(host)) {
@@ -65,9 +78,11 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
   socket->setProxy(QNetworkProxy::NoProxy);
   socket->connectToHost(address, port);
   if (!socket->waitForConnected(connectLimitMs)) {
+    connectError_ = reasonOf(socket->error());
     socket->abort();
     return false;
   }
+  connectError_.clear();
   // The socket of a connection the peer ended stays until now.
   dropSocket();
   socket_ = std::move(socket);

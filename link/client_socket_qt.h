@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <system_error>
 
 #include "link/connect_logic.h"
 #include "link/host_lookup_qt.h"
@@ -59,6 +60,9 @@ class ClientSocket {
   uint32_t session() const { return session_; }
   // The local port of the current or last connection (for tests and logs).
   quint16 localPort() const;
+  // Why the latest connect to an address failed (refused, timed out,
+  // unreachable); empty after a success and when no address was tried.
+  std::error_code connectError() const { return connectError_; }
 
  private:
   bool connectAddress(const QHostAddress& address, quint16 port, int connectLimitMs);
@@ -73,6 +77,7 @@ class ClientSocket {
   bool closeNotified_ = false;
   HostLookup lookup_;
   uint32_t session_ = 0;
+  std::error_code connectError_;
 };
 
 }  // namespace velmora

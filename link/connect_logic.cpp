@@ -153,6 +153,18 @@ std::string tcpConnectFailureReason(int32_t code) {
   return {};
 }
 
+std::string tcpConnectErrorReason(const std::error_code& error) {
+  std::string text = "原因: " + error.message();
+  if (error == std::errc::connection_refused) {
+    text += "（该端口没有服务在监听，请检查端口号）";
+  } else if (error == std::errc::timed_out) {
+    text += "（设备没有应答，请检查 IP 地址和网络连接）";
+  } else if (error == std::errc::network_unreachable || error == std::errc::host_unreachable) {
+    text += "（网络不可达，请检查本机的网络设置）";
+  }
+  return text;
+}
+
 ConnectLogic::ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log)
     : view_(view), serial_(serial), tcp_(tcp), log_(log) {}
 
@@ -273,6 +285,9 @@ void ConnectLogic::tcpConnectFailed(const std::string& ip, int32_t failureCode) 
   linkState_ = kTcpIdle;
   log("TCP连接失败: " + ip);
   tcpFailureReason_ = tcpConnectFailureReason(failureCode);
+  // A lookup that failed says so; a connect that failed says what the system said.
+  if (tcpFailureReason_.empty())
+    if (const std::error_code error = tcp_.connectError()) tcpFailureReason_ = tcpConnectErrorReason(error);
   if (!tcpFailureReason_.empty()) log(tcpFailureReason_);
   reportLink(false, "TCP连接失败");
 }

@@ -210,6 +210,10 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
 // usual cause is known (the user is not in the dialout group).
 std::string serialOpenReason(const std::error_code& error);
 
+// The log line that explains a failed TCP connect to an address, with a
+// hint for the usual causes (nothing listens there, no answer, no route).
+std::string tcpConnectErrorReason(const std::error_code& error);
+
 // What the page shows when the serial device goes away by itself, and the
 // log line that names why.
 inline constexpr const char* kSerialLostStatus = "串口已断开";

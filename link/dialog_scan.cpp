@@ -52,6 +52,7 @@ DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort, 
   layout->addWidget(new QLabel(QStringLiteral("扫描到的设备:")));
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
+  ui::padButtons(this);
   resize(320, 360);
 
   // A socket that cannot be set up leaves an empty list and nothing more.

@@ -57,6 +57,7 @@ class QtLinkChannels {
     void close() override { socket.disconnect(); }
     bool isOpen() const override { return socket.connected(); }
     bool send(const uint8_t* data, int32_t length) override { return socket.Send(data, length) == length; }
+    std::error_code connectError() const override { return socket.connectError(); }
     ClientSocket socket;
   };
 

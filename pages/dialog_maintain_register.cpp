@@ -48,7 +48,7 @@ bool isEnterOrEscape(const QEvent* event) {
 }
 }  // namespace
 
-DialogMaintainRegister::DialogMaintainRegister(QWidget* parent) : QWidget(parent) {
+DialogMaintainRegister::DialogMaintainRegister(QWidget* parent, LogSink* log) : QWidget(parent), log_(log) {
   setFont(ui::pageFont());
   buildControls();
   showRegisters();
@@ -67,7 +67,11 @@ void DialogMaintainRegister::buildControls() {
   confirm_ = new QPushButton(QStringLiteral("修改确认"), group);
   ui::setControlId(confirm_, kIdConfirm);
   noAutoDefault({confirm_});
+  pendingNote_ = new QLabel(QString::fromUtf8(kPendingEditsNote), group);
+  pendingNote_->setObjectName(QStringLiteral("pendingNote"));
+  pendingNote_->hide();
   grid->addWidget(functionEnable_, 0, 0, 1, 4);
+  grid->addWidget(pendingNote_, 0, 4, 1, 3, Qt::AlignRight | Qt::AlignVCenter);
   grid->addWidget(confirm_, 0, 7, Qt::AlignRight);
 
   const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("65535")) + 18;
@@ -112,6 +116,14 @@ void DialogMaintainRegister::buildControls() {
   page->addStretch(1);
 
   connect(confirm_, &QPushButton::clicked, this, &DialogMaintainRegister::captureRegisters);
+  // Every edit of a control may start or end the pending state.
+  connect(functionEnable_, &QCheckBox::toggled, this, &DialogMaintainRegister::updatePending);
+  for (const RowControls& row : rows_) {
+    connect(row.enable, &QCheckBox::toggled, this, &DialogMaintainRegister::updatePending);
+    connect(row.address, &QLineEdit::textChanged, this, &DialogMaintainRegister::updatePending);
+    connect(row.count, &QLineEdit::textChanged, this, &DialogMaintainRegister::updatePending);
+    connect(row.width, &QComboBox::currentIndexChanged, this, &DialogMaintainRegister::updatePending);
+  }
 
   // Enter and Escape never reach a control of this page (nor the main dialog
   // behind it): Enter must not act as "修改确认", Escape must not close anything.
@@ -168,19 +180,49 @@ void DialogMaintainRegister::showRegisters() {
     rows_[r].width->setCurrentIndex(row.widthSelection);
   }
   suppressEvents = false;
+  updatePending();
 }
 
 void DialogMaintainRegister::captureRegisters() {
   if (suppressEvents) return;
   records_.captureRegisters(readControls());
+  updatePending();
+}
+
+void DialogMaintainRegister::updatePending() {
+  if (suppressEvents) return;
+  const bool pending = records_.wouldChange(readControls());
+  // A new edit is news again, even after a line was logged for older ones.
+  pendingLogged_ = false;
+  if (pending == pending_) return;
+  pending_ = pending;
+  pendingNote_->setVisible(pending);
+  if (pending) {
+    QPalette marked = confirm_->palette();
+    marked.setColor(QPalette::Button, marked.color(QPalette::Highlight));
+    marked.setColor(QPalette::ButtonText, marked.color(QPalette::HighlightedText));
+    confirm_->setPalette(marked);
+  } else {
+    confirm_->setPalette(QPalette());  // back to the page's own
+  }
+}
+
+void DialogMaintainRegister::logDroppedEdits() {
+  if (!pending_ || pendingLogged_) return;
+  pendingLogged_ = true;
+  if (log_) log_->logMessage(kPendingEditsDropped);
 }
 
 void DialogMaintainRegister::loadFromImage(const uint8_t* data, int32_t length) {
+  logDroppedEdits();  // the load replaces them
   records_.load(data, length);
   showRegisters();
 }
 
 StoreResult DialogMaintainRegister::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
+  // The image takes the records, not the edits; a page change leaves them
+  // behind for the next load to replace.
+  logDroppedEdits();
   records_.store(buffer, length, capacity);
   return StoreResult::stored();
 }

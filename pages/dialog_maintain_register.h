@@ -1,14 +1,18 @@
 // The holding-register page: four register groups and the all-enable
-// switch. Edits reach the records only through "修改确认".
+// switch. Edits reach the records only through "修改确认"; until then the
+// button is highlighted with a note beside it, and edits left behind by a
+// page change or a load are logged once.
 #pragma once
 
 #include <QWidget>
 
+#include "base/log_sink.h"
 #include "config/dialog_child_base.h"
 #include "pages/holding_register_records.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -37,13 +41,17 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   // The caption of the page's tab.
   static constexpr const char* kTabCaption = "保持寄存器配置";
 
-  explicit DialogMaintainRegister(QWidget* parent = nullptr);
+  // Log lines go to log (none when null).
+  explicit DialogMaintainRegister(QWidget* parent = nullptr, LogSink* log = nullptr);
 
   void loadFromImage(const uint8_t* data, int32_t length) override;
   StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
   const HoldingRegisterRecords& records() const { return records_; }
   ToolTipWidget* toolTips() const { return toolTips_; }
+  // The controls hold edits that "修改确认" has not taken.
+  bool hasPendingEdits() const { return pending_; }
+  QLabel* pendingNote() const { return pendingNote_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,13 +70,20 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   void showRegisters();
   void captureRegisters();
   HoldingRegisterControls readControls() const;
+  void updatePending();
+  void logDroppedEdits();
 
   HoldingRegisterRecords records_;
   bool suppressEvents = false;
   QCheckBox* functionEnable_ = nullptr;
   RowControls rows_[kRegisterRows];
   QPushButton* confirm_ = nullptr;
+  QLabel* pendingNote_ = nullptr;
   ToolTipWidget* toolTips_ = nullptr;
+  LogSink* log_ = nullptr;
+  bool pending_ = false;
+  // The current edits were already logged as left behind.
+  bool pendingLogged_ = false;
 };
 
 }  // namespace velmora

@@ -203,6 +203,8 @@ void DialogNetServer::layoutPage() {
   fitLastColumn(list_);
 }
 
+QSize DialogNetServer::minimumSizeHint() const { return listBesideGroupMinimum(paramGroup_, add_, delete_); }
+
 void DialogNetServer::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   layoutPage();

@@ -50,6 +50,9 @@ class DialogNetServer : public QWidget, public DialogChildBase {
   void addEntry();
   void deleteEntry();
 
+  // The parameter group whole beside a usable list (the page is laid out by hand).
+  QSize minimumSizeHint() const override;
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 

@@ -278,6 +278,8 @@ void DialogSerialParam::layoutPage() {
   fitLastColumn(list_);
 }
 
+QSize DialogSerialParam::minimumSizeHint() const { return listBesideGroupMinimum(paramGroup_, add_, remove_); }
+
 void DialogSerialParam::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   layoutPage();

@@ -59,6 +59,9 @@ class DialogSerialParam : public QWidget, public DialogChildBase {
 
   const SerialPortRecords& records() const { return records_; }
 
+  // The parameter group whole beside a usable list (the page is laid out by hand).
+  QSize minimumSizeHint() const override;
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 

@@ -52,6 +52,12 @@ void HoldingRegisterRecords::captureRegisters(const HoldingRegisterControls& c) 
   }
 }
 
+bool HoldingRegisterRecords::wouldChange(const HoldingRegisterControls& controls) const {
+  HoldingRegisterRecords confirmed = *this;
+  confirmed.captureRegisters(controls);
+  return confirmed.records_ != records_;
+}
+
 void HoldingRegisterRecords::load(const uint8_t* data, int32_t length) {
   records_ = defaultHoldingRegisters();
   if (!isWholeImage(data, length)) return;

@@ -15,6 +15,11 @@ inline constexpr int kRegisterGroups = 5;
 // Groups 1..4 have a row of controls; group 5 only its enable switch.
 inline constexpr int kRegisterRows = 4;
 
+// Shown beside "修改确认" while the controls hold edits it has not taken,
+// and logged once when such edits are left behind.
+inline constexpr const char* kPendingEditsNote = "有未确认的修改";
+inline constexpr const char* kPendingEditsDropped = "保持寄存器配置：未确认的修改未生效";
+
 struct HoldingRegisterRecord {
   uint8_t group = 0;
   bool enable = false;
@@ -66,6 +71,10 @@ class HoldingRegisterRecords {
   // The confirmation: the controls become the records (group 5 keeps its
   // address, count and width, which have no control).
   void captureRegisters(const HoldingRegisterControls& controls);
+  // True when confirming controls would change the records: edits that a
+  // load or a page change would drop unconfirmed. A text that reads as the
+  // same number ("0500" for 500) is no edit.
+  bool wouldChange(const HoldingRegisterControls& controls) const;
 
   // Back to the defaults, then the kind-4 units of a whole image with a
   // group of 1..5, later units winning.

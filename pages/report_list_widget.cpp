@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QVector>
 
+#include <algorithm>
 #include <memory>
 
 #include "ui/ui_kit_qt.h"
@@ -107,6 +108,15 @@ void fitLastColumn(QTableWidget* list) {
   header->resizeSection(columns - 1, last > 0 ? last : 1);
   list->setUpdatesEnabled(true);
   header->viewport()->update();
+}
+
+QSize listBesideGroupMinimum(const QWidget* paramGroup, const QWidget* firstButton, const QWidget* secondButton) {
+  // The offsets are those of the two pages' layoutPage.
+  const int buttonsRight = 16 + firstButton->width() + 8 + secondButton->width() + 8;
+  const int listWidth = std::max(buttonsRight, 16 + 240 + 8);
+  const int rows = 4 * (paramGroup->fontMetrics().height() + 6);
+  const int listHeight = 36 + firstButton->height() + 8 + rows + 8;
+  return QSize(listWidth + paramGroup->width() + 16, std::max(listHeight, paramGroup->height()) + 16);
 }
 
 void linkRadioButtons(std::initializer_list<QRadioButton*> buttons) {

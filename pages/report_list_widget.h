@@ -3,6 +3,7 @@
 // rule that gives the last column whatever width the others leave.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,12 @@ void markRowSelected(QTableWidget* list, int row);
 // The last column takes the list's client width minus the other columns,
 // or 1 when nothing is left.
 void fitLastColumn(QTableWidget* list);
+
+// The least a page needs that shows, by hand, a list group on the left (two
+// buttons above the list) beside a parameter group of fixed size on the
+// right, as the data-port and server-port pages do: the group whole, the
+// buttons whole, and room for a few rows and columns of the list.
+QSize listBesideGroupMinimum(const QWidget* paramGroup, const QWidget* firstButton, const QWidget* secondButton);
 
 // Radio buttons that the page checks freely (several, or none, may show
 // checked) but that a click makes exclusive within the group: the clicked

@@ -1,9 +1,13 @@
 #include "ui/ui_kit_qt.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace velmora::ui {
 
@@ -70,6 +74,26 @@ QFont pageFont() {
     return f;
   }();
   return font;
+}
+
+void usePageFontEverywhere() {
+  const QFont font = pageFont();
+  QApplication::setFont(font);
+  // A desktop theme can give these classes fonts of their own, which the
+  // application font alone would not replace.
+  for (const char* cls : {"QMenu", "QMenuBar", "QMessageBox", "QTipLabel"})
+    QApplication::setFont(font, cls);
+}
+
+void padButtons(QWidget* root) {
+  if (root == nullptr) return;
+  for (QPushButton* button : root->findChildren<QPushButton*>()) {
+    const QFontMetrics metrics(button->font());
+    const int room = metrics.height() * 2 / 3;
+    // The widest caption the button shows ("连接" and "断开" take turns).
+    const int text = metrics.horizontalAdvance(button->text().remove(QLatin1Char('&')));
+    button->setMinimumWidth(std::max(button->sizeHint().width(), text + 2 * room + 4));
+  }
 }
 
 QString plainTextOf(const std::string& crlfText) {

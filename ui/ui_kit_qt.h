@@ -40,6 +40,16 @@ void setFileDialogHook(FileDialogHook hook);
 // The 14-point "宋体" every page asks for, falling back to an installed CJK family.
 QFont pageFont();
 
+// Makes the page font the application's, also for the windows that do not
+// inherit it from a page: message boxes, the close question, menus, the file
+// dialog and tooltips.
+void usePageFontEverywhere();
+
+// Gives every push button under root room around its caption: at least
+// two thirds of a line's height on each side, as the style's own buttons
+// have at Latin sizes. CJK captions at 14 pt otherwise get 2 to 3 pixels.
+void padButtons(QWidget* root);
+
 // Text kept with "\r\n" line ends, as a plain-text edit shows it.
 QString plainTextOf(const std::string& crlfText);
 

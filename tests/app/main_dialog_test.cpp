@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "app/dialog_help.h"
@@ -94,7 +96,9 @@ class MainDialogTest : public ::testing::Test {
 
 TEST_F(MainDialogTest, StartsWithCaptionMenuTabsAndLogLine) {
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("设备配置工具 V1.00"));
-  EXPECT_EQ(dialog->minimumSize(), QSize(700, 500));
+  // Never below 700 × 500; the pages may ask for more (window_size_test).
+  EXPECT_GE(dialog->minimumWidth(), 700);
+  EXPECT_GE(dialog->minimumHeight(), 500);
   const std::string log = logText();
   EXPECT_EQ(log.find("] 程序启动\r\n"), 20u) << log;
   EXPECT_NE(log.find("] 配置面板初始化完成\r\n"), std::string::npos) << log;
@@ -340,6 +344,19 @@ TEST_F(MainDialogTest, FailedSaveKeepsThePreviousFileAndReportsFailure) {
   dialog->action(32773)->trigger();
   EXPECT_EQ(UiRecorder::messages().size(), 2);
   EXPECT_EQ(UiRecorder::messages().last(), QStringLiteral("保存文件失败"));
+  // Both failures name the file, and the line after each gives the system's reason.
+  std::vector<std::string> lines;
+  const std::string log = logText();
+  for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(log.substr(log.find("] ", at) + 2, end - log.find("] ", at) - 2));
+  for (const QString& name : {path, tempPath("no/such/dir/x.vmc")}) {
+    const auto failed = std::find(lines.begin(), lines.end(), "保存文件失败: " + name.toStdString());
+    ASSERT_NE(failed, lines.end()) << log;
+    ASSERT_NE(failed + 1, lines.end()) << log;
+    EXPECT_EQ((failed + 1)->rfind("原因: ", 0), 0u) << log;
+    EXPECT_GT((failed + 1)->size(), std::string("原因: ").size()) << log;
+  }
+  EXPECT_EQ(lines.back(), "原因: " + std::make_error_code(std::errc::no_such_file_or_directory).message()) << log;
 }
 
 TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
@@ -527,4 +544,22 @@ TEST(Startup, WithoutSocketsTheProgramSaysSoAndStops) {
   EXPECT_FALSE(prepareStart(false));
   EXPECT_EQ(UiRecorder::messages(), QStringList{"Socket初始化失败"});
   EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("应用程序向导生成的本地应用程序"));
+}
+
+// Pop-ups are windows of their own and inherit no page's font: start-up
+// gives them the page font (face and size) as well.
+TEST(Startup, MessageBoxesAndMenusUseThePageFont) {
+  UiRecorder::reset();
+  ASSERT_TRUE(prepareStart(true));
+  const QFont page = ui::pageFont();
+  MainDialog dialog;
+  QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("确定要退出程序吗？"), QMessageBox::Yes | QMessageBox::No,
+                  &dialog);
+  QMenu* file = dialog.findChild<QMenuBar*>()->actions().first()->menu();
+  ASSERT_NE(file, nullptr);
+  for (const QWidget* w : std::initializer_list<const QWidget*>{&box, box.button(QMessageBox::Yes), file,
+                                                                 dialog.findChild<QMenuBar*>()}) {
+    EXPECT_EQ(w->font().families(), page.families()) << w->metaObject()->className();
+    EXPECT_EQ(w->font().pointSize(), page.pointSize()) << w->metaObject()->className();
+  }
 }

@@ -104,7 +104,7 @@ class FaultWindowTest : public ::testing::TestWithParam<FaultCase>, protected De
   void TearDown() override { tearDownFixture(HasFailure()); }
 };
 
-TEST_P(FaultWindowTest, EndsInTheRuledStateAndAFreshTransferSucceeds) {
+TEST_P(FaultWindowTest, EndsAsRuledThenRecovers) {
   const FaultCase& c = GetParam();
   startDevice(c.faults);
   if (HasFatalFailure()) return;

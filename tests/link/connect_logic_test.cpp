@@ -60,6 +60,7 @@ class FakeChannels {
   bool serialWriteOk = true;
   int64_t tcpSendResult = -2;  // -2: the whole block
   std::error_code openError;
+  std::error_code connectError;  // what a failed TCP connect reports
   std::vector<std::string> ports;
   std::string openedPath, tcpHost;
   int32_t tcpPort = 0;
@@ -110,6 +111,7 @@ class FakeChannels {
       c.sent.assign(d, d + n);
       return (c.tcpSendResult == -2 ? n : c.tcpSendResult) == n;
     }
+    std::error_code connectError() const override { return c.connectError; }
   } tcpLink{*this};
 };
 
@@ -589,6 +591,25 @@ TEST_F(ConnectLogicTest, NamedHostWaitsForItsLookupWithEverythingLocked) {
   EXPECT_EQ(journal,
             (Journal{"log TCP连接失败: device.local", "log 原因: 主机名解析超时", "link down TCP连接失败"}));
   EXPECT_EQ(view.controls, controlStatesFor(kTcpIdle, kTransportTcp));
+
+  // The name resolved and the connect then failed: the system's reason, not a lookup's.
+  channels.connectError = std::make_error_code(std::errc::timed_out);
+  connectTcp();
+  journal.clear();
+  logic.onTcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed));
+  EXPECT_EQ(journal, (Journal{"log TCP连接失败: device.local", "log " + tcpConnectErrorReason(channels.connectError),
+                              "link down TCP连接失败"}));
+  EXPECT_EQ(logic.tcpFailureReason(), tcpConnectErrorReason(channels.connectError));
+}
+
+TEST(TcpConnectErrorReason, NamesTheCauseAndAHint) {
+  const auto reason = [](std::errc e) { return tcpConnectErrorReason(std::make_error_code(e)); };
+  const std::string refused = reason(std::errc::connection_refused);
+  EXPECT_EQ(refused.rfind("原因: " + std::make_error_code(std::errc::connection_refused).message(), 0), 0u) << refused;
+  EXPECT_NE(refused.find("端口号"), std::string::npos);
+  EXPECT_NE(reason(std::errc::timed_out).find("IP 地址"), std::string::npos);
+  EXPECT_NE(reason(std::errc::network_unreachable).find("网络不可达"), std::string::npos);
+  EXPECT_EQ(reason(std::errc::io_error), "原因: " + std::make_error_code(std::errc::io_error).message());
 }
 
 TEST_F(ConnectLogicTest, ScannedAddressFillsTheIpBoxAndChoosesTcpUnlessALinkIsOpen) {

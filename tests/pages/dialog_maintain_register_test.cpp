@@ -94,6 +94,56 @@ TEST(DialogMaintainRegisterWindow, EditsCountOnlyAfterConfirmation) {
   EXPECT_EQ(control<QLineEdit>(&page, 8003)->text(), "70000");
 }
 
+TEST(DialogMaintainRegisterWindow, PendingEditsMarkedAndLoggedOnce) {
+  struct Lines : LogSink {
+    std::vector<std::string> lines;
+    void logMessage(const std::string& text) override { lines.push_back(text); }
+  } log;
+  D page(nullptr, &log);
+  page.resize(900, 500);
+  page.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  auto* confirm = control<QPushButton>(&page, 8018);
+  const QColor plain = confirm->palette().color(QPalette::Button);
+  const auto marked = [&] {
+    EXPECT_EQ(page.pendingNote()->isVisible(), page.hasPendingEdits());
+    return page.hasPendingEdits() && confirm->palette().color(QPalette::Button) == page.palette().color(QPalette::Highlight);
+  };
+  EXPECT_FALSE(marked());
+  EXPECT_EQ(page.pendingNote()->text(), "有未确认的修改");
+
+  retype(&page, 8003, "600");
+  EXPECT_TRUE(marked());
+  retype(&page, 8003, "500");  // typed back: nothing to confirm
+  EXPECT_FALSE(marked());
+  EXPECT_EQ(confirm->palette().color(QPalette::Button), plain);
+
+  // A page change stores the records, not the edits, and says so once.
+  control<QComboBox>(&page, 8013)->setCurrentIndex(1);
+  EXPECT_TRUE(marked());
+  EXPECT_EQ(storeImage(page), kDefaults);
+  EXPECT_EQ(storeImage(page), kDefaults);
+  loadImage(page, kDefaults);  // the return to the page
+  EXPECT_EQ(log.lines, std::vector<std::string>{"保持寄存器配置：未确认的修改未生效"});
+  EXPECT_FALSE(marked());
+  EXPECT_EQ(control<QComboBox>(&page, 8013)->currentIndex(), 0);
+
+  // Confirmed edits are no longer pending and leave no line.
+  retype(&page, 8003, "600");
+  QTest::mouseClick(confirm, Qt::LeftButton);
+  EXPECT_FALSE(marked());
+  const Bytes confirmed = storeImage(page);
+  EXPECT_EQ(Bytes(confirmed.begin(), confirmed.begin() + 8), imageOf({registerUnit(1, 1, 600, 100, 0)}));
+  EXPECT_EQ(log.lines.size(), 1u);
+
+  // A load while the page is shown (Open, a read) drops edits too.
+  control<QCheckBox>(&page, 8002)->click();
+  EXPECT_TRUE(marked());
+  loadImage(page, kDefaults);
+  EXPECT_EQ(log.lines.size(), 2u);
+  EXPECT_FALSE(marked());
+}
+
 TEST(DialogMaintainRegisterWindow, EnterAndEscapeAreSwallowed) {
   QDialog dialog;
   auto* page = new D(&dialog);

@@ -101,6 +101,26 @@ TEST(HoldingRegisterRecords, ConfirmationClampsTypedValues) {
   EXPECT_EQ(registerValueFromText("\t 7 \r\n"), 7);
 }
 
+TEST(HoldingRegisterRecords, PendingMeansConfirmingWouldChangeSomething) {
+  HoldingRegisterRecords r;
+  HoldingRegisterControls c = r.showRegisters();
+  EXPECT_FALSE(r.wouldChange(c));
+  c.rows[0].addressText = " 0500";  // reads as the same number
+  EXPECT_FALSE(r.wouldChange(c));
+  for (auto edit : std::initializer_list<void (*)(HoldingRegisterControls&)>{
+           [](HoldingRegisterControls& x) { x.rows[1].countText = "abc"; },  // becomes 0
+           [](HoldingRegisterControls& x) { x.rows[2].widthSelection = 1; },
+           [](HoldingRegisterControls& x) { x.rows[3].enable = false; },
+           [](HoldingRegisterControls& x) { x.functionEnable = false; }}) {
+    HoldingRegisterControls edited = c;
+    edit(edited);
+    EXPECT_TRUE(r.wouldChange(edited));
+    HoldingRegisterRecords confirmed = r;
+    confirmed.captureRegisters(edited);
+    EXPECT_FALSE(confirmed.wouldChange(edited)) << "confirmed edits are no longer pending";
+  }
+}
+
 TEST(HoldingRegisterRecords, SmallBufferTakesWholeUnitsInGroupOrder) {
   HoldingRegisterRecords r;
   const Bytes stored = storedImage({}, [&](uint8_t* b, int32_t& n, int32_t) { r.store(b, n, 20); });

@@ -2,20 +2,75 @@
 // layouts and the Chinese texts:
 //   velmora-screenshots OUTDIR [WIDTH HEIGHT] [IMAGE.vmc]
 // With an image, the pages show it as after reading it from a device.
+// The close question, an OK box and a menu, on a display (xvfb-run -a):
+//   velmora-screenshots --popups OUTDIR
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
 
 #include "app/main_dialog.h"
+#include "app/startup_qt.h"
 #include "app/tab_manager.h"
 #include "ui/ui_kit_qt.h"
 
+namespace {
+
+// The pop-ups as a user meets them, started as main() starts the program:
+// the close question, an OK box and the 文件 menu, each grabbed from the
+// screen with the window behind it. Meant for a real display (xvfb-run).
+int grabPopups(const QString& out) {
+  velmora::installQtChineseTexts();
+  velmora::prepareStart(true);
+  velmora::MainDialog dialog;
+  dialog.show();
+  QTest::qWait(300);
+  const auto shoot = [&](const QString& name) {
+    QApplication::processEvents();
+    QTest::qWait(200);
+    QGuiApplication::primaryScreen()->grabWindow(0).copy(dialog.frameGeometry().adjusted(-20, -20, 60, 60))
+        .save(QStringLiteral("%1/%2.png").arg(out, name));
+  };
+  // A modal box is answered by a timer: shot first, then its escape button.
+  const auto answerNextBox = [&](const QString& name) {
+    QTimer::singleShot(400, [&, name] {
+      shoot(name);
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+    });
+  };
+  answerNextBox(QStringLiteral("close-question"));
+  dialog.close();  // "No": the window stays
+  answerNextBox(QStringLiteral("message-box"));
+  velmora::ui::messageBox(&dialog, QStringLiteral("保存文件失败"));
+  QMenu* file = dialog.findChild<QMenuBar*>()->actions().first()->menu();
+  file->popup(dialog.mapToGlobal(QPoint(10, 30)));
+  shoot(QStringLiteral("file-menu"));
+  file->hide();
+  velmora::ui::setQuestionHook([](const QString&) { return true; });
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const bool popups = argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--popups");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !popups) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  if (popups) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return grabPopups(QString::fromLocal8Bit(argv[2]));
+  }
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(out);
+  velmora::ui::usePageFontEverywhere();
   velmora::ui::setQuestionHook([](const QString&) { return true; });
   velmora::MainDialog dialog;
   if (argc > 3) dialog.resize(QString::fromLocal8Bit(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]).toInt());
@@ -28,6 +83,7 @@ int main(int argc, char** argv) {
   }
   dialog.show();
   QApplication::processEvents();
+  std::printf("%dx%d (smallest %dx%d)\n", dialog.width(), dialog.height(), dialog.minimumWidth(), dialog.minimumHeight());
   for (int slot = 0; slot < velmora::TabManager::kSlotCount; ++slot) {
     dialog.tabHost()->selectPage(slot);
     QApplication::processEvents();

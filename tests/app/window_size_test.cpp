@@ -1,0 +1,112 @@
+// The main window with the program's own pages, at the smallest size it
+// allows and at a full-HD screen's: every page whole, every tab caption whole.
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "app/main_dialog.h"
+#include "app/tab_manager.h"
+#include "tests/pages/page_widget_helpers.h"
+#include "tests/support/ui_recorder.h"
+
+using namespace velmora;
+using velmora::testing::layoutFaults;
+using velmora::testing::UiRecorder;
+
+namespace {
+
+class WindowSizeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UiRecorder::reset();
+    dialog = std::make_unique<MainDialog>();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  }
+  void showAt(QSize size) {
+    dialog->resize(size);
+    QApplication::processEvents();
+  }
+  // Every page in turn, as the user would click through them.
+  void expectEveryPageWhole(const char* where) {
+    TabManager* tabs = dialog->tabHost();
+    for (int slot = 0; slot < TabManager::kSlotCount; ++slot) {
+      tabs->selectPage(slot);
+      QApplication::processEvents();
+      QWidget* page = tabs->page(slot);
+      EXPECT_EQ(page->geometry(), tabs->pageRect()) << where << " slot " << slot;
+      EXPECT_GE(page->width(), page->minimumSizeHint().width()) << where << " slot " << slot;
+      EXPECT_GE(page->height(), page->minimumSizeHint().height()) << where << " slot " << slot;
+      for (const std::string& fault : layoutFaults(page)) ADD_FAILURE() << where << " slot " << slot << ": " << fault;
+      // A list's last column takes the width the others leave: no empty
+      // strip beside an elided column.
+      for (const QTableWidget* list : page->findChildren<QTableWidget*>()) {
+        if (!list->isVisible()) continue;
+        const QHeaderView* header = list->horizontalHeader();
+        EXPECT_EQ(header->sectionViewportPosition(header->count() - 1) + header->sectionSize(header->count() - 1),
+                  list->viewport()->width())
+            << where << " slot " << slot;
+      }
+    }
+    tabs->selectPage(0);
+  }
+  void TearDown() override { dialog.reset(); }
+
+  std::unique_ptr<MainDialog> dialog;
+};
+
+}  // namespace
+
+TEST_F(WindowSizeTest, AtTheSmallestSizeEveryPageAndCaptionIsWhole) {
+  const QSize least = dialog->minimumSize();
+  EXPECT_GE(least.width(), MainDialog::kMinimumWidth);
+  EXPECT_GE(least.height(), MainDialog::kMinimumHeight);
+  showAt(QSize(100, 100));  // the window refuses to go below its minimum
+  EXPECT_EQ(dialog->size(), least);
+
+  // The connection page is the one that used to be crushed: its group boxes
+  // must hold their rows apart too.
+  QWidget* connect = dialog->tabHost()->page(TabManager::kConnectSlot);
+  EXPECT_TRUE(layoutFaults(connect).empty());
+  for (QGroupBox* box : connect->findChildren<QGroupBox*>())
+    EXPECT_GE(box->height(), box->minimumSizeHint().height()) << box->title().toStdString();
+  expectEveryPageWhole("minimum");
+
+  // No caption is cut: the bar shows every tab at its full width, no
+  // scrolling needed.
+  QTabBar* bar = dialog->tabHost()->tabControl();
+  for (int i = 0; i < bar->count(); ++i) {
+    const QRect tab = bar->tabRect(i);
+    EXPECT_LE(tab.right(), bar->width() - 1) << bar->tabText(i).toStdString();
+    EXPECT_GT(tab.width(), QFontMetrics(bar->font()).horizontalAdvance(bar->tabText(i)))
+        << bar->tabText(i).toStdString();
+  }
+  for (QToolButton* scroll : bar->findChildren<QToolButton*>()) EXPECT_FALSE(scroll->isVisible());
+}
+
+TEST_F(WindowSizeTest, AtFullHdEveryPageIsWholeAndTheLayoutFollows) {
+  showAt(QSize(1920, 1080));
+  EXPECT_EQ(dialog->size(), QSize(1920, 1080));
+  const QSize client = dialog->clientArea()->size();
+  EXPECT_EQ(dialog->tabHost()->geometry(), QRect(6, 6, client.width() - 12, client.height() - 128));
+  expectEveryPageWhole("1920x1080");
+}
+
+TEST_F(WindowSizeTest, EveryButtonHasRoomAroundItsCaption) {
+  showAt(dialog->minimumSize());
+  const QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
+  ASSERT_GE(buttons.size(), 10);
+  for (const QPushButton* button : buttons) {
+    const QFontMetrics metrics(button->font());
+    const int caption = metrics.horizontalAdvance(button->text().remove(QLatin1Char('&')));
+    // Half a line's height a side at the least, not the 2 to 3 pixels of a bare size hint.
+    EXPECT_GE(button->width() - caption, metrics.height()) << button->text().toStdString();
+  }
+}
