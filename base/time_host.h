@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/clock.h"
 #include "base/text.h"
 
 namespace velmora {
@@ -26,6 +27,18 @@ class TimeHost {
   // it fires, until stopTimer(id).
   virtual void startTimer(int id, int ms) = 0;
   virtual void stopTimer(int id) = 0;
+};
+
+// The real clock for a host built on TimeHost: the steady clock, local time
+// and nanosleep. The timers stay the host's own (they need an event loop).
+template <typename Host>
+class SteadyTime : public Host {
+ public:
+  uint64_t tickMs() override { return steadyMs(); }
+  uint64_t tickUs() override { return steadyUs(); }
+  LocalTime localTime() override { return localTimeNow(); }
+  void sleepMs(int ms) override { pauseUs(int64_t{ms} * 1000); }
+  void sleepUs(int64_t us) override { pauseUs(us); }
 };
 
 }  // namespace velmora

@@ -60,15 +60,10 @@ class SessionEvents final : public QObject {
 };
 
 // Real time: the steady clock, local time, Qt timers, a blocking sleep.
-class QtPlatform final : public CliPlatform {
+class QtPlatform final : public SteadyTime<CliPlatform> {
  public:
   void setSession(CliSession* session) { session_ = session; }
 
-  uint64_t tickMs() override { return steadyMs(); }
-  LocalTime localTime() override { return localTimeNow(); }
-  void sleepMs(int ms) override { pauseUs(int64_t{ms} * 1000); }
-  uint64_t tickUs() override { return steadyUs(); }
-  void sleepUs(int64_t us) override { pauseUs(us); }
   void startTimer(int id, int ms) override {
     std::unique_ptr<QTimer>& timer = timers_[id];
     if (!timer) {

@@ -109,11 +109,6 @@ void CliSession::transferEnded(const TransferOutcome& o) {
 
 // ---- link ----
 
-bool CliSession::linkUp() const {
-  const int32_t state = connect_.linkState();
-  return state == kSerialOpen || state == kTcpConnected;
-}
-
 bool CliSession::connect() {
   const bool tcp = !options_.tcpHost.empty();
   connect_.onTransportChosen(tcp ? kTransportTcp : kTransportSerial);

@@ -85,7 +85,7 @@ class CliSession final : public LinkEventSink, private ConnectView {
   // looked up (connecting()): the connect notification then decides.
   bool connect();
   bool connecting() const { return connect_.connecting(); }
-  bool linkUp() const;
+  bool linkUp() const { return connect_.linkUp(); }
 
   // The commands; each needs the link up. The outcome is decided on the way
   // or by later notifications.

@@ -1,6 +1,7 @@
 #include "link/connect_logic.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <tuple>
 #include <utility>
 
@@ -89,7 +90,7 @@ ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connec
     s.connectButton = false;
     return s;
   }
-  const bool connected = linkState == kSerialOpen || linkState == kTcpConnected;
+  const bool connected = linkIsUp(linkState);
   if (connected) {
     s.addressControls = true;
     s.connectCaption = "断开";
@@ -130,16 +131,27 @@ std::string serialLostLine(const std::error_code& reason) {
   return reason ? "串口意外断开: " + reason.message() : std::string("串口意外断开");
 }
 
-std::string serialOpenReason(const std::error_code& error) {
+namespace {
+
+struct ReasonHint {
+  std::errc code;
+  const char* hint;
+};
+
+// "原因: " and the system's text, with what the user can do about the common causes.
+std::string reasonLine(const std::error_code& error, std::initializer_list<ReasonHint> hints) {
   std::string text = "原因: " + error.message();
-  if (error == std::errc::permission_denied) {
-    text += "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）";
-  } else if (error == std::errc::device_or_resource_busy) {
-    text += "（串口已被其他程序占用）";
-  } else if (error == std::errc::inappropriate_io_control_operation) {
-    text += "（该设备不是串口）";
-  }
+  for (const ReasonHint& h : hints)
+    if (error == h.code) return text + h.hint;
   return text;
+}
+
+}  // namespace
+
+std::string serialOpenReason(const std::error_code& error) {
+  return reasonLine(error, {{std::errc::permission_denied, "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）"},
+                            {std::errc::device_or_resource_busy, "（串口已被其他程序占用）"},
+                            {std::errc::inappropriate_io_control_operation, "（该设备不是串口）"}});
 }
 
 std::string tcpConnectFailureReason(int32_t code) {
@@ -154,15 +166,10 @@ std::string tcpConnectFailureReason(int32_t code) {
 }
 
 std::string tcpConnectErrorReason(const std::error_code& error) {
-  std::string text = "原因: " + error.message();
-  if (error == std::errc::connection_refused) {
-    text += "（该端口没有服务在监听，请检查端口号）";
-  } else if (error == std::errc::timed_out) {
-    text += "（设备没有应答，请检查 IP 地址和网络连接）";
-  } else if (error == std::errc::network_unreachable || error == std::errc::host_unreachable) {
-    text += "（网络不可达，请检查本机的网络设置）";
-  }
-  return text;
+  return reasonLine(error, {{std::errc::connection_refused, "（该端口没有服务在监听，请检查端口号）"},
+                            {std::errc::timed_out, "（设备没有应答，请检查 IP 地址和网络连接）"},
+                            {std::errc::network_unreachable, "（网络不可达，请检查本机的网络设置）"},
+                            {std::errc::host_unreachable, "（网络不可达，请检查本机的网络设置）"}});
 }
 
 ConnectLogic::ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log)
@@ -196,7 +203,7 @@ void ConnectLogic::onRefreshButton() {
 void ConnectLogic::onTransportChosen(int32_t transport) {
   // The radios are disabled while connected or connecting; a late click must
   // not switch the channel under an open link.
-  if (linkState_ == kSerialOpen || linkState_ == kTcpConnected || connecting_) return;
+  if (linkUp() || connecting_) return;
   transport_ = transport == kTransportTcp ? kTransportTcp : kTransportSerial;
   updateControls();
 }
@@ -329,7 +336,7 @@ void ConnectLogic::openSerial() {
 }
 
 bool ConnectLogic::onReadAddressButton() {
-  if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
+  if (!linkUp()) {
     view_.showMessage("请先连接设备");
     return false;
   }
@@ -340,7 +347,7 @@ bool ConnectLogic::onReadAddressButton() {
 }
 
 bool ConnectLogic::onWriteAddressButton() {
-  if (linkState_ != kSerialOpen && linkState_ != kTcpConnected) {
+  if (!linkUp()) {
     view_.showMessage("请先连接设备");
     return false;
   }
@@ -360,7 +367,7 @@ bool ConnectLogic::onWriteAddressButton() {
 
 void ConnectLogic::onScannedAddress(const std::string& address) {
   if (trim(address).empty()) return;
-  if (connecting_ || linkState_ == kSerialOpen || linkState_ == kTcpConnected) {
+  if (connecting_ || linkUp()) {
     view_.showMessage("请先断开连接");
     return;
   }

@@ -55,6 +55,7 @@ inline constexpr int32_t kSerialIdle = 0;
 inline constexpr int32_t kSerialOpen = 1;
 inline constexpr int32_t kTcpIdle = 2;
 inline constexpr int32_t kTcpConnected = 3;
+inline constexpr bool linkIsUp(int32_t linkState) { return linkState == kSerialOpen || linkState == kTcpConnected; }
 // transport values, set by the two radio buttons.
 inline constexpr int32_t kTransportSerial = 0;
 inline constexpr int32_t kTransportTcp = 1;
@@ -167,6 +168,7 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
   void shutdown();
 
   int32_t linkState() const { return linkState_; }
+  bool linkUp() const { return linkIsUp(linkState_); }
   int32_t transport() const { return transport_; }
   // A host name is being looked up; the connect notification ends it.
   bool connecting() const { return connecting_; }

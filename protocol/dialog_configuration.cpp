@@ -75,14 +75,8 @@ void DialogConfiguration::setLinkState(bool connected, const std::string& status
   engine_.setLinkState(connected, statusText);
 }
 
-uint64_t DialogConfiguration::tickMs() { return steadyMs(); }
-
-LocalTime DialogConfiguration::localTime() { return localTimeNow(); }
-
 // A real block of the UI thread: the device expects the pause between frames,
-// and nothing else may run in between.
-void DialogConfiguration::sleepMs(int ms) { pauseUs(int64_t{ms} * 1000); }
-uint64_t DialogConfiguration::tickUs() { return steadyUs(); }
+// and nothing else may run in between (but the hook's own deferred work).
 void DialogConfiguration::sleepUs(int64_t us) {
   const uint64_t until = steadyUs() + static_cast<uint64_t>(us > 0 ? us : 0);
   if (pauseHook_) pauseHook_();

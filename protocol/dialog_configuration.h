@@ -17,7 +17,7 @@ class QPushButton;
 
 namespace velmora {
 
-class DialogConfiguration : public QWidget, public LinkReceiver, private TransferHost {
+class DialogConfiguration : public QWidget, public LinkReceiver, private SteadyTime<TransferHost> {
   Q_OBJECT
 
  public:
@@ -47,11 +47,7 @@ class DialogConfiguration : public QWidget, public LinkReceiver, private Transfe
   void setPauseHook(std::function<void()> hook) { pauseHook_ = std::move(hook); }
 
  private:
-  // TransferHost
-  uint64_t tickMs() override;
-  LocalTime localTime() override;
-  void sleepMs(int ms) override;
-  uint64_t tickUs() override;
+  // TransferHost; the clock is the real one, the pause runs the hook first.
   void sleepUs(int64_t us) override;
   void startTimer(int id, int ms) override;
   void stopTimer(int id) override;
