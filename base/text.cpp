@@ -68,4 +68,14 @@ std::string hexBytesSpaced(const uint8_t* data, size_t count) {
   return out;
 }
 
+std::string dottedAddress(const uint8_t bytes[4]) {
+  return strprintf("%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+std::string dottedAddress(uint32_t address) {
+  const uint8_t bytes[4] = {static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
+                            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+  return dottedAddress(bytes);
+}
+
 }  // namespace velmora

@@ -24,6 +24,11 @@ struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
+// Four address bytes in dotted decimal ("192.168.1.110"), first byte first.
+std::string dottedAddress(const uint8_t bytes[4]);
+// The same for an IPv4 address held as a number, most significant byte first.
+std::string dottedAddress(uint32_t address);
+
 // Bytes as "%02X " each (two upper-case digits and a blank), in order.
 std::string hexBytesSpaced(const uint8_t* data, size_t count);
 

@@ -36,8 +36,7 @@ std::vector<std::string> scanDestinations(const std::string& targetHost, const I
     if (!i.up || i.loopback) continue;
     for (uint32_t b : i.broadcasts) {
       if (b == 0) continue;  // no broadcast address at all
-      const std::string text =
-          strprintf("%u.%u.%u.%u", (b >> 24) & 0xFFu, (b >> 16) & 0xFFu, (b >> 8) & 0xFFu, b & 0xFFu);
+      const std::string text = dottedAddress(b);
       if (std::find(out.begin(), out.end(), text) == out.end()) out.push_back(text);
     }
   }

@@ -55,9 +55,7 @@ void UdpSocket::onReadyRead() {
     bool ok = false;
     const quint32 v4 = sender.toIPv4Address(&ok);
     if (!ok || notify_ == nullptr) continue;
-    // The four address bytes in network order.
-    const std::string text = strprintf("%d.%d.%d.%d", static_cast<int>((v4 >> 24) & 0xFF), static_cast<int>((v4 >> 16) & 0xFF),
-                                       static_cast<int>((v4 >> 8) & 0xFF), static_cast<int>(v4 & 0xFF));
+    const std::string text = dottedAddress(static_cast<uint32_t>(v4));
     QCoreApplication::postEvent(
         notify_, new ScanReplyEvent(buildScanReplyBlock(text, reinterpret_cast<const uint8_t*>(buffer),
                                                         static_cast<int32_t>(n))));

@@ -18,7 +18,7 @@ bool hasFactoryAddresses(const NetworkAddressRecord& r) {
   return r.ip == factory.ip && r.mask == factory.mask && r.gateway == factory.gateway;
 }
 
-std::string formatAddress(const Octets& o) { return strprintf("%u.%u.%u.%u", o[0], o[1], o[2], o[3]); }
+std::string formatAddress(const Octets& o) { return dottedAddress(o.data()); }
 
 namespace {
 bool isScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }

@@ -26,7 +26,7 @@ std::string describeUnit(const ConfigUnit& u) {
     }
     case UnitKind::NetworkAddress: {
       const NetworkAddressUnit f = decodeNetworkAddress(u);
-      const std::string value = strprintf("%u.%u.%u.%u", f.value[0], f.value[1], f.value[2], f.value[3]);
+      const std::string value = dottedAddress(f.value.data());
       return strprintf("网络口%d (虚拟%d): %s=%s", f.netPort, f.virtualIndex, selectorText(f.fieldSelector).c_str(),
                        value.c_str());
     }
