@@ -156,8 +156,11 @@ int runRead(const Options& options) {
   if (status != kExitOk) return status;
 
   const std::vector<uint8_t>& image = run.session.receivedImage();
-  if (!writeImageFile(options.file, image)) {
+  std::string why;
+  if (!writeImageFile(options.file, image, why)) {
+    // As the window logs it: the file, then the system's reason.
     printReason(std::string(kSaveFileFailed) + ": " + options.file);
+    if (!why.empty()) printReason("原因: " + why);
     return kExitUsage;
   }
   logLine(options, strprintf("保存文件: %s (%d 字节)", QFileInfo(target).absoluteFilePath().toStdString().c_str(),
