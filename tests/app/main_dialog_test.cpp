@@ -334,18 +334,17 @@ TEST_F(MainDialogTest, FailedSaveKeepsThePreviousFileAndReportsFailure) {
   EXPECT_EQ(UiRecorder::messages().size(), 2);
   EXPECT_EQ(UiRecorder::messages().last(), QStringLiteral("保存文件失败"));
   // Both failures name the file, and the line after each gives the system's reason.
-  std::vector<std::string> lines;
   const std::string log = logText();
-  for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
-    lines.push_back(log.substr(log.find("] ", at) + 2, end - log.find("] ", at) - 2));
+  std::string reason;
   for (const QString& name : {path, tempPath("no/such/dir/x.vmc")}) {
-    const auto failed = std::find(lines.begin(), lines.end(), "保存文件失败: " + name.toStdString());
-    ASSERT_NE(failed, lines.end()) << log;
-    ASSERT_NE(failed + 1, lines.end()) << log;
-    EXPECT_EQ((failed + 1)->rfind("原因: ", 0), 0u) << log;
-    EXPECT_GT((failed + 1)->size(), std::string("原因: ").size()) << log;
+    const size_t failed = log.find("] 保存文件失败: " + name.toStdString() + "\r\n[");
+    ASSERT_NE(failed, std::string::npos) << log;
+    const size_t next = log.find("] ", failed + 2) + 2;
+    reason = log.substr(next, log.find("\r\n", next) - next);
+    EXPECT_EQ(reason.rfind("原因: ", 0), 0u) << log;
+    EXPECT_GT(reason.size(), std::string("原因: ").size()) << log;
   }
-  EXPECT_EQ(lines.back(), "原因: " + std::make_error_code(std::errc::no_such_file_or_directory).message()) << log;
+  EXPECT_EQ(reason, "原因: " + std::make_error_code(std::errc::no_such_file_or_directory).message()) << log;
 }
 
 TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {

@@ -35,13 +35,7 @@ TEST(ReplaceUnitsOfKind, ForeignUnitsKeepTheirOrderAndOwnUnitsGoToTheEnd) {
   EXPECT_EQ(store(before, kSerial, {unitOf(1, 9), unitOf(1, 10)}),
             image({unitOf(2, 1), unitOf(7, 3), unitOf(3, 5), unitOf(1, 9), unitOf(1, 10)}));
 
-  // A narrower owner (the address page: kind 2 but not the serial number) leaves the rest in place, stably.
-  const UnitPredicate owns = [](const ConfigUnit& u) { return u[0] == 2 && u[3] <= 2; };
-  const ConfigUnit serialNumber{2, 0, 0, 3, 1, 2, 3, 4};
-  const ConfigUnit ip{2, 0, 0, 0, 10, 0, 0, 1};
-  const Bytes after = store(image({ip, unitOf(1, 1), serialNumber, unitOf(3, 1)}), owns, {ip});
-  EXPECT_EQ(after, image({unitOf(1, 1), serialNumber, unitOf(3, 1), ip}));
-  EXPECT_EQ(store(after, owns, {ip}), after);
+  // A narrower owner (the address page) is network_address_records_test's.
 }
 
 TEST(ReplaceUnitsOfKind, PartialUnitsExcessOrNegativeLengthAndFullImages) {

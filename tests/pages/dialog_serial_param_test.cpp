@@ -49,7 +49,7 @@ TEST(DialogSerialParamWindow, OpensWithOneDefaultPortShown) {
   EXPECT_EQ(storeImage(page), imageOf({{0x01, 0x01, 0x00, 0x00, 0x25, 0x80, 0x80, 0x0D}}));
 }
 
-TEST(DialogSerialParamWindow, TypedBaudRateReachesRowAndUnitAndSurvivesOtherCombos) {
+TEST(DialogSerialParamWindow, EveryControlWritesTheSelectedRowAndATypedBaudRateSurvivesTheOthers) {
   ShownPage<D> shown;
   D& page = shown.page;
   typeBaud(page, "600");
@@ -70,12 +70,8 @@ TEST(DialogSerialParamWindow, TypedBaudRateReachesRowAndUnitAndSurvivesOtherComb
   // Not a number: the selected list entry counts.
   typeBaud(page, "fast");
   EXPECT_EQ(list->item(0, 1)->text(), "19200");
-}
 
-TEST(DialogSerialParamWindow, ParityAndProtocolControlsWriteTheSelectedRow) {
-  ShownPage<D> shown;
-  D& page = shown.page;
-  auto* list = control<QTableWidget>(&page, D::kIdList);
+  // The parity and protocol controls write the selected row too.
   control<QComboBox>(&page, D::kIdParity)->setCurrentIndex(3);
   EXPECT_EQ(list->item(0, 4)->text(), "标记校验");
   control<QCheckBox>(&page, D::kIdModbusRtu)->click();
@@ -88,7 +84,7 @@ TEST(DialogSerialParamWindow, ParityAndProtocolControlsWriteTheSelectedRow) {
   EXPECT_FALSE(control<QRadioButton>(&page, D::kIdRemoteControl)->isChecked());
   EXPECT_TRUE(control<QRadioButton>(&page, D::kIdModbusTcp)->isChecked());
   EXPECT_TRUE(list->item(0, 5)->text().endsWith("Modbus TCP协议"));
-  EXPECT_EQ(storeImage(page), imageOf({dataPort(1, 0x83, 0x2B)}));
+  EXPECT_EQ(storeImage(page), imageOf({dataPort(1, 0x8B, 0x2B, 19200)}));
 
   // Clicking the checked choice again keeps it checked.
   control<QRadioButton>(&page, D::kIdModbusTcp)->click();
