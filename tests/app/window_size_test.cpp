@@ -1,6 +1,11 @@
 // The main window with the program's own pages, at the smallest size it
 // allows and at a full-HD screen's: every page whole, every tab caption whole.
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -13,14 +18,56 @@
 
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
-#include "tests/pages/page_widget_helpers.h"
+#include "protocol/dialog_configuration.h"
 #include "tests/support/ui_recorder.h"
 
 using namespace velmora;
-using velmora::testing::layoutFaults;
 using velmora::testing::UiRecorder;
 
 namespace {
+
+// The controls a user reads or clicks on page (labels, buttons, edits, boxes,
+// lists), in page coordinates, that are shown; the inner parts of a
+// composite control are not controls of their own.
+std::vector<std::pair<QWidget*, QRect>> visibleControls(QWidget* page) {
+  std::vector<std::pair<QWidget*, QRect>> found;
+  for (QWidget* w : page->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(page) || w->isWindow()) continue;
+    if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w) &&
+        !qobject_cast<QComboBox*>(w) && !qobject_cast<QAbstractItemView*>(w))
+      continue;
+    bool inner = false;  // a combo box's edit, a list's scroll buttons, ...
+    for (QWidget* p = w->parentWidget(); p != nullptr && p != page; p = p->parentWidget())
+      if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractItemView*>(p) || qobject_cast<QAbstractScrollArea*>(p))
+        inner = true;
+    if (!inner) found.emplace_back(w, QRect(w->mapTo(page, QPoint(0, 0)), w->size()));
+  }
+  return found;
+}
+
+std::string describe(const QWidget* w) {
+  const QString text = w->property("text").toString();
+  return (w->metaObject()->className() + (" " + w->objectName() + " " + text)).toStdString();
+}
+
+// What is wrong with page's layout as shown: controls that overlap, stick
+// out of the page, or are squeezed below their minimum size. Empty when
+// every control is whole and apart.
+std::vector<std::string> layoutFaults(QWidget* page) {
+  std::vector<std::string> faults;
+  const auto controls = visibleControls(page);
+  const QRect area(QPoint(0, 0), page->size());
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const auto& [w, r] = controls[i];
+    if (!area.contains(r)) faults.push_back("outside the page: " + describe(w));
+    const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+    if (r.height() < least.height()) faults.push_back("squeezed: " + describe(w));
+    for (size_t j = i + 1; j < controls.size(); ++j)
+      if (r.intersects(controls[j].second))
+        faults.push_back("overlap: " + describe(w) + " / " + describe(controls[j].first));
+  }
+  return faults;
+}
 
 class WindowSizeTest : public ::testing::Test {
  protected:
@@ -96,6 +143,8 @@ TEST_F(WindowSizeTest, AtFullHdEveryPageIsWholeAndTheLayoutFollows) {
   EXPECT_EQ(dialog->size(), QSize(1920, 1080));
   const QSize client = dialog->clientArea()->size();
   EXPECT_EQ(dialog->tabHost()->geometry(), QRect(6, 6, client.width() - 12, client.height() - 128));
+  EXPECT_EQ(dialog->transferPanel()->geometry(), QRect(6, client.height() - 116, client.width() - 12, 110));
+  EXPECT_EQ(dialog->tabHost()->pageRect().left(), 2);
   expectEveryPageWhole("1920x1080");
 }
 

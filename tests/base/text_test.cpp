@@ -4,20 +4,13 @@
 
 using namespace velmora;
 
-TEST(ParseDecimal, ReadsLeadingNumberLikeTheDialogs) {
-  EXPECT_EQ(parseDecimal("  42abc"), 42);
-  EXPECT_EQ(parseDecimal("-7"), -7);
-  EXPECT_EQ(parseDecimal("+9"), 9);
-  EXPECT_EQ(parseDecimal(""), 0);
-  EXPECT_EQ(parseDecimal("abc"), 0);
-  EXPECT_EQ(parseDecimal("COM3"), 0);
-}
-
-TEST(ParseDecimal, SaturatesBeyond32Bits) {
-  EXPECT_EQ(parseDecimal("99999999999999999999"), 2147483647);
-  EXPECT_EQ(parseDecimal("-99999999999999999999"), -2147483647 - 1);
-  EXPECT_EQ(parseDecimal("2147483647"), 2147483647);
-  EXPECT_EQ(parseDecimal("-2147483648"), -2147483647 - 1);
+// The dialogs' number reading: the leading number, saturated at 32 bits.
+TEST(ParseDecimal, LeadingNumberSaturatedAt32Bits) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"  42abc", 42}, {"-7", -7}, {"+9", 9}, {"", 0}, {"abc", 0}, {"COM3", 0},
+      {"99999999999999999999", 2147483647}, {"-99999999999999999999", -2147483647 - 1},
+      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(parseDecimal(text), value) << text;
 }
 
 TEST(Text, TrimAndFormat) {

