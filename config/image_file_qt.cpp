@@ -52,11 +52,6 @@ ImageFileRead readImageFile(const std::string& path) {
   return result;
 }
 
-bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::string why;
-  return writeImageFile(path, bytes, why);
-}
-
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why) {
   why.clear();
   // Unbuffered, so a short write shows at once: a buffered QSaveFile can lose

@@ -20,10 +20,8 @@ struct ImageFileRead {
 ImageFileRead readImageFile(const std::string& path);
 
 // Writes bytes beside path and renames the result over it only when every
-// byte reached the disk. False (and path untouched) otherwise.
-bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes);
-// The same; on failure why holds the system's reason (a missing folder, no
-// permission, a full disk).
+// byte reached the disk. False (and path untouched) otherwise, with the
+// system's reason in why (a missing folder, no permission, a full disk).
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why);
 
 }  // namespace velmora

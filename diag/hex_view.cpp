@@ -88,11 +88,6 @@ HexTextRead readHexText(std::string_view text, size_t capacity) {
   return read;
 }
 
-std::vector<uint8_t> parseHexText(std::string_view text, size_t capacity) {
-  HexTextRead read = readHexText(text, capacity);
-  return read.ok() ? std::move(read.bytes) : std::vector<uint8_t>{};
-}
-
 std::string describeHexTextError(const HexTextRead& read) {
   switch (read.error) {
     case HexTextRead::Error::None:

@@ -33,8 +33,6 @@ struct HexTextRead {
 // what remains must be whole pairs of hexadecimal digits. At most capacity
 // bytes are returned, but every pair is still checked.
 HexTextRead readHexText(std::string_view text, size_t capacity);
-// The same, with an empty result for any text that does not read.
-std::vector<uint8_t> parseHexText(std::string_view text, size_t capacity);
 // The log line that says why a text was not taken; empty when it was.
 std::string describeHexTextError(const HexTextRead& read);
 

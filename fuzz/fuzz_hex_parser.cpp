@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   if (!bytes.empty()) {
     const std::string shown = formatHexView(bytes.data(), bytes.size());
-    if (parseHexText(shown, bytes.size()) != bytes) std::abort();
+    if (readHexText(shown, bytes.size()).bytes != bytes) std::abort();
   }
   return 0;
 }

@@ -53,10 +53,11 @@ TEST(ImageFile, ReadsAnyLengthUpToOneMebibyteAndRefusesTheRestWithTheWindowsText
 TEST(ImageFile, WriteReplacesWholeOrLeavesThePreviousFile) {
   const std::string path = writeTemp("kept.vmc", Bytes{1, 2, 3});
   const Bytes image(2048, 0xA5);
-  ASSERT_TRUE(writeImageFile(path, image));
+  std::string why;
+  ASSERT_TRUE(writeImageFile(path, image, why));
   EXPECT_EQ(readImageFile(path).bytes, image);
   // A folder that does not exist: refused, and the earlier file is as it was.
-  EXPECT_FALSE(writeImageFile(tempPath("no-such-folder/x.vmc"), image));
+  EXPECT_FALSE(writeImageFile(tempPath("no-such-folder/x.vmc"), image, why));
   EXPECT_EQ(readImageFile(path).bytes, image);
   std::remove(path.c_str());
 }

@@ -24,17 +24,24 @@ TEST(HexView, SixteenBytesALineAndOnlyPrintableAsciiInTheCharacterView) {
 }
 
 TEST(ParseHex, WholeHexPairsBetweenSeparatorsOrNothing) {
-  EXPECT_EQ(parseHexText("01 02-03\r\n04", 2048), (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(parseHexText("\tab Cd ef", 2048), (Bytes{0xAB, 0xCD, 0xEF}));
-  EXPECT_EQ(parseHexText("41 42 0A ", 2048), (Bytes{0x41, 0x42, 0x0A}));
+  EXPECT_EQ(readHexText("01 02-03\r\n04", 2048).bytes, (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(readHexText("\tab Cd ef", 2048).bytes, (Bytes{0xAB, 0xCD, 0xEF}));
+  EXPECT_EQ(readHexText("41 42 0A ", 2048).bytes, (Bytes{0x41, 0x42, 0x0A}));
+  for (const char* empty : {"", " \r\n- "}) {
+    EXPECT_TRUE(readHexText(empty, 2048).ok()) << empty;
+    EXPECT_TRUE(readHexText(empty, 2048).bytes.empty()) << empty;
+  }
   // "0G" would read as 00 by a scanf; "AB." is the character view of 41 42 0A.
-  for (const char* bad : {"", " \r\n- ", "123", "zz", "0G", "+1", "AB.", "01 02 数据"})
-    EXPECT_TRUE(parseHexText(bad, 2048).empty()) << bad;
+  for (const char* bad : {"123", "zz", "0G", "+1", "AB.", "01 02 数据"}) {
+    const HexTextRead read = readHexText(bad, 2048);
+    EXPECT_FALSE(read.ok()) << bad;
+    EXPECT_TRUE(read.bytes.empty()) << bad;
+  }
 }
 
 TEST(ParseHex, CapacityLimitsStoredBytesButEveryPairIsChecked) {
   std::string text;
   for (int i = 0; i < 2050; ++i) text += "5A ";
-  EXPECT_EQ(parseHexText(text, 2048), Bytes(2048, 0x5A));
-  EXPECT_TRUE(parseHexText(text + "QQ", 2048).empty());
+  EXPECT_EQ(readHexText(text, 2048).bytes, Bytes(2048, 0x5A));
+  EXPECT_FALSE(readHexText(text + "QQ", 2048).ok());
 }
