@@ -1,5 +1,6 @@
 // CliSession against the simulated device's model on a virtual clock: each
-// way a command can end and the outcome (exit status, reason) it becomes.
+// way a command can end and the outcome (exit status, reason) it becomes;
+// and the parsing of the command line.
 // No socket, no thread, no real time; tests/cli/cli_process_test.cpp runs
 // the program itself.
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "sim/builtin_image.h"
 #include "sim/device_model.h"
@@ -132,20 +134,18 @@ struct FakeChannels final : SerialLink, TcpLink {
   }
 };
 
-Options tcpOptions() {
+Options linkOptions(bool serial) {
   Options o;
-  o.tcpHost = "127.0.0.1";
-  o.tcpPort = 6000;
-  return o;
-}
-
-Options serialOptions() {
-  Options o;
-  o.serialDevice = "/dev/ttyUSB3";
-  o.baud = 115200;
-  o.dataBits = 7;
-  o.stopBitsCode = 2;
-  o.parityCode = 2;
+  if (serial) {
+    o.serialDevice = "/dev/ttyUSB3";
+    o.baud = 115200;
+    o.dataBits = 7;
+    o.stopBitsCode = 2;
+    o.parityCode = 2;
+  } else {
+    o.tcpHost = "127.0.0.1";
+    o.tcpPort = 6000;
+  }
   return o;
 }
 
@@ -187,7 +187,7 @@ const auto kGetAddress = [](CliSession& s) { s.startGetAddress(); };
 TEST(SessionRead, WholeImageOverEitherChannelWithTheOptionsAddressAndLineSettings) {
   for (const bool serial : {false, true}) {
     SCOPED_TRACE(serial ? "serial" : "tcp");
-    Options o = serial ? serialOptions() : tcpOptions();
+    Options o = linkOptions(serial);
     o.address = 9;
     Rig rig(o, sim::builtinImage(), 9);
     const Outcome& outcome = rig.run(kRead);
@@ -196,7 +196,9 @@ TEST(SessionRead, WholeImageOverEitherChannelWithTheOptionsAddressAndLineSetting
     EXPECT_EQ(outcome.reason, "");
     EXPECT_EQ(rig.session.receivedImage(), sim::builtinImage());
     EXPECT_EQ(rig.session.linkState(), serial ? kSerialOpen : kTcpConnected);
-    if (serial) EXPECT_EQ(rig.channels.openedSettings, (SerialSettings{115200, 7, 2, 2}));
+    if (serial) {
+      EXPECT_EQ(rig.channels.openedSettings, (SerialSettings{115200, 7, 2, 2}));
+    }
     // The window's texts, stamped as the log page stamps them, no line end.
     EXPECT_TRUE(rig.platform.logged("[2026-12-08 09:05:03] 开始读取配置..."));
     EXPECT_TRUE(rig.platform.logged("收到配置数据包 3/3, 数据长度 20"));
@@ -223,7 +225,7 @@ TEST(SessionFaults, LostCorruptOrForeignAnswersEndByTheWatchdogAndChangeNothing)
                {"write, drop", drop, true, "下发配置超时，复位"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig rig(tcpOptions());
+    Rig rig(linkOptions(false));
     rig.device.setFaults(c.faults);
     const Outcome& outcome = rig.run(c.write ? kWrite20 : kRead);
     EXPECT_EQ(outcome.state, RunState::Failed);
@@ -248,7 +250,7 @@ TEST(SessionFaults, FailedSendEndsAtOnce) {
                {0, kGetAddress, "发送读取设备地址命令失败"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
-    Rig rig(tcpOptions());
+    Rig rig(linkOptions(false));
     rig.channels.failSendsFrom = c.failFrom;
     const Outcome& outcome = rig.run(c.command);
     EXPECT_EQ(outcome.exitCode, kExitDevice);
@@ -275,7 +277,7 @@ TEST(SessionFaults, LinkLostMidTransferEndsAtOnceNamingTheLoss) {
                {"serial write, notice after a failed send", true, true, true, serialLoss}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig rig(c.serial ? serialOptions() : tcpOptions());
+    Rig rig(linkOptions(c.serial));
     sim::FaultPlan close;
     close.closeAfter = 1;
     rig.device.setFaults(close);
@@ -292,7 +294,7 @@ TEST(SessionFaults, LinkLostMidTransferEndsAtOnceNamingTheLoss) {
 
 // The header error with and without --force runs in the process test.
 TEST(SessionRead, AnEmptyImageIsNeverKept) {
-  Rig rig(tcpOptions(), Bytes{});
+  Rig rig(linkOptions(false), Bytes{});
   const Outcome& outcome = rig.run(kRead);
   EXPECT_EQ(outcome.exitCode, kExitDevice);
   EXPECT_EQ(outcome.reason, "没有要保存的数据");
@@ -301,7 +303,7 @@ TEST(SessionRead, AnEmptyImageIsNeverKept) {
 TEST(SessionWrite, The2048ByteImageReachesTheDeviceUnchanged2049IsRefusedUnsent) {
   for (const bool serial : {false, true}) {
     SCOPED_TRACE(serial ? "serial" : "tcp");
-    Rig rig(serial ? serialOptions() : tcpOptions());
+    Rig rig(linkOptions(serial));
     const Bytes image = imageOfUnits(256);
     const Outcome& outcome = rig.run([&](CliSession& s) { s.startWrite(image); });
     EXPECT_EQ(outcome.state, RunState::Succeeded) << outcome.reason;
@@ -309,7 +311,7 @@ TEST(SessionWrite, The2048ByteImageReachesTheDeviceUnchanged2049IsRefusedUnsent)
     EXPECT_TRUE(rig.platform.logged("开始下发配置，共 42 包，2056 字节"));
     EXPECT_TRUE(rig.platform.logged("下发完成"));
   }
-  Rig rig(tcpOptions());
+  Rig rig(linkOptions(false));
   ASSERT_TRUE(rig.session.connect());
   const int sendsBefore = rig.channels.sends;
   rig.session.startWrite(Bytes(2049, 1));
@@ -321,7 +323,7 @@ TEST(SessionWrite, The2048ByteImageReachesTheDeviceUnchanged2049IsRefusedUnsent)
 
 // Success, with its texts, runs in the process test.
 TEST(SessionAddress, SilenceOrAnotherAddressIsAFailure) {
-  Rig silent(tcpOptions());
+  Rig silent(linkOptions(false));
   sim::FaultPlan drop;
   drop.dropAt = 1;
   silent.device.setFaults(drop);
@@ -329,7 +331,7 @@ TEST(SessionAddress, SilenceOrAnotherAddressIsAFailure) {
   EXPECT_EQ(silent.elapsed(), static_cast<uint64_t>(kAddressWaitMs));
   EXPECT_EQ(silent.session.reportedAddress(), -1);
 
-  Rig foreign(tcpOptions());
+  Rig foreign(linkOptions(false));
   sim::FaultPlan nine;
   nine.replyAddress = 9;
   foreign.device.setFaults(nine);
@@ -340,7 +342,7 @@ TEST(SessionAddress, SilenceOrAnotherAddressIsAFailure) {
 }
 
 TEST(SessionConnect, HostNameLookupFailureSaysWhy) {
-  Options o = tcpOptions();
+  Options o = linkOptions(false);
   o.tcpHost = "device.test";
   Rig rig(o);
   rig.channels.tcpLooksUp = true;
@@ -351,4 +353,58 @@ TEST(SessionConnect, HostNameLookupFailureSaysWhy) {
   EXPECT_FALSE(rig.session.connecting());
   EXPECT_EQ(rig.session.outcome().exitCode, kExitDevice);
   EXPECT_EQ(rig.session.outcome().reason, "TCP连接失败: device.test:6000 原因: 无法解析主机名");
+}
+
+// ---- the command line ----
+
+TEST(CliOptions, LinkSettingsAndCommandsAreTaken) {
+  auto r = parseArguments({"--tcp", "127.0.0.1:6000", "--address", "7", "read", "out.vmc", "--force"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->tcpHost, "127.0.0.1");
+  EXPECT_EQ(r.options->tcpPort, 6000);
+  EXPECT_EQ(r.options->address, 7);
+  EXPECT_EQ(r.options->command, Command::Read);
+  EXPECT_EQ(r.options->file, "out.vmc");
+  EXPECT_TRUE(r.options->force);
+
+  // The codes the connection page's lists give these choices.
+  r = parseArguments({"--serial", "/dev/pts/3", "--baud", "115200", "--data-bits", "7", "--stop-bits", "1.5",
+                      "--parity", "space", "set-address", "245"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->serialDevice, "/dev/pts/3");
+  EXPECT_EQ(r.options->baud, 115200);
+  EXPECT_EQ(r.options->dataBits, 7);
+  EXPECT_EQ(r.options->stopBitsCode, 1);
+  EXPECT_EQ(r.options->parityCode, 4);
+  EXPECT_EQ(r.options->newAddress, 245);
+
+  r = parseArguments({"scan", "--target", "127.0.0.1:988", "--wait", "0.5"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->scanPort, 988);
+  EXPECT_DOUBLE_EQ(r.options->scanWaitSeconds, 0.5);
+}
+
+TEST(CliOptions, UsageErrorsHaveAOneLineReason) {
+  const std::vector<std::vector<std::string>> bad{
+      {},
+      {"read", "x.vmc"},                                                 // no link
+      {"--tcp", "127.0.0.1:6000", "--serial", "/dev/x", "get-address"},  // two links
+      {"--tcp", "127.0.0.1:0", "get-address"},
+      {"--tcp", "127.0.0.1:65536", "get-address"},
+      {"--tcp", "127.0.0.1:1", "set-address", "0"},
+      {"--tcp", "127.0.0.1:1", "set-address", "256"},
+      {"--tcp", "127.0.0.1:1", "--address", "0", "get-address"},
+      {"--tcp", "127.0.0.1:1", "read"},
+      {"--tcp", "127.0.0.1:1", "--parity", "both", "get-address"},
+      {"--tcp", "127.0.0.1:1", "--stop-bits", "3", "get-address"},
+      {"scan"},
+      {"scan", "--target", "127.0.0.1:988", "--wait", "-1"},
+      {"--bogus"},
+  };
+  for (const auto& args : bad) {
+    const auto r = parseArguments(args);
+    EXPECT_FALSE(r.options) << (args.empty() ? "(none)" : args.back());
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(r.error.find('\n'), std::string::npos);
+  }
 }

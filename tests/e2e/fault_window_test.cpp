@@ -77,10 +77,7 @@ using FaultWindowTest = DeviceParamTest<FaultCase>;
 
 TEST_P(FaultWindowTest, EndsAsRuledThenRecovers) {
   const FaultCase& c = GetParam();
-  startDevice(c.faults);
-  if (HasFatalFailure()) return;
-  connectOver(c.transport);
-  if (HasFatalFailure()) return;
+  if (!startAndConnect(c.transport, c.faults)) return;
   LogJournal& log = ui->log();
   const bool reading = c.operation == Operation::Read;
   const Bytes written = ui->window().configImage();

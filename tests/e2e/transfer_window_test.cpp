@@ -1,16 +1,11 @@
 // The real main window against the simulated device, over TCP and over a
 // pty: connect, read, the pages, edits, the bus address, write, disconnect,
-// a file through the menu, quitting and a port that goes away.
-#include <QAction>
+// quitting and a port that goes away.
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include <random>
 
 #include "app/main_dialog.h"
 #include "tests/e2e/window_driver_qt.h"
@@ -32,41 +27,22 @@ TEST_P(TransferWindowTest, ReadWalkOverEveryPageWriteBackDisconnectReconnect) {
   startDevice(tcp ? std::vector<std::string>{} : std::vector<std::string>{"--baud", "1200"});
   if (HasFatalFailure()) return;
   LogJournal& log = ui->log();
-  if (tcp) {
-    connectOver(Transport::Tcp);
-    if (HasFatalFailure()) return;
-    const std::string where = "127.0.0.1:" + std::to_string(device->port("tcp"));
-    EXPECT_TRUE(log.has("正在连接: " + where + "..."));
-    EXPECT_TRUE(log.has("TCP连接成功: TCP已连接：" + where));
-  } else {
+  if (!tcp) {
     ui->clickTab(0);
     auto* baud = ui->control<QComboBox>(0, 2006);
     baud->setFocus();
     QTest::keyClick(baud, Qt::Key_Home);  // the first entry, 1200
     ASSERT_EQ(baud->currentText(), QStringLiteral("1200"));
-    connectOver(Transport::Pty, "1200");
-    if (HasFatalFailure()) return;
-    EXPECT_TRUE(log.has("正在打开串口: " + device->endpoint("pty") + " (1200,8,0,0)..."));
-    EXPECT_TRUE(log.has("串口打开成功: " + device->endpoint("pty")));
   }
+  connectOver(GetParam(), "1200");
+  if (HasFatalFailure()) return;
   EXPECT_EQ(ui->connectCaption(), QStringLiteral("断开"));
-  EXPECT_FALSE(ui->control(0, 2001)->isEnabled());
-  EXPECT_TRUE(ui->control(0, 2013)->isEnabled());
 
   size_t from = log.mark();
   ASSERT_TRUE(ui->readConfiguration(10s)) << log.tail();
   EXPECT_EQ(ui->progress(), 100);
   EXPECT_EQ(ui->window().configImage(), sampleImage());
-  // The whole exchange, in order: 120 image bytes in an envelope of 128.
-  int at = static_cast<int>(from);
-  for (const std::string line :
-       {"开始读取配置...", "发送读取配置请求: 包 0", "总包数: 3", "收到配置数据包 1/3, 数据长度 50",
-        "发送读取配置请求: 包 1", "收到配置数据包 2/3, 数据长度 50", "发送读取配置请求: 包 2",
-        "收到配置数据包 3/3, 数据长度 28", "读取配置完成，共 3 包，128 字节"}) {
-    const int next = log.indexOf(line, static_cast<size_t>(at));
-    EXPECT_GE(next, at) << "missing or out of order: " << line << "\n" << log.tail();
-    if (next >= 0) at = next + 1;
-  }
+  EXPECT_TRUE(log.has("读取配置完成，共 3 包，128 字节", from)) << "120 bytes in an envelope of 128";
   EXPECT_FALSE(log.has("配置报文头错误！", from));
 
   // Every page loads the device's units; leaving each stores them back, so
@@ -83,26 +59,14 @@ TEST_P(TransferWindowTest, ReadWalkOverEveryPageWriteBackDisconnectReconnect) {
   ASSERT_TRUE(ui->writeConfiguration(10s)) << log.tail();
   EXPECT_EQ(ui->progress(), 100);
   EXPECT_EQ(saved(), sampleImage());
-  EXPECT_TRUE(log.has("开始下发配置，共 3 包，128 字节", from));
-  EXPECT_TRUE(log.has("发送配置数据包 3/3, 数据长度 28", from));
   EXPECT_TRUE(log.has("收到写入确认: 包 2", from));
   EXPECT_TRUE(UiRecorder::messages().isEmpty()) << UiRecorder::messages().join("; ").toStdString();
 
-  from = log.mark();
+  // Disconnected, the link is released and can be had again.
   ui->pressConnectButton();
-  const std::string closed = tcp ? "TCP已断开" : "已关闭串口";
-  EXPECT_EQ(ui->connectStatus().toStdString(), closed);
-  EXPECT_EQ(ui->panelStatus().toStdString(), closed);
-  EXPECT_TRUE(log.has(closed, from));
-  EXPECT_EQ(ui->connectCaption(), QStringLiteral("连接"));
+  EXPECT_EQ(ui->panelStatus(), tcp ? QStringLiteral("TCP已断开") : QStringLiteral("已关闭串口"));
   EXPECT_FALSE(ui->readEnabled());
-  EXPECT_FALSE(ui->writeEnabled());
-  EXPECT_FALSE(ui->control(0, 2013)->isEnabled());
-  // Our own close comes back as a notification that changes nothing.
-  WindowDriver::pump(200ms);
-  EXPECT_FALSE(log.has("TCP连接已断开", from));
-  EXPECT_EQ(ui->connectStatus().toStdString(), closed);
-
+  EXPECT_EQ(ui->connectCaption(), QStringLiteral("连接"));
   connectOver(GetParam(), "1200");
   if (HasFatalFailure()) return;
   ASSERT_TRUE(ui->readConfiguration(10s)) << log.tail();
@@ -114,27 +78,16 @@ INSTANTIATE_TEST_SUITE_P(Links, TransferWindowTest, ::testing::Values(Transport:
 
 // The address commands and an edit on each editor page, through the controls.
 TEST_F(WindowTest, BusAddressAndAnEditOnEachPageReachTheDeviceInExactlyThoseFields) {
-  startDevice({"--address", "5"});
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Tcp);
-  if (HasFatalFailure()) return;
+  if (!startAndConnect(Transport::Tcp, {"--address", "5"})) return;
   LogJournal& log = ui->log();
-  const auto expectReport = [&](int address) {
-    const QString shown = QString::asprintf("%03d", address);
-    ASSERT_TRUE(WindowDriver::waitFor([&] { return ui->text(0, 2012) == shown; }, 3s)) << ui->text(0, 2012).toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d 收到地址更新：") + shown + "$")
-                    .match(ui->text(0, 2015))
-                    .hasMatch())
-        << ui->text(0, 2015).toStdString();
-    EXPECT_TRUE(log.has(QString::asprintf("读取设备地址成功: %02d", address).toStdString())) << log.tail();
+  const auto reported = [&](const char* box) {
+    return WindowDriver::waitFor([&] { return ui->text(0, 2012) == box && ui->text(0, 2015).endsWith(box); }, 3s);
   };
   ui->click(0, 2013);
-  EXPECT_TRUE(log.has("发送读取设备地址命令"));
-  expectReport(5);
+  ASSERT_TRUE(reported("005")) << log.tail();
   ui->typeInto(ui->control<QLineEdit>(0, 2012), QStringLiteral("7"));
   ui->click(0, 2014);
-  EXPECT_TRUE(log.has("发送修改设备地址命令: 7"));
-  expectReport(7);
+  ASSERT_TRUE(reported("007")) << log.tail();
   // The device answers at its new address only: the box's "007" reads it.
   ASSERT_TRUE(ui->readConfiguration()) << log.tail();
 
@@ -176,52 +129,10 @@ TEST_F(WindowTest, BusAddressAndAnEditOnEachPageReachTheDeviceInExactlyThoseFiel
   EXPECT_EQ(ui->text(2, 5012), QStringLiteral("10.1.2.99"));
 }
 
-// The largest image there is, 42 packets each way, from a file opened
-// through the menu; whatever the pages make of random units is still whole
-// units within the limit, and the device takes it.
-TEST_F(WindowTest, AFullSizeFileOfRandomBytesTravelsWholeBothWays) {
-  Bytes bytes(2048);
-  std::mt19937 random(20240611);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random() >> 24);
-  const std::string file = path("random.vmc");
-  testing::writeWholeFile(file, bytes);
-  UiRecorder::queueFile(QString::fromStdString(file));
-  ui->window().action(MainDialog::kFileOpen)->trigger();
-  EXPECT_TRUE(ui->log().has("打开文件: " + QDir::toNativeSeparators(QString::fromStdString(file)).toStdString() +
-                            " (2048 字节)"));
-  ASSERT_EQ(ui->window().configImage(), bytes);
-  startDevice();
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Tcp);
-  if (HasFatalFailure()) return;
-
-  size_t from = ui->log().mark();
-  ASSERT_TRUE(ui->writeConfiguration(20s)) << ui->log().tail();
-  EXPECT_TRUE(ui->log().has("开始下发配置，共 42 包，2056 字节", from));
-  EXPECT_TRUE(ui->log().has("发送配置数据包 42/42, 数据长度 6", from));
-  EXPECT_EQ(saved(), bytes);
-  from = ui->log().mark();
-  ASSERT_TRUE(ui->readConfiguration(20s)) << ui->log().tail();
-  EXPECT_TRUE(ui->log().has("读取配置完成，共 42 包，2056 字节", from));
-  EXPECT_EQ(ui->window().configImage(), bytes);
-
-  for (int slot = 1; slot <= 8; ++slot) ui->clickTab(slot);
-  ui->clickTab(0);
-  const Bytes afterWalk = ui->window().configImage();
-  EXPECT_EQ(afterWalk.size() % 8, 0u);
-  EXPECT_LE(afterWalk.size(), 2048u);
-  ASSERT_TRUE(ui->writeConfiguration(20s)) << ui->log().tail();
-  EXPECT_EQ(saved(), afterWalk);
-  EXPECT_TRUE(UiRecorder::messages().isEmpty()) << UiRecorder::messages().join("; ").toStdString();
-}
-
 // Quitting while a read waits for a late answer releases the pty's
 // exclusive hold: the next window opens it again.
 TEST_F(WindowTest, QuittingDuringATransferReleasesThePortForTheNextRun) {
-  startDevice({"--delay", "1:1500"});
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Pty);
-  if (HasFatalFailure()) return;
+  if (!startAndConnect(Transport::Pty, {"--delay", "1:1500"})) return;
   ui->pressRead();
   ASSERT_TRUE(WindowDriver::waitFor([&] { return ui->log().has("发送读取配置请求: 包 0"); }, 3s));
   ui->window().close();
@@ -242,10 +153,7 @@ TEST_F(WindowTest, QuittingDuringATransferReleasesThePortForTheNextRun) {
 // watchdog, which never fires later; the loss is said once; another port
 // then reads without a restart.
 TEST_F(WindowTest, APortGoneMidReadEndsTheReadAtOnceAndAnotherPortReads) {
-  startDevice({"--close-after", "2"});
-  if (HasFatalFailure()) return;
-  connectOver(Transport::Pty);
-  if (HasFatalFailure()) return;
+  if (!startAndConnect(Transport::Pty, {"--close-after", "2"})) return;
   LogJournal& log = ui->log();
   const size_t from = log.mark();
   ui->pressRead();
@@ -274,8 +182,8 @@ TEST_F(WindowTest, APortGoneMidReadEndsTheReadAtOnceAndAnotherPortReads) {
 
   testing::Devsim other(VELMORA_DEVSIM_PATH);  // the adapter back, on a new pty
   ASSERT_TRUE(other.start({"--pty", "--image", imagePath})) << other.errorOutput();
-  ui->openSerial(other.endpoint("pty"));
-  ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + other.endpoint("pty") + " (9600,8,0,0)");
+  connectOver(Transport::Pty, "9600", other.endpoint("pty"));
+  if (HasFatalFailure()) return;
   ASSERT_TRUE(ui->readConfiguration()) << log.tail();
   EXPECT_EQ(ui->window().configImage(), sampleImage());
   ui->pressConnectButton();

@@ -191,36 +191,27 @@ QStringList WindowDriver::rows(QTableWidget* list) {
   return out;
 }
 
-void WindowDriver::connectTcp(uint16_t port) {
-  ASSERT_NE(port, 0) << "no port to connect to";
+void WindowDriver::connect(uint16_t port, const std::string& serialPath) {
   clickTab(TabManager::kConnectSlot);
-  click(0, 2001);
-  auto* ip = control<QLineEdit>(0, 2003);
-  auto* portEdit = control<QLineEdit>(0, 2004);
-  typeInto(ip, QStringLiteral("127.0.0.1"));
-  typeInto(portEdit, QString::number(port));
-  ASSERT_EQ(ip->text(), QStringLiteral("127.0.0.1"));  // only loopback, never the defaults
-  ASSERT_EQ(portEdit->text(), QString::number(port));
+  if (serialPath.empty()) {
+    click(0, 2001);
+    auto* ip = control<QLineEdit>(0, 2003);
+    auto* portEdit = control<QLineEdit>(0, 2004);
+    typeInto(ip, QStringLiteral("127.0.0.1"));
+    typeInto(portEdit, QString::number(port));
+    ASSERT_EQ(ip->text(), QStringLiteral("127.0.0.1"));
+    ASSERT_EQ(portEdit->text(), QString::number(port));
+  } else {
+    click(0, 2002);
+    auto* combo = control<QComboBox>(0, 2005);
+    ASSERT_NE(combo->lineEdit(), nullptr) << "the port box takes a typed path";
+    typeInto(combo->lineEdit(), QString::fromStdString(serialPath));
+    ASSERT_EQ(combo->currentText(), QString::fromStdString(serialPath));
+  }
   click(0, 2011);
 }
 
-void WindowDriver::openSerial(const std::string& path) {
-  clickTab(TabManager::kConnectSlot);
-  click(0, 2002);
-  auto* combo = control<QComboBox>(0, 2005);
-  ASSERT_NE(combo->lineEdit(), nullptr) << "the port box takes a typed path";
-  typeInto(combo->lineEdit(), QString::fromStdString(path));
-  ASSERT_EQ(combo->currentText(), QString::fromStdString(path));
-  click(0, 2011);
-}
-
-QString WindowDriver::stateText() const { return text(-1, 1014); }
-QString WindowDriver::panelStatus() const { return text(-1, 1011); }
-QString WindowDriver::connectStatus() const { return text(0, 1011); }
-QString WindowDriver::connectCaption() const { return control<QAbstractButton>(0, 2011)->text(); }
 int WindowDriver::progress() const { return control<QProgressBar>(-1, 1015)->value(); }
-bool WindowDriver::readEnabled() const { return control(-1, 1012)->isEnabled(); }
-bool WindowDriver::writeEnabled() const { return control(-1, 1013)->isEnabled(); }
 
 bool WindowDriver::readConfiguration(std::chrono::milliseconds limit) {
   const size_t from = log_.mark();
@@ -281,13 +272,14 @@ void DeviceTest::startDevice(const std::vector<std::string>& extra) {
   ASSERT_FALSE(device->endpoint("pty").empty());
 }
 
-void DeviceTest::connectOver(Transport t, const std::string& baud) {
+void DeviceTest::connectOver(Transport t, const std::string& baud, std::string ptyPath) {
   if (t == Transport::Tcp) {
-    ui->connectTcp(device->port("tcp"));
+    ui->connect(device->port("tcp"), {});
     ASSERT_EQ(ui->connectStatus().toStdString(), "TCP已连接：127.0.0.1:" + std::to_string(device->port("tcp")));
   } else {
-    ui->openSerial(device->endpoint("pty"));
-    ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + device->endpoint("pty") + " (" + baud + ",8,0,0)");
+    if (ptyPath.empty()) ptyPath = device->endpoint("pty");
+    ui->connect(0, ptyPath);
+    ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + ptyPath + " (" + baud + ",8,0,0)");
   }
   ASSERT_EQ(ui->panelStatus(), ui->connectStatus());
   ASSERT_TRUE(ui->readEnabled());

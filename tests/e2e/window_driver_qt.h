@@ -4,7 +4,7 @@
 // running.
 #pragma once
 
-#include <QString>
+#include <QAbstractButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,10 +19,8 @@
 
 #include "tests/support/child_process.h"
 
-class QAbstractButton;
 class QLineEdit;
 class QTableWidget;
-class QWidget;
 
 namespace velmora {
 class MainDialog;
@@ -89,20 +87,18 @@ class WindowDriver {
   // Rows of a list as "col0|col1|...".
   static QStringList rows(QTableWidget* list);
 
-  // TCP to 127.0.0.1:port: both fields typed and read back before the
-  // button, so the defaults never go out.
-  void connectTcp(uint16_t port);
-  void openSerial(const std::string& path);
+  // TCP to 127.0.0.1:port (typed and read back before the button, so the
+  // defaults never go out), or the serial channel on a typed path.
+  void connect(uint16_t port, const std::string& serialPath);
   void pressConnectButton() { click(0, 2011); }
 
-  // The strip.
-  QString stateText() const;
-  QString panelStatus() const;
-  QString connectStatus() const;
-  QString connectCaption() const;
+  QString stateText() const { return text(-1, 1014); }
+  QString panelStatus() const { return text(-1, 1011); }
+  QString connectStatus() const { return text(0, 1011); }
+  QString connectCaption() const { return control<QAbstractButton>(0, 2011)->text(); }
   int progress() const;
-  bool readEnabled() const;
-  bool writeEnabled() const;
+  bool readEnabled() const { return control(-1, 1012)->isEnabled(); }
+  bool writeEnabled() const { return control(-1, 1013)->isEnabled(); }
   void pressRead() { click(-1, 1012); }
   void pressWrite() { click(-1, 1013); }
   // Presses the button and waits for the log's end of the transfer; true
@@ -133,8 +129,14 @@ class DeviceTest : public ::testing::Test {
   void TearDown() override;
   // Both links, the image file, a save file and extra options (faults).
   void startDevice(const std::vector<std::string>& extra = {});
-  // Connects and checks that the link came up; baud for the pty.
-  void connectOver(Transport t, const std::string& baud = "9600");
+  // Connects and checks that the link came up; baud and path for the pty.
+  void connectOver(Transport t, const std::string& baud = "9600", std::string ptyPath = {});
+  // Both; false (the test has failed) when either did not come up.
+  bool startAndConnect(Transport t, const std::vector<std::string>& extra) {
+    startDevice(extra);
+    if (!HasFatalFailure()) connectOver(t);
+    return !HasFatalFailure();
+  }
   std::string path(const std::string& name) const;
   std::optional<Bytes> saved() const { return testing::readWholeFile(path("saved.vmc")); }
 
