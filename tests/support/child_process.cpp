@@ -23,8 +23,6 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-
 }  // namespace
 
 int msLeft(Clock::time_point deadline) {
@@ -38,97 +36,67 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// ---- Child ----
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 
 Child::~Child() {
   if (pid_ > 0) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
-  closePipes();
-}
-
-void Child::closePipes() {
   closeFd(out_);
   closeFd(err_);
 }
 
 bool Child::spawn(const std::string& program, const std::vector<std::string>& args, int stderrFd) {
   if (pid_ > 0) return false;
-  closePipes();
+  closeFd(out_);
+  closeFd(err_);
   out.clear();
   err.clear();
   status_ = -1;
-
-  // Everything the child needs is made before fork: after it, only
-  // async-signal-safe calls, as the test process may have threads.
+  // Made before fork: after it only async-signal-safe calls, as the test
+  // process may have threads.
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> raw;
   for (std::string& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
 
-  int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1}, execPipe[2] = {-1, -1};
-  const auto closeAll = [&] {
-    for (int* p : {outPipe, errPipe, execPipe}) {
-      closeFd(p[0]);
-      closeFd(p[1]);
-    }
-  };
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || (stderrFd < 0 && ::pipe2(errPipe, O_CLOEXEC) != 0) ||
-      ::pipe2(execPipe, O_CLOEXEC) != 0) {
-    closeAll();
+  int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || (stderrFd < 0 && ::pipe2(errPipe, O_CLOEXEC) != 0)) {
+    for (int* fd : {&outPipe[0], &outPipe[1], &errPipe[0], &errPipe[1]}) closeFd(*fd);
     return false;
   }
-
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    // The death signal comes when the forking thread ends: the tests start
-    // children from their main thread. getppid() catches a parent that went
-    // before the signal was set.
+    // The death signal comes when the forking thread ends: children are
+    // started from the main thread. getppid() catches a parent already gone.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent) ::_exit(126);
     ::dup2(outPipe[1], STDOUT_FILENO);
     ::dup2(stderrFd >= 0 ? stderrFd : errPipe[1], STDERR_FILENO);
     ::execv(raw[0], raw.data());
-    // The exec pipe closes on a successful exec; the errno says it failed.
-    const int error = errno;
-    [[maybe_unused]] const ssize_t n = ::write(execPipe[1], &error, sizeof error);
     ::_exit(127);
   }
   closeFd(outPipe[1]);
   closeFd(errPipe[1]);
-  closeFd(execPipe[1]);
   if (pid < 0) {
-    closeAll();
+    closeFd(outPipe[0]);
+    closeFd(errPipe[0]);
     return false;
   }
   pid_ = pid;
   out_ = outPipe[0];
   err_ = errPipe[0];
-
-  // Until exec, or the child's report that it failed.
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  int error = 0;
-  ssize_t n = -1;
-  for (;;) {
-    pollfd p{execPipe[0], POLLIN, 0};
-    const int r = ::poll(&p, 1, msLeft(deadline));
-    if (r < 0 && errno == EINTR) continue;
-    if (r > 0) n = ::read(execPipe[0], &error, sizeof error);
-    break;
-  }
-  closeFd(execPipe[0]);
-  if (n == 0) return true;
-  reap(Clock::now());  // failed or stuck before exec: killed and reaped
-  closePipes();
-  return false;
+  return true;
 }
 
 bool Child::collect(Clock::time_point deadline, const std::function<bool(const std::string&)>& done) {
-  const auto finished = [&] { return done && done(out); };
-  while (!finished()) {
+  while (!(done && done(out))) {
     std::vector<pollfd> fds;
     for (int fd : {out_, err_})
       if (fd >= 0) fds.push_back({fd, POLLIN, 0});
@@ -141,37 +109,35 @@ bool Child::collect(Clock::time_point deadline, const std::function<bool(const s
       char chunk[4096];
       const ssize_t n = ::read(p.fd, chunk, sizeof chunk);
       if (n < 0 && errno == EINTR) continue;
-      int& fd = p.fd == out_ ? out_ : err_;
-      std::string& text = p.fd == out_ ? out : err;
       if (n > 0)
-        text.append(chunk, static_cast<size_t>(n));
+        (p.fd == out_ ? out : err).append(chunk, static_cast<size_t>(n));
       else
-        closeFd(fd);
+        closeFd(p.fd == out_ ? out_ : err_);
     }
   }
   return true;
 }
 
 int Child::reap(Clock::time_point deadline) {
-  if (pid_ <= 0) return status_;
-  int status = 0;
-  for (;;) {
+  while (pid_ > 0) {
+    int status = 0;
     const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) break;
-    if (r < 0 && errno != EINTR) {  // not ours to wait for any more
+    const bool gone = r < 0 && errno != EINTR;  // not ours to wait for any more
+    if (r == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       pid_ = -1;
-      return status_ = -1;
-    }
-    if (Clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
+    } else if (gone || Clock::now() >= deadline) {
+      if (!gone) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+      }
+      status_ = -1;
       pid_ = -1;
-      return status_ = -1;
+    } else {
+      ::usleep(5'000);
     }
-    ::usleep(5'000);
   }
-  pid_ = -1;
-  return status_ = exitCodeOf(status);
+  return status_;
 }
 
 void Child::signal(int sig) {
@@ -183,7 +149,7 @@ bool Child::running() {
   int status = 0;
   if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
   pid_ = -1;
-  status_ = exitCodeOf(status);
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return false;
 }
 
@@ -199,10 +165,6 @@ RunResult runToEnd(const std::string& program, const std::vector<std::string>& a
   return result;
 }
 
-// ---- Devsim ----
-
-Devsim::Devsim(std::string program, std::string workDir) : program_(std::move(program)), workDir_(std::move(workDir)) {}
-
 Devsim::~Devsim() {
   stop();
   closeFd(errFd_);
@@ -212,19 +174,14 @@ bool Devsim::start(const std::vector<std::string>& args, std::chrono::millisecon
   if (child_.running()) return false;
   endpoints_.clear();
   closeFd(errFd_);
-  errFd_ = workDir_.empty()
-               ? ::memfd_create("devsim-stderr", MFD_CLOEXEC)
-               : ::open((workDir_ + "/devsim.stderr").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (errFd_ < 0) return false;
-  if (!child_.spawn(program_, args, errFd_)) return false;
-
-  const auto expectLines = std::count_if(args.begin(), args.end(), [](const std::string& a) {
+  errFd_ = ::memfd_create("devsim-stderr", MFD_CLOEXEC);
+  if (errFd_ < 0 || !child_.spawn(program_, args, errFd_)) return false;
+  const auto expected = std::count_if(args.begin(), args.end(), [](const std::string& a) {
     return a == "--tcp" || a == "--udp" || a == "--pty";
   });
-  const auto announced = [expectLines](const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n') >= expectLines;
-  };
-  const bool complete = child_.collect(Clock::now() + limit, announced);
+  const bool complete = child_.collect(Clock::now() + limit, [expected](const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n') >= expected;
+  });
   std::istringstream in(child_.out);
   std::string kind, where;
   while (in >> kind >> where) endpoints_[kind] = where;
@@ -244,15 +201,13 @@ std::string Devsim::endpoint(const std::string& kind) const {
 uint16_t Devsim::port(const std::string& kind) const {
   const std::string where = endpoint(kind);
   const size_t colon = where.rfind(':');
-  if (colon == std::string::npos) return 0;
-  return static_cast<uint16_t>(std::atoi(where.c_str() + colon + 1));
+  return colon == std::string::npos ? 0 : static_cast<uint16_t>(std::atoi(where.c_str() + colon + 1));
 }
 
 std::string Devsim::errorOutput() const {
   std::string text;
-  if (errFd_ < 0) return text;
   char chunk[4096];
-  for (off_t at = 0;;) {
+  for (off_t at = 0; errFd_ >= 0;) {
     const ssize_t n = ::pread(errFd_, chunk, sizeof chunk, at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
@@ -260,13 +215,6 @@ std::string Devsim::errorOutput() const {
     at += n;
   }
   return text;
-}
-
-std::string Devsim::writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
-  const std::string path = workDir_ + "/" + name;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return path;
 }
 
 }  // namespace velmora::testing
