@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,13 +7,13 @@
 #include <memory>
 #include <thread>
 
+#include "link/link_events_qt.h"
 #include "link/serial_channel_qt.h"
 #include "link/serial_posix.h"
 #include "tests/link/pty_pair_qt.h"
 
 using namespace velmora;
 using namespace velmora::testing;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
 
@@ -26,62 +24,61 @@ bool exclusiveFlag(int fd) {
   return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
+// Collects what the channel posts: the bytes, and each loss notice with the
+// number of bytes that came before it.
+struct ByteSink : QObject {
+  Bytes bytes;
+  std::vector<std::pair<int, size_t>> losses;  // errno, bytes before
+  void customEvent(QEvent* event) override {
+    if (event->type() == SerialByteEvent::kType) bytes.push_back(static_cast<SerialByteEvent*>(event)->byte);
+    if (event->type() == SerialLostEvent::kType)
+      losses.emplace_back(static_cast<SerialLostEvent*>(event)->errorCode, bytes.size());
+  }
+};
+
 }  // namespace
 
 TEST(LineSettings, MapsEveryCodeToTermios) {
-  termios t{};
-  ASSERT_TRUE(applyLineSettings(t, {115200, 7, 2, 2}));
-  EXPECT_EQ(cfgetospeed(&t), B115200);
-  EXPECT_EQ(cfgetispeed(&t), B115200);
-  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
-  EXPECT_TRUE(t.c_cflag & CSTOPB);
-  EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), static_cast<tcflag_t>(PARENB));
-
   const struct {
-    int parity;
-    tcflag_t flags;
-  } parities[] = {{0, 0}, {1, PARENB | PARODD}, {2, PARENB}, {3, PARENB | PARODD | CMSPAR}, {4, PARENB | CMSPAR}};
-  for (const auto& p : parities) {
-    termios u{};
-    u.c_cflag = PARENB | PARODD | CMSPAR;  // left over from an earlier user
-    ASSERT_TRUE(applyLineSettings(u, {9600, 8, 0, p.parity}));
-    EXPECT_EQ(u.c_cflag & (PARENB | PARODD | CMSPAR), p.flags) << p.parity;
-  }
-  const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-  for (int bits = 5; bits <= 8; ++bits) {
-    termios u{};
-    ASSERT_TRUE(applyLineSettings(u, {1200, bits, 1, 0}));
-    EXPECT_EQ(u.c_cflag & CSIZE, sizes[bits - 5]);
-    EXPECT_TRUE(u.c_cflag & CSTOPB) << "one and a half stop bits go out as CSTOPB";
-  }
-  termios one{};
-  one.c_cflag = CSTOPB | CRTSCTS;
-  one.c_iflag = IXON | IXOFF | IXANY | ICRNL;
-  one.c_lflag = ICANON | ECHO | ISIG;
-  one.c_oflag = OPOST;
-  ASSERT_TRUE(applyLineSettings(one, k8N1));
-  EXPECT_FALSE(one.c_cflag & CSTOPB);
-  EXPECT_FALSE(one.c_cflag & CRTSCTS);
-  EXPECT_EQ(one.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
-  EXPECT_EQ(one.c_iflag & (IXON | IXOFF | IXANY | ICRNL), 0u);
-  EXPECT_EQ(one.c_lflag & (ICANON | ECHO | ISIG), 0u);
-  EXPECT_EQ(one.c_oflag & OPOST, 0u);
-  EXPECT_EQ(one.c_cc[VMIN], 0);
-  EXPECT_EQ(one.c_cc[VTIME], 0);
-}
-
-TEST(LineSettings, RefusesValuesWithoutATermiosForm) {
-  const SerialSettings bad[] = {{9601, 8, 0, 0}, {0, 8, 0, 0}, {9600, 4, 0, 0}, {9600, 9, 0, 0},
-                                {9600, 8, 3, 0}, {9600, 8, -1, 0}, {9600, 8, 0, 5}, {9600, 8, 0, -1}};
-  for (const SerialSettings& s : bad) {
+    SerialSettings s;
+    tcflag_t size, parity;
+    bool cstopb;
+  } cases[] = {
+      {{115200, 7, 2, 2}, CS7, PARENB, true},
+      {{9600, 8, 0, 0}, CS8, 0, false},
+      {{9600, 8, 0, 1}, CS8, PARENB | PARODD, false},
+      {{9600, 6, 0, 3}, CS6, PARENB | PARODD | CMSPAR, false},  // mark
+      {{1200, 5, 1, 4}, CS5, PARENB | CMSPAR, true},            // space; 1.5 stop bits go out as CSTOPB
+  };
+  for (const auto& c : cases) {
     termios t{};
-    t.c_cflag = CS6 | CSTOPB;
-    EXPECT_FALSE(applyLineSettings(t, s)) << s.baudRate << " " << s.byteSize << " " << s.stopBits << " " << s.parity;
-    EXPECT_EQ(t.c_cflag, static_cast<tcflag_t>(CS6 | CSTOPB)) << "untouched on refusal";
+    // Left over from an earlier user: flow control, cooked input, other parity.
+    t.c_cflag = CSTOPB | CRTSCTS | PARENB | PARODD | CMSPAR;
+    t.c_iflag = IXON | IXOFF | IXANY;
+    t.c_lflag = ICANON;
+    ASSERT_TRUE(applyLineSettings(t, c.s)) << c.s.baudRate;
+    EXPECT_EQ(cfgetospeed(&t), baudToSpeed(c.s.baudRate));
+    EXPECT_EQ(cfgetispeed(&t), baudToSpeed(c.s.baudRate));
+    EXPECT_EQ(t.c_cflag & CSIZE, c.size);
+    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), c.parity) << c.s.parity;
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.cstopb);
+    EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD | CRTSCTS), static_cast<tcflag_t>(CLOCAL | CREAD));
+    // Raw mode: the pty test's CR, LF, XON and XOFF bytes show the rest.
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
+    EXPECT_EQ(t.c_lflag & ICANON, 0u);
+    EXPECT_EQ(t.c_cc[VMIN], 0);
   }
-  EXPECT_EQ(baudToSpeed(1200), B1200);
   EXPECT_EQ(baudToSpeed(921600), B921600);
   EXPECT_EQ(baudToSpeed(12345), B0);
+
+  for (const SerialSettings& bad : {SerialSettings{9601, 8, 0, 0}, {0, 8, 0, 0}, {9600, 4, 0, 0}, {9600, 9, 0, 0},
+                                    {9600, 8, 3, 0}, {9600, 8, -1, 0}, {9600, 8, 0, 5}, {9600, 8, 0, -1}}) {
+    termios t{};
+    t.c_cflag = CS6 | CSTOPB;
+    EXPECT_FALSE(applyLineSettings(t, bad)) << bad.baudRate << " " << bad.byteSize << " " << bad.stopBits << " "
+                                            << bad.parity;
+    EXPECT_EQ(t.c_cflag, static_cast<tcflag_t>(CS6 | CSTOPB)) << "untouched on refusal";
+  }
 }
 
 TEST(LineSettings, ReadBackNamesWhatTheDeviceDidNotTake) {
@@ -111,84 +108,53 @@ TEST(LineSettings, ReadBackNamesWhatTheDeviceDidNotTake) {
 TEST(SerialChannelPty, OpenTransferAndClose) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
-  ByteSink sink;
+  ByteSink sink, other;
   SerialChannel channel;
-  EXPECT_FALSE(channel.isOpen());
   EXPECT_FALSE(channel.write(reinterpret_cast<const uint8_t*>("x"), 1)) << "not open";
-  channel.close();  // nothing to close
 
-  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1)) << channel.lastError().message();
-  EXPECT_TRUE(channel.isOpen());
-  EXPECT_TRUE(channel.readerActive());
+  // A pty keeps speed and stop bits (it forces its own data bits and parity).
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), {115200, 8, 2, 0})) << channel.lastError().message();
+  termios t{};
+  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_TRUE(t.c_cflag & CSTOPB);
+  // A second open keeps the first settings and reader.
+  EXPECT_TRUE(channel.open(&other, pty.slavePath(), k8N1));
+  EXPECT_EQ(channel.settings(), (SerialSettings{115200, 8, 2, 0}));
 
   const Bytes in = {0x01, 0x69, 0x00, 0x0D, 0x0A, 0x11, 0x13, 0xFF, 0x00, 0x7F};  // no byte is special in raw mode
   ASSERT_TRUE(pty.write(in));
   ASSERT_TRUE(waitUntil([&] { return sink.bytes.size() >= in.size(); }));
   EXPECT_EQ(sink.bytes, in);
+  EXPECT_TRUE(other.bytes.empty());
 
   const Bytes out = {0x55, 0xF5, 0x40, 0x00, 0x0A, 0x0D, 0x00, 0x8A};
   EXPECT_TRUE(channel.write(out.data(), static_cast<int32_t>(out.size())));
-  EXPECT_EQ(pty.read(out.size(), 3000), out);
+  EXPECT_EQ(pty.read(out.size()), out);
   EXPECT_TRUE(channel.write(out.data(), 0));
   EXPECT_FALSE(channel.write(nullptr, 4));
   EXPECT_FALSE(channel.write(out.data(), -1));
 
+  // The reader sleeps in poll(); close wakes it instead of sitting out its safety wait.
+  ::usleep(50000);
+  QElapsedTimer clock;
+  clock.start();
   channel.close();
+  EXPECT_LT(clock.elapsed(), 2000);
   EXPECT_FALSE(channel.isOpen());
   EXPECT_FALSE(channel.readerActive());
   EXPECT_FALSE(channel.write(out.data(), 8));
-  channel.close();
   QCoreApplication::processEvents();
   EXPECT_TRUE(sink.losses.empty()) << "a close by the owner is no loss";
 
-  // And again, on the same pty.
+  // Again, at another speed, on the same pty.
   sink.bytes.clear();
-  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), {1200, 8, 0, 0}));
+  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B1200);
   ASSERT_TRUE(pty.write({0x42}));
   ASSERT_TRUE(waitUntil([&] { return !sink.bytes.empty(); }));
   EXPECT_EQ(sink.bytes, Bytes{0x42});
-}
-
-TEST(SerialChannelPty, SecondOpenKeepsTheFirstSettingsAndReader) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  ByteSink first, second;
-  SerialChannel channel;
-  ASSERT_TRUE(channel.open(&first, pty.slavePath(), {9600, 8, 0, 0}));
-  EXPECT_TRUE(channel.open(&second, pty.slavePath(), {115200, 7, 2, 2}));
-  EXPECT_EQ(channel.settings(), (SerialSettings{9600, 8, 0, 0}));
-  termios t{};
-  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B9600);
-  EXPECT_FALSE(t.c_cflag & CSTOPB);
-  ASSERT_TRUE(pty.write({1, 2}));
-  ASSERT_TRUE(waitUntil([&] { return first.bytes.size() == 2; }));
-  EXPECT_TRUE(second.bytes.empty()) << "the first owner keeps the bytes";
-}
-
-TEST(SerialChannelPty, SettingsReachTheDevice) {
-  // A pty keeps speed, stop bits and the raw-mode flags; it forces its own
-  // data bits and drops parity, which the mapping test covers instead.
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  SerialChannel channel;
-  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), {115200, 8, 2, 0}));
-  termios t{};
-  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B115200);
-  EXPECT_EQ(cfgetispeed(&t), B115200);
-  EXPECT_TRUE(t.c_cflag & CSTOPB);
-  EXPECT_TRUE(t.c_cflag & CLOCAL);
-  EXPECT_FALSE(t.c_cflag & CRTSCTS);
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
-  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
-  EXPECT_EQ(t.c_oflag & OPOST, 0u);
-  channel.close();
-
-  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), {1200, 8, 1, 0}));
-  ASSERT_EQ(::tcgetattr(channel.descriptor(), &t), 0);
-  EXPECT_EQ(cfgetospeed(&t), B1200);
-  EXPECT_TRUE(t.c_cflag & CSTOPB);
 }
 
 TEST(SerialChannelPty, OpenIsExclusiveUntilClosed) {
@@ -228,70 +194,51 @@ TEST(SerialChannelPty, OpenFailuresKeepTheReason) {
   SerialChannel channel;
   EXPECT_FALSE(channel.open(nullptr, "/dev/velmora-no-such-port", k8N1));
   EXPECT_EQ(channel.lastError(), std::errc::no_such_file_or_directory);
-  EXPECT_FALSE(channel.open(nullptr, "/dev/null", k8N1));
-  EXPECT_EQ(channel.lastError(), std::errc::inappropriate_io_control_operation);
-  EXPECT_FALSE(channel.isOpen());
-
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {12345, 8, 0, 0}));
-  EXPECT_EQ(channel.lastError(), std::errc::invalid_argument);
-  EXPECT_FALSE(channel.isOpen());
-  // A pty keeps 8 data bits and no parity for itself, whether its driver
-  // refuses the call or takes it and drops the change.
-  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 7, 0, 0}));
-  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineDataBits));
-  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 8, 0, 2}));
-  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineParity));
-  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 7, 0, 0}));
-  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineDataBits));
-  EXPECT_FALSE(channel.isOpen());
-  // Nothing stayed behind: the port opens at once.
-  EXPECT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
-}
-
-TEST(SerialChannelPty, OnlyTtyDevicesAreOpened) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  EXPECT_TRUE(isTtyDevice(pty.slavePath()));
   // Other device nodes, files and directories are refused before any open.
   for (const char* path : {"/dev/null", "/dev/zero", "/dev/urandom", "/proc/self/status", "/dev"}) {
     errno = 0;
     EXPECT_FALSE(isTtyDevice(path)) << path;
     EXPECT_EQ(errno, ENOTTY) << path;
   }
-  EXPECT_FALSE(isTtyDevice("/dev/velmora-no-such-port"));
-  EXPECT_EQ(errno, ENOENT);
-  SerialChannel channel;
   EXPECT_FALSE(channel.open(nullptr, "/dev/zero", k8N1));
   EXPECT_EQ(channel.lastError(), std::errc::inappropriate_io_control_operation);
+
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  EXPECT_TRUE(isTtyDevice(pty.slavePath()));
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {12345, 8, 0, 0}));
+  EXPECT_EQ(channel.lastError(), std::errc::invalid_argument);
+  // A pty keeps 8 data bits and no parity for itself, whether its driver
+  // refuses the call or takes it and drops the change: the read-back says so.
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 7, 0, 0}));
+  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineDataBits));
+  EXPECT_FALSE(channel.open(nullptr, pty.slavePath(), {9600, 8, 0, 2}));
+  EXPECT_EQ(channel.lastError(), lineSettingsError(kLineParity));
+  EXPECT_FALSE(channel.isOpen());
+  // Nothing stayed behind: the port opens at once.
+  EXPECT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
 }
 
-TEST(SerialChannelPty, BurstsArriveCompleteAndInOrder) {
+TEST(SerialChannelPty, BigBlocksGoWholeAndInOrderBothWays) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
   ByteSink sink;
   SerialChannel channel;
   ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
+  // Many reads of at most one chunk each; the device's writer waits for room.
   const Bytes burst = pattern(5000, 3);
-  // Several reads of at most 1024 bytes each; the writer waits for room.
   std::thread device([&] { pty.write(burst); });
   const bool all = waitUntil([&] { return sink.bytes.size() >= burst.size(); }, 10000);
   device.join();
   ASSERT_TRUE(all) << sink.bytes.size();
   EXPECT_EQ(sink.bytes, burst);
-}
 
-TEST(SerialChannelPty, LargeWriteGoesOutWhole) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  SerialChannel channel;
-  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
+  // The channel's write waits for room too.
   const Bytes block = pattern(200000, 11);
   Bytes received;
-  std::thread device([&] { received = pty.read(block.size(), 10000); });
+  std::thread reader([&] { received = pty.read(block.size(), 10000); });
   EXPECT_TRUE(channel.write(block.data(), static_cast<int32_t>(block.size())));
-  device.join();
+  reader.join();
   EXPECT_EQ(received.size(), block.size());
   EXPECT_TRUE(received == block);
 }
@@ -327,49 +274,30 @@ TEST(SerialChannelPty, DeviceGoneIsReportedOnceAfterTheLastByte) {
   pty.closeMaster();
   ASSERT_TRUE(waitUntil([&] { return !sink.losses.empty(); }));
   EXPECT_EQ(sink.bytes, (Bytes{7, 8, 9}));
-  EXPECT_EQ(sink.losses[0].bytesBefore, 3u);
   // The hung-up tty reads end of file.
-  EXPECT_EQ(sink.losses[0].errorCode, ENODEV);
+  EXPECT_EQ(sink.losses[0], std::make_pair(ENODEV, size_t{3}));
   EXPECT_EQ(channel.lostReason(), std::errc::no_such_device);
   EXPECT_FALSE(channel.readerActive());
   EXPECT_TRUE(channel.isOpen()) << "open until the owner closes it";
   EXPECT_EQ(channel.session(), session);
   const uint8_t b = 1;
   EXPECT_FALSE(channel.write(&b, 1));
-  waitUntil([] { return false; }, 100);
+  settle(100);
   EXPECT_EQ(sink.losses.size(), 1u) << "one notice, also after a failed write";
 
   channel.close();
-  EXPECT_FALSE(channel.isOpen());
   EXPECT_FALSE(channel.lostReason());
   EXPECT_NE(channel.session(), session) << "what the old session posted is told apart";
-}
 
-TEST(SerialChannelPty, AFailedWriteAlreadyKnowsTheDeviceIsGone) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  ByteSink sink;
-  SerialChannel channel;
-  ASSERT_TRUE(channel.open(&sink, pty.slavePath(), k8N1));
-  pty.closeMaster();
-  const uint8_t b = 1;
+  // A write that fails first already knows the device is gone.
+  PtyPair second;
+  ASSERT_TRUE(second.ok());
+  ASSERT_TRUE(channel.open(&sink, second.slavePath(), k8N1));
+  second.closeMaster();
   EXPECT_FALSE(channel.write(&b, 1));
   // The write's EIO, or the reader's end of file when that came first.
   const std::error_code reason = channel.lostReason();
   EXPECT_TRUE(reason == std::errc::io_error || reason == std::errc::no_such_device) << reason.message();
-}
-
-TEST(SerialChannelPty, CloseWhileIdleDoesNotWaitForTheReader) {
-  PtyPair pty;
-  ASSERT_TRUE(pty.ok());
-  SerialChannel channel;
-  ASSERT_TRUE(channel.open(nullptr, pty.slavePath(), k8N1));
-  ::usleep(50000);  // the reader is asleep in poll()
-  QElapsedTimer clock;
-  clock.start();
-  channel.close();
-  // Generous: a reader that is not woken would sit out its full safety wait.
-  EXPECT_LT(clock.elapsed(), 2000);
 }
 
 TEST(SerialChannelPty, DestroyingAnOpenChannelClosesIt) {
@@ -394,12 +322,12 @@ TEST(SerialPortSearch, OnlyUsablePortsAreOffered) {
   ASSERT_TRUE(free.ok() && busy.ok());
   SerialChannel holder;
   ASSERT_TRUE(holder.open(nullptr, busy.slavePath(), k8N1));
-  const auto found = filterOpenablePorts(
-      {busy.slavePath(), "/dev/null", "/dev/velmora-no-such-port", free.slavePath(), free.slavePath()});
-  EXPECT_EQ(found, std::vector<std::string>{free.slavePath()});
+  EXPECT_EQ(filterOpenablePorts(
+                {busy.slavePath(), "/dev/null", "/dev/velmora-no-such-port", free.slavePath(), free.slavePath()}),
+            std::vector<std::string>{free.slavePath()});
   // Looking did not disturb the holder.
   EXPECT_TRUE(holder.write(reinterpret_cast<const uint8_t*>("a"), 1));
-  EXPECT_EQ(busy.read(1, 2000), Bytes{'a'});
+  EXPECT_EQ(busy.read(1), Bytes{'a'});
 
   // Whatever the machine offers is a device path and not in use.
   for (const std::string& p : probeSerialPorts()) {
