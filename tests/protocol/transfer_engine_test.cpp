@@ -153,83 +153,60 @@ TEST_F(EngineTest, RefusedCommandsShowABoxAndLeaveTheRunningTransferAlone) {
 // ---------------------------------------------------------------------------
 // Receive assembly
 
-TEST_F(EngineTest, GapOfExactly200KeepsAFrame201EndsIt) {
+// Idle, so every frame that is no address report is logged as unknown.
+TEST_F(EngineTest, ReceiveAssemblyCutsFramesOutOfTheByteStream) {
   const Bytes ack = writeAck(1, 0);
-  side.feed(slice(ack, 0, 4));
-  side.feed(slice(ack, 4, 4), 200);
-  // Idle, a frame that is no address report is only logged.
-  EXPECT_EQ(side.logs, Lines{"收到未知响应: 01 6C 00 32 00 00 30 0C …… 长度 8"});
-  EXPECT_TRUE(f().receiveBuffer.empty());
-
-  side.logs.clear();
-  side.feed(slice(ack, 0, 4));
-  side.feed(slice(ack, 4, 4), 201);  // each byte now starts afresh
-  EXPECT_TRUE(side.logs.empty());
-  EXPECT_EQ(f().receiveBuffer, Bytes{ack[7]});
-
-  // A stray byte in front holds a frame back until a pause clears it.
-  side.now += 201;
-  side.feed({0x00});
-  side.feed(ack);
-  EXPECT_TRUE(side.logs.empty());
-  side.now += 201;
-  side.feed(ack);
-  EXPECT_EQ(side.logs.size(), 1u);
-}
-
-TEST_F(EngineTest, BackToBackFramesAreEachDispatchedOnTheirLastByte) {
-  const Bytes first = dataResponse(1, 0, 1, {0xAA, 0xBB});
-  const Bytes second = dataResponse(1, 3, 4, {0x10, 0x20, 0x30});
-  Bytes stream = first;
-  stream.insert(stream.end(), second.begin(), second.end());
-  side.feed(slice(stream, 0, first.size() - 1));
-  EXPECT_TRUE(side.logs.empty());
-  side.feed(slice(stream, first.size() - 1, 1));
-  EXPECT_EQ(side.logs, Lines{"收到未知响应: 01 69 06 00 00 00 01 AA …… 长度 11"});
-  side.feed(slice(stream, first.size(), second.size() - 1));
-  EXPECT_EQ(side.logs.size(), 1u);
-  side.feed(slice(stream, stream.size() - 1, 1));
-  EXPECT_EQ(side.logs.back(), "收到未知响应: 01 69 07 00 03 00 04 10 …… 长度 12");
-  EXPECT_TRUE(f().receiveBuffer.empty());
+  const Bytes first = dataResponse(1, 0, 1, {0xAA, 0xBB}), second = dataResponse(1, 3, 4, {0x10, 0x20, 0x30});
+  // A data response with a byte count below 4 is cut out of 8 bytes but fails the dispatch.
+  auto shortResponse = [](uint8_t count) {
+    const Bytes head{0x01, kFunctionRead, count, 0x40, 0x41};
+    Bytes f = withCrc(Bytes(head.begin(), head.begin() + 3 + count));
+    f.resize(8, 0xEE);
+    return f;
+  };
+  const std::string ackLine = "收到未知响应: 01 6C 00 32 00 00 30 0C …… 长度 8";
+  const std::string overflow = "串口接收缓冲区溢出，已清空";
+  const struct {
+    const char* name;
+    std::vector<std::pair<Bytes, uint64_t>> pieces;  // bytes and the gap before each of them
+    Lines logs;
+    size_t left;  // bytes left in the buffer
+  } cases[] = {
+      {"gaps of exactly 200 keep a frame", {{slice(ack, 0, 4), 1}, {slice(ack, 4, 4), 200}}, {ackLine}, 0},
+      {"201 starts afresh", {{slice(ack, 0, 4), 1}, {slice(ack, 4, 4), 201}}, {}, 1},
+      {"a stray byte in front holds a frame back", {{{0x00}, 1}, {ack, 1}}, {}, 9},
+      {"... until a pause", {{{0x00}, 1}, {slice(ack, 0, 1), 201}, {slice(ack, 1, 7), 1}}, {ackLine}, 0},
+      {"back to back, each on its own last byte",
+       {{first, 1}, {second, 1}},
+       {"收到未知响应: 01 69 06 00 00 00 01 AA …… 长度 11", "收到未知响应: 01 69 07 00 03 00 04 10 …… 长度 12"},
+       0},
+      {"1024 bytes are kept", {{Bytes(1024, 0x00), 1}}, {}, 1024},  // never a frame for device 1
+      {"the 1025th empties the buffer, reception goes on", {{Bytes(1025, 0x00), 1}, {ack, 1}}, {overflow, ackLine}, 0},
+      {"byte count 0", {{shortResponse(0), 1}}, {"接收到无效帧"}, 3},
+      {"byte count 1", {{shortResponse(1), 1}}, {"接收到无效帧"}, 2},
+      {"byte count 2", {{shortResponse(2), 1}}, {"接收到无效帧"}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    side.now += 1000;
+    side.logs.clear();
+    for (const auto& [bytes, gap] : c.pieces) side.feed(bytes, gap);
+    EXPECT_EQ(side.logs, c.logs);
+    EXPECT_EQ(f().receiveBuffer.size(), c.left);
+  }
   EXPECT_TRUE(side.loaded.empty()) << "a data response while idle loads nothing";
-}
-
-TEST_F(EngineTest, OverflowEmptiesTheBufferAt1025Bytes) {
-  side.feed(Bytes(1024, 0x00));  // never a frame for device 1
-  EXPECT_EQ(f().receiveBuffer.size(), 1024u);
-  EXPECT_TRUE(side.logs.empty());
-  side.feed({0x00});
-  EXPECT_TRUE(f().receiveBuffer.empty());
-  EXPECT_EQ(side.logs, Lines{"串口接收缓冲区溢出，已清空"});
-  side.feed(writeAck(1, 2));
-  EXPECT_EQ(side.logs.size(), 2u) << "reception goes on";
 
   // Without a log the lines are neither formatted nor kept; reception works.
   TransferEngine quiet{side};
   side.engine = &quiet;
+  quiet.setConnectionPage(&side);
   side.logs.clear();
   side.feed(Bytes(1025, 0x00));
-  side.feed(writeAck(1, 0));
+  side.feed(ack);
+  side.feed({0x22, 0x05, 0x40, 0x00, 0x00, 0x00, 0x00, 0x67});
   EXPECT_TRUE(side.logs.empty());
   EXPECT_TRUE(quiet.fields().receiveBuffer.empty());
-}
-
-TEST_F(EngineTest, DataResponsesShorterThanEightBytesAreInvalidFrames) {
-  for (int count = 0; count <= 2; ++count) {
-    SCOPED_TRACE(count);
-    side.logs.clear();
-    side.now += 1000;  // fresh buffer
-    Bytes frame{0x01, kFunctionRead, static_cast<uint8_t>(count)};
-    for (int i = 0; i < count; ++i) frame.push_back(static_cast<uint8_t>(0x40 + i));
-    frame = withCrc(frame);
-    const size_t filler = 8 - frame.size();
-    frame.insert(frame.end(), filler, 0xEE);
-    side.feed(slice(frame, 0, 7));
-    EXPECT_TRUE(side.logs.empty());
-    side.feed(slice(frame, 7, 1));  // the recogniser needs 8 bytes before it looks
-    EXPECT_EQ(side.logs, Lines{"接收到无效帧"});
-    EXPECT_EQ(f().receiveBuffer.size(), filler);  // the bytes after the cut frame stay
-  }
+  EXPECT_EQ(side.addressText, "005") << "an address report still reaches the page";
 }
 
 TEST_F(EngineTest, AddressReports) {
