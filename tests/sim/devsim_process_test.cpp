@@ -156,17 +156,13 @@ TEST_P(DevsimLink, AddressQueryReadAndWriteSaved) {
   EXPECT_EQ(sim.savedImage(), image) << "saved before the acknowledgement went out";
   EXPECT_EQ(link.ask(kRead0), firstPacket(image));
 
-  // The scan's probe is answered, any other datagram is not.
+  // The scan's probe is answered (which datagrams are is the model's test).
   const int udp = socket(AF_INET, SOCK_DGRAM, 0);
   const sockaddr_in to = loopback(sim.port("udp"));
-  auto probe = [&](const std::string& text, int waitMs) {
-    sendto(udp, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
-    pollfd p{udp, POLLIN, 0};
-    char reply[1024];
-    return poll(&p, 1, waitMs) > 0 ? recv(udp, reply, sizeof(reply), 0) : ssize_t{-1};
-  };
-  EXPECT_EQ(probe("HELLO", 300), -1);
-  EXPECT_GT(probe("RAZ", 3000), 0);
+  sendto(udp, "RAZ", 3, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+  pollfd p{udp, POLLIN, 0};
+  char reply[64];
+  EXPECT_TRUE(poll(&p, 1, 3000) > 0 && recv(udp, reply, sizeof(reply), 0) > 0);
   close(udp);
   EXPECT_EQ(sim.stop(GetParam() == "tcp" ? SIGINT : SIGTERM), 0);
 }
