@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim/devsim_options.h"
@@ -15,36 +16,22 @@ TEST(DevsimOptions, FullCommandLine) {
        "--reply-address", "7", "--close-after", "8", "--garbage", "2:100", "--log"});
   ASSERT_TRUE(p.options) << p.error;
   const DevsimOptions& o = *p.options;
-  ASSERT_TRUE(o.tcp);
-  EXPECT_EQ(o.tcp->host, "127.0.0.1");
-  EXPECT_EQ(o.tcp->port, 0);
-  ASSERT_TRUE(o.udp);
-  EXPECT_TRUE(o.udp->ipv6);
-  EXPECT_EQ(o.udp->host, "::1");
-  EXPECT_EQ(o.udp->port, 988);
-  EXPECT_TRUE(o.pty);
-  EXPECT_EQ(o.address, 200);
-  EXPECT_EQ(o.imageFile, "a.vmc");
-  EXPECT_EQ(o.saveFile, "b.vmc");
-  EXPECT_EQ(o.baud, 9600);
-  EXPECT_EQ(o.faults.dropAt, 3);
-  EXPECT_EQ(o.faults.corruptAt, 4);
-  EXPECT_EQ(o.faults.duplicateAt, 5);
-  EXPECT_EQ(o.faults.delayAt, 6);
+  ASSERT_TRUE(o.tcp && o.udp);
+  EXPECT_EQ(std::tie(o.tcp->host, o.tcp->port, o.udp->host, o.udp->port, o.udp->ipv6),
+            std::make_tuple("127.0.0.1", 0, "::1", 988, true));
+  EXPECT_EQ(std::tie(o.pty, o.address, o.imageFile, o.saveFile, o.baud, o.log),
+            std::make_tuple(true, 200, "a.vmc", "b.vmc", 9600, true));
+  EXPECT_EQ(std::tie(o.faults.dropAt, o.faults.corruptAt, o.faults.duplicateAt, o.faults.delayAt, o.faults.closeAfter,
+                     o.faults.garbageAt, o.faults.garbageBytes, o.faults.replyAddressAt),
+            std::make_tuple(3, 4, 5, 6, 8, 2, 100, 0));
   EXPECT_EQ(o.faults.delay.count(), 2500);
   EXPECT_EQ(o.faults.replyAddress, 7);
-  EXPECT_EQ(o.faults.replyAddressAt, 0);
-  EXPECT_EQ(o.faults.closeAfter, 8);
-  EXPECT_EQ(o.faults.garbageAt, 2);
-  EXPECT_EQ(o.faults.garbageBytes, 100);
-  EXPECT_TRUE(o.log);
 
   const ParsedOptions every = parseDevsimOptions({"--pty", "--garbage", "64", "--reply-address", "3:9"});
   ASSERT_TRUE(every.options) << every.error;
-  EXPECT_EQ(every.options->faults.garbageAt, 0);
-  EXPECT_EQ(every.options->faults.garbageBytes, 64);
-  EXPECT_EQ(every.options->faults.replyAddressAt, 3);
-  EXPECT_EQ(every.options->faults.replyAddress, 9);
+  const FaultPlan& f = every.options->faults;
+  EXPECT_EQ(std::tie(f.garbageAt, f.garbageBytes, f.replyAddressAt), std::make_tuple(0, 64, 3));
+  EXPECT_EQ(f.replyAddress, 9);
 
   EXPECT_TRUE(parseDevsimOptions({"--help"}).options->help);
   EXPECT_NE(devsimUsage().find("--close-after N"), std::string::npos);
