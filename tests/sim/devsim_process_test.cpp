@@ -136,15 +136,14 @@ class DevsimLink : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(DevsimLink, AddressQueryReadAndWriteSaved) {
   TempDir dir;
-  Devsim sim(kDevsim, dir.path);
-  std::vector<std::string> args{"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--pty"};
-  for (const auto& a : sim.saveArg()) args.push_back(a);
-  ASSERT_TRUE(sim.start(args));
+  const std::string saved = dir.path + "/saved.vmc";
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--pty", "--save", saved}));
   EXPECT_EQ(sim.endpoint("tcp").rfind("127.0.0.1:", 0), 0u);
   EXPECT_EQ(sim.endpoint("udp").rfind("127.0.0.1:", 0), 0u);
-  EXPECT_EQ(sim.ptyPath().rfind("/dev/", 0), 0u);
+  EXPECT_EQ(sim.endpoint("pty").rfind("/dev/", 0), 0u);
 
-  Link link(GetParam() == "tcp" ? connectTcp(sim.tcpPort()) : openPty(sim.ptyPath()));
+  Link link(GetParam() == "tcp" ? connectTcp(sim.port("tcp")) : openPty(sim.endpoint("pty")));
   ASSERT_GE(link.fd, 0);
   EXPECT_EQ(link.ask(kQuery), (Bytes{0x22, 0x01, 0x40, 0, 0, 0, 0, 0x63}));
   ASSERT_TRUE(link.send(bytesOf(buildTransferPreamble())));
@@ -153,7 +152,7 @@ TEST_P(DevsimLink, AddressQueryReadAndWriteSaved) {
   const Bytes image{4, 1, 1, 0, 0, 0, 16, 0, 4, 2, 1, 0, 0, 0, 16, 0};  // one packet
   const Bytes e = buildEnvelope(image.data(), 16);
   EXPECT_EQ(link.ask(buildWritePacket(1, 0, 1, e.data(), 24).frame), sim::buildWriteAck(1, 0));
-  EXPECT_EQ(sim.savedImage(), image) << "saved before the acknowledgement went out";
+  EXPECT_EQ(readWholeFile(saved), image) << "saved before the acknowledgement went out";
   EXPECT_EQ(link.ask(kRead0), firstPacket(image));
 
   // The scan's probe is answered (which datagrams are is the model's test).
@@ -178,12 +177,16 @@ TEST(DevsimProcess, RefusalsHelpImageFileAndBaud) {
   EXPECT_EQ(runToEnd(kDevsim, {"--help"}, 10s).exitCode, 0);
 
   TempDir dir;
-  Devsim sim(kDevsim, dir.path);
-  const std::string tooLong = sim.writeFile("long.vmc", Bytes(2056, 0x01));
+  const auto file = [&dir](const std::string& name, const Bytes& bytes) {
+    writeWholeFile(dir.path + "/" + name, bytes);
+    return dir.path + "/" + name;
+  };
+  Devsim sim(kDevsim);
+  const std::string tooLong = file("long.vmc", Bytes(2056, 0x01));
   EXPECT_EQ(runToEnd(kDevsim, {"--pty", "--image", tooLong}, 10s).exitCode, 2);
   const Bytes image{4, 1, 1, 0, 0, 0, 16, 0};
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", sim.writeFile("small.vmc", image), "--baud", "1200"}));
-  Link link(connectTcp(sim.tcpPort()));
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", file("small.vmc", image), "--baud", "1200"}));
+  Link link(connectTcp(sim.port("tcp")));
   const auto start = Clock::now();
   EXPECT_EQ(link.ask(kRead0), firstPacket(image));
   // 8 + 25 bytes of 10 bits at 1200 baud take 275 ms at least; only the
@@ -195,8 +198,8 @@ TEST(DevsimProcess, RefusalsHelpImageFileAndBaud) {
 TEST(DevsimProcess, ConnectionsHaveTheirOwnReceiveStateAndCloseAfter) {
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--close-after", "3"}));
-  Link a(connectTcp(sim.tcpPort()));
-  Link b(connectTcp(sim.tcpPort()));
+  Link a(connectTcp(sim.port("tcp")));
+  Link b(connectTcp(sim.port("tcp")));
   ASSERT_TRUE(a.send(Bytes(kQuery.begin(), kQuery.begin() + 5)));
   EXPECT_TRUE(b.ask(kQuery)) << "answer 1, on b while a holds half a frame";
   ASSERT_TRUE(a.send(Bytes(kQuery.begin() + 5, kQuery.end())));
@@ -204,7 +207,7 @@ TEST(DevsimProcess, ConnectionsHaveTheirOwnReceiveStateAndCloseAfter) {
   EXPECT_TRUE(b.ask(kQuery)) << "answer 3, then b closes";
   EXPECT_TRUE(b.closes());
   EXPECT_TRUE(a.ask(kQuery)) << "a stays open";
-  Link c(connectTcp(sim.tcpPort()));
+  Link c(connectTcp(sim.port("tcp")));
   EXPECT_TRUE(c.ask(kQuery)) << "new connections are still accepted";
   EXPECT_EQ(sim.stop(), 0);
 }
@@ -212,8 +215,8 @@ TEST(DevsimProcess, ConnectionsHaveTheirOwnReceiveStateAndCloseAfter) {
 TEST(DevsimProcess, CloseAfterOnThePtyHangsUpTheSessionThatRuns) {
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--pty", "--close-after", "1"}));
-  { Link first(openPty(sim.ptyPath())); }
-  Link link(openPty(sim.ptyPath()));  // reopened: the master held on across the first session
+  { Link first(openPty(sim.endpoint("pty"))); }
+  Link link(openPty(sim.endpoint("pty")));  // reopened: the master held on across the first session
   ASSERT_GE(link.fd, 0);
   EXPECT_TRUE(link.ask(kQuery));
   EXPECT_TRUE(link.closes());
@@ -226,7 +229,7 @@ TEST(DevsimProcess, CloseAfterOnThePtyHangsUpTheSessionThatRuns) {
 TEST(DevsimProcess, PtyCanBeReopenedAfterAnExclusiveSession) {
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--pty"}));
-  const std::string path = sim.ptyPath();
+  const std::string path = sim.endpoint("pty");
   // Root passes the exclusive check anyway, so the sessions run as nobody.
   const bool asRoot = geteuid() == 0;
   if (asRoot) {
