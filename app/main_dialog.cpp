@@ -193,16 +193,18 @@ void MainDialog::fitMinimumSize() {
   // would help nobody, on however small a screen.
   const QSize tabs = tabHost_->minimumSizeHint();
   const QSize panel = transferPanel_->minimumSizeHint();
-  setMinimumSize(std::max({kMinimumWidth, tabs.width() + 12, panel.width() + 12}),
-                 std::max(kMinimumHeight, menuBar_->sizeHint().height() + tabs.height() + 128));
+  setMinimumSize(std::max({kMinimumWidth, tabs.width() + 2 * kClientMargin, panel.width() + 2 * kClientMargin}),
+                 std::max(kMinimumHeight, menuBar_->sizeHint().height() + tabs.height() + kStripRoom));
   resize(size().expandedTo(minimumSize()));
 }
 
 void MainDialog::layoutChildren() {
   const int w = client_->width();
   const int h = client_->height();
-  if (tabHost_) tabHost_->setGeometry(6, 6, w - 12, h - 128);
-  if (transferPanel_) transferPanel_->setGeometry(6, h - 116, w - 12, 110);
+  if (tabHost_) tabHost_->setGeometry(kClientMargin, kClientMargin, w - 2 * kClientMargin, h - kStripRoom);
+  if (transferPanel_)
+    transferPanel_->setGeometry(kClientMargin, h - kStripRoom + 2 * kClientMargin, w - 2 * kClientMargin,
+                                kStripRoom - 3 * kClientMargin);
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -38,6 +38,10 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // The least the window ever allows; pages that need more raise it.
   static constexpr int kMinimumWidth = 700;
   static constexpr int kMinimumHeight = 500;
+  // The client area's layout: a margin all round, and below the tab host
+  // the room the transfer strip takes (110 high, 6 above and below).
+  static constexpr int kClientMargin = 6;
+  static constexpr int kStripRoom = 128;
 
   // The page for a slot; tests pass their own for some slots (returning null
   // for a slot asks for the program's own page).
