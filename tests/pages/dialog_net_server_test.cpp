@@ -23,32 +23,26 @@ void expectParametersEnabled(D& page, bool enabled) {
 }
 }  // namespace
 
+// The list's rules are server_port_records_test's; here the controls
+// following the selection, the port edit's keystrokes and the boxes.
 TEST(DialogNetServerWindow, AddsEditsAndDeletesFollowTheSelectedEntry) {
   UiRecorder::reset();
   ShownPage<D> shown;
   D& page = shown.page;
   auto* list = control<QTableWidget>(&page, D::kIdList);
-  EXPECT_EQ(headerTexts(list), (QStringList{"端口号", "协议支持"}));
   expectParametersEnabled(page, false);
   EXPECT_TRUE(control(&page, D::kIdProgramDownload)->isHidden());
   for (int i = 0; i < 3; ++i) QTest::mouseClick(control<QPushButton>(&page, D::kIdAdd), Qt::LeftButton);
-  ASSERT_EQ(list->rowCount(), 3);
   EXPECT_EQ(rowTexts(list, 2), (QStringList{"3002", "无协议"}));
   EXPECT_EQ(selectedRow(list), 2);
   expectParametersEnabled(page, true);
 
   // Every keystroke that makes a valid port updates the entry.
   auto* port = control<QLineEdit>(&page, D::kIdPort);
-  EXPECT_EQ(port->text(), "3002");
-  port->setFocus();
-  port->selectAll();
-  QTest::keyClicks(port, "80x");  // digits only
+  retype(&page, D::kIdPort, "80x");  // digits only
   EXPECT_EQ(port->text(), "80");
   EXPECT_EQ(list->item(2, 0)->text(), "80");
-  port->selectAll();
-  QTest::keyClick(port, Qt::Key_Backspace);
-  EXPECT_EQ(list->item(2, 0)->text(), "80");  // an empty text keeps the port
-  QTest::keyClicks(port, "65536");
+  retype(&page, D::kIdPort, "65536");
   EXPECT_EQ(list->item(2, 0)->text(), "6553");  // the last keystroke made it too big
   control<QRadioButton>(&page, D::kIdProtocol55)->click();
   control<QRadioButton>(&page, D::kIdModbusTcp)->click();
@@ -60,10 +54,8 @@ TEST(DialogNetServerWindow, AddsEditsAndDeletesFollowTheSelectedEntry) {
   clickRow(list, 1);
   EXPECT_EQ(port->text(), "3001");
   control<QPushButton>(&page, D::kIdDelete)->click();
-  EXPECT_EQ(selectedRow(list), 1);
   EXPECT_EQ(port->text(), "6553");
   for (int i = 0; i < 2; ++i) control<QPushButton>(&page, D::kIdDelete)->click();
-  EXPECT_EQ(list->rowCount(), 0);
   expectParametersEnabled(page, false);
   EXPECT_TRUE(port->text().isEmpty());
   EXPECT_TRUE(control<QRadioButton>(&page, D::kIdNoProtocol)->isChecked());
@@ -77,13 +69,14 @@ TEST(DialogNetServerWindow, AddsEditsAndDeletesFollowTheSelectedEntry) {
   EXPECT_EQ(UiRecorder::messages().last(), QStringLiteral("已达到最大端口数量 (32)"));
 }
 
+// Bits 0 to 2 all set: three of the radio buttons show checked at once, and
+// the hidden program-download box carries bit 3 through a port edit.
 TEST(DialogNetServerWindow, LoadedBitsShowIndependentlyAndTheHiddenBitSurvivesAnEdit) {
   ShownPage<D> shown;
   D& page = shown.page;
   const Bytes image = imageOf({serverUnit(0, 3000, 0x0F), serverUnit(1, 80, 0)});
   loadImage(page, image);
   EXPECT_EQ(selectedRow(control<QTableWidget>(&page, D::kIdList)), 0);
-  // Bits 0 to 2 all set: three of the radio buttons show checked at once.
   EXPECT_FALSE(control<QRadioButton>(&page, D::kIdNoProtocol)->isChecked());
   for (int id : {D::kIdProtocol55, D::kIdModbusRtu, D::kIdModbusTcp, D::kIdProgramDownload})
     EXPECT_TRUE(control<QAbstractButton>(&page, id)->isChecked()) << id;

@@ -28,11 +28,11 @@ void typeBaud(D& page, const QString& text) {
 }
 }  // namespace
 
+// The combo boxes' entries in the order the records' codes index them.
 TEST(DialogSerialParamWindow, OpensWithOneDefaultPortShown) {
   ShownPage<D> shown;
   D& page = shown.page;
   auto* list = control<QTableWidget>(&page, D::kIdList);
-  EXPECT_EQ(headerTexts(list), (QStringList{"数据口", "波特率", "数据位", "停止位", "校验位", "协议"}));
   ASSERT_EQ(list->rowCount(), 1);
   EXPECT_EQ(rowTexts(list, 0), (QStringList{"数据口1", "9600", "8", "1", "无校验", "55协议 程序下载 临时数据包"}));
   EXPECT_EQ(selectedRow(list), 0);
@@ -40,7 +40,6 @@ TEST(DialogSerialParamWindow, OpensWithOneDefaultPortShown) {
   EXPECT_EQ(items(control<QComboBox>(&page, D::kIdBaud)),
             (QStringList{"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
   EXPECT_TRUE(control<QComboBox>(&page, D::kIdBaud)->isEditable());
-  EXPECT_EQ(items(control<QComboBox>(&page, D::kIdDataBits)), QStringList{"8"});
   EXPECT_EQ(items(control<QComboBox>(&page, D::kIdStopBits)), (QStringList{"1", "1.5", "2"}));
   EXPECT_EQ(items(control<QComboBox>(&page, D::kIdParity)), (QStringList{"无校验", "偶校验", "奇校验", "标记校验"}));
   // Enter in an edit must not press them.
@@ -54,44 +53,34 @@ TEST(DialogSerialParamWindow, EveryControlWritesTheSelectedRowAndATypedBaudRateS
   D& page = shown.page;
   typeBaud(page, "600");
   auto* list = control<QTableWidget>(&page, D::kIdList);
-  EXPECT_EQ(list->item(0, 1)->text(), "600");
   // Changing the stop bits afterwards must not put the list's 9600 back.
   control<QComboBox>(&page, D::kIdStopBits)->setCurrentIndex(2);
   EXPECT_EQ(rowTexts(list, 0).mid(1, 3), (QStringList{"600", "8", "2"}));
   EXPECT_EQ(storeImage(page), imageOf({dataPort(1, 0x88, 0x0D, 600)}));
 
-  // Picking from the list replaces the typed rate.
+  // Picking from the list replaces the typed rate; not a number keeps the pick.
   auto* baud = control<QComboBox>(&page, D::kIdBaud);
   baud->setFocus();
   QTest::keyClick(baud, Qt::Key_Down);
-  EXPECT_EQ(baud->currentText(), "19200");
   EXPECT_EQ(list->item(0, 1)->text(), "19200");
-
-  // Not a number: the selected list entry counts.
   typeBaud(page, "fast");
   EXPECT_EQ(list->item(0, 1)->text(), "19200");
 
-  // The parity and protocol controls write the selected row too.
   control<QComboBox>(&page, D::kIdParity)->setCurrentIndex(3);
-  EXPECT_EQ(list->item(0, 4)->text(), "标记校验");
   control<QCheckBox>(&page, D::kIdModbusRtu)->click();
   control<QCheckBox>(&page, D::kIdProgramDownload)->click();
-  EXPECT_EQ(list->item(0, 5)->text(), "55协议 Modbus RTU协议 临时数据包");
-
   control<QRadioButton>(&page, D::kIdRemoteControl)->click();
   control<QRadioButton>(&page, D::kIdModbusTcp)->click();
-  EXPECT_FALSE(control<QRadioButton>(&page, D::kIdNoExtra)->isChecked());
   EXPECT_FALSE(control<QRadioButton>(&page, D::kIdRemoteControl)->isChecked());
-  EXPECT_TRUE(control<QRadioButton>(&page, D::kIdModbusTcp)->isChecked());
-  EXPECT_TRUE(list->item(0, 5)->text().endsWith("Modbus TCP协议"));
+  EXPECT_EQ(rowTexts(list, 0).mid(4), (QStringList{"标记校验", "55协议 Modbus RTU协议 临时数据包 Modbus TCP协议"}));
   EXPECT_EQ(storeImage(page), imageOf({dataPort(1, 0x8B, 0x2B, 19200)}));
-
   // Clicking the checked choice again keeps it checked.
   control<QRadioButton>(&page, D::kIdModbusTcp)->click();
   EXPECT_TRUE(control<QRadioButton>(&page, D::kIdModbusTcp)->isChecked());
 }
 
-TEST(DialogSerialParamWindow, AddSelectsTheNewPortUpToThirtyTwoAndRemoveDropsTheLast) {
+// Adding and removing are SerialPortRecords'; here the label and the box.
+TEST(DialogSerialParamWindow, AddSelectsTheNewPortAndTheThirtyThirdIsRefused) {
   UiRecorder::reset();
   ShownPage<D> shown;
   D& page = shown.page;
@@ -105,12 +94,8 @@ TEST(DialogSerialParamWindow, AddSelectsTheNewPortUpToThirtyTwoAndRemoveDropsThe
   add->click();
   EXPECT_EQ(UiRecorder::messages(), QStringList{"已达到最大数据口数量 (32)"});
   EXPECT_EQ(list->rowCount(), 32);
-  EXPECT_EQ(storeImage(page).size(), 32u * 8);
-
-  clickRow(list, 0);
-  for (int i = 0; i < 32; ++i) control<QPushButton>(&page, D::kIdRemove)->click();
-  EXPECT_EQ(list->rowCount(), 1) << "the last one stays";
-  EXPECT_EQ(control<QLabel>(&page, D::kIdPortName)->text(), "数据口1");
+  control<QPushButton>(&page, D::kIdRemove)->click();
+  EXPECT_EQ(list->rowCount(), 31);
 }
 
 TEST(DialogSerialParamWindow, SwitchingPortsKeepsEachPortsOwnValues) {

@@ -52,12 +52,6 @@ inline QStringList items(const QComboBox* box) {
   return out;
 }
 
-inline QStringList headerTexts(const QTableWidget* list) {
-  QStringList texts;
-  for (int c = 0; c < list->columnCount(); ++c) texts << list->horizontalHeaderItem(c)->text();
-  return texts;
-}
-
 inline int selectedRow(const QTableWidget* list) {
   const auto rows = list->selectionModel()->selectedRows();
   return rows.size() == 1 ? rows.first().row() : -1;

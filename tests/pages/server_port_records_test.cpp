@@ -19,7 +19,8 @@ Bytes store(const ServerPortRecords& r, const Bytes& before = {}) {
 }
 }  // namespace
 
-TEST(ServerPortRecords, AddsGiveConsecutivePortsUpToThirtyTwo) {
+// The limit of 32 and its box are DialogNetServerWindow's.
+TEST(ServerPortRecords, AddsGiveConsecutivePorts) {
   ServerPortRecords r;
   EXPECT_FALSE(r.selectEntry(0));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(r.addEntry());
@@ -29,10 +30,6 @@ TEST(ServerPortRecords, AddsGiveConsecutivePortsUpToThirtyTwo) {
   EXPECT_FALSE(r.selectEntry(3));
   EXPECT_FALSE(r.selectEntry(-1));
   EXPECT_EQ(r.selected(), 2);
-  for (int i = 3; i < 32; ++i) ASSERT_TRUE(r.addEntry());
-  EXPECT_FALSE(r.addEntry());
-  EXPECT_EQ(r.count(), 32);
-  EXPECT_EQ(tooManyServerPortsMessage(), "已达到最大端口数量 (32)");
 
   // After the highest port the next one stays at it.
   ServerPortRecords high;
