@@ -150,13 +150,6 @@ Options linkOptions(bool serial) {
   return o;
 }
 
-Bytes imageOfUnits(int units) {
-  Bytes image;
-  for (int u = 0; u < units; ++u)
-    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
-  return image;
-}
-
 // Wired the way velmora-cli wires it.
 struct Rig {
   explicit Rig(const Options& options, Bytes image = sim::builtinImage(), uint8_t address = 1)
@@ -180,7 +173,7 @@ struct Rig {
 };
 
 const auto kRead = [](CliSession& s) { s.startRead(); };
-const auto kWrite20 = [](CliSession& s) { s.startWrite(imageOfUnits(20)); };
+const auto kWrite20 = [](CliSession& s) { s.startWrite(Bytes(160, 0x01)); };  // 20 units: four packets
 const auto kGetAddress = [](CliSession& s) { s.startGetAddress(); };
 
 }  // namespace
