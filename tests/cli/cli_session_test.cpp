@@ -1,8 +1,8 @@
-// CliSession against the simulated device's model on a virtual clock: each
-// way a command can end and the outcome (exit status, reason) it becomes;
-// and the parsing of the command line.
-// No socket, no thread, no real time; tests/cli/cli_process_test.cpp runs
-// the program itself.
+// CliSession against the simulated device's model on a virtual clock: what
+// the session adds to the engine (tests/protocol has the engine's rules) is
+// the outcome each ending becomes (exit status, reason), the address
+// commands and the terminal's lines; and the parsing of the command line.
+// tests/cli/cli_process_test.cpp runs the program itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/cli_options.h"
@@ -149,13 +150,6 @@ Options linkOptions(bool serial) {
   return o;
 }
 
-Bytes imageOfUnits(int units) {
-  Bytes image;
-  for (int u = 0; u < units; ++u)
-    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
-  return image;
-}
-
 // Wired the way velmora-cli wires it.
 struct Rig {
   explicit Rig(const Options& options, Bytes image = sim::builtinImage(), uint8_t address = 1)
@@ -179,7 +173,7 @@ struct Rig {
 };
 
 const auto kRead = [](CliSession& s) { s.startRead(); };
-const auto kWrite20 = [](CliSession& s) { s.startWrite(imageOfUnits(20)); };
+const auto kWrite20 = [](CliSession& s) { s.startWrite(Bytes(160, 0x01)); };  // 20 units: four packets
 const auto kGetAddress = [](CliSession& s) { s.startGetAddress(); };
 
 }  // namespace
@@ -199,43 +193,26 @@ TEST(SessionRead, WholeImageOverEitherChannelWithTheOptionsAddressAndLineSetting
     if (serial) {
       EXPECT_EQ(rig.channels.openedSettings, (SerialSettings{115200, 7, 2, 2}));
     }
-    // The window's texts, stamped as the log page stamps them, no line end.
+    // The log page's stamp, the progress and the ending; no line end.
     EXPECT_TRUE(rig.platform.logged("[2026-12-08 09:05:03] 开始读取配置..."));
-    EXPECT_TRUE(rig.platform.logged("收到配置数据包 3/3, 数据长度 20"));
-    EXPECT_TRUE(rig.platform.logged("读取配置完成，共 3 包，120 字节"));
-    EXPECT_TRUE(rig.platform.logged("读取完成"));
     EXPECT_TRUE(rig.platform.logged("进度: 33%"));
+    EXPECT_TRUE(rig.platform.logged("读取完成"));
     for (const std::string& l : rig.platform.lines) EXPECT_EQ(l.find_first_of("\r\n"), std::string::npos) << l;
   }
 }
 
-TEST(SessionFaults, LostCorruptOrForeignAnswersEndByTheWatchdogAndChangeNothing) {
-  sim::FaultPlan drop, corrupt, foreign;
+// Which answers are lost makes no difference to the session (the engine's
+// and the model's tests); a read that times out is in the process test.
+TEST(SessionFaults, ALostAcknowledgementEndsByTheWatchdogAndChangesNothing) {
+  Rig rig(linkOptions(false));
+  sim::FaultPlan drop;
   drop.dropAt = 2;
-  corrupt.corruptAt = 3;
-  foreign.replyAddress = 7;
-  const struct {
-    const char* name;
-    sim::FaultPlan faults;
-    bool write;
-    const char* reason;
-  } cases[] = {{"read, drop", drop, false, "读取配置超时，复位"},
-               {"read, corrupt", corrupt, false, "读取配置超时，复位"},
-               {"read, reply address", foreign, false, "读取配置超时，复位"},
-               {"write, drop", drop, true, "下发配置超时，复位"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Rig rig(linkOptions(false));
-    rig.device.setFaults(c.faults);
-    const Outcome& outcome = rig.run(c.write ? kWrite20 : kRead);
-    EXPECT_EQ(outcome.state, RunState::Failed);
-    EXPECT_EQ(outcome.exitCode, kExitDevice);
-    EXPECT_EQ(outcome.reason, c.reason);
-    EXPECT_GE(rig.elapsed(), static_cast<uint64_t>(kWatchdogMs));
-    EXPECT_TRUE(rig.session.receivedImage().empty());
-    EXPECT_EQ(rig.device.image(), sim::builtinImage()) << "an unfinished write changes nothing";
-    EXPECT_EQ(rig.session.engine().fields().operationState, kIdle);
-  }
+  rig.device.setFaults(drop);
+  const Outcome& outcome = rig.run(kWrite20);
+  EXPECT_EQ(outcome.exitCode, kExitDevice);
+  EXPECT_EQ(outcome.reason, "下发配置超时，复位");
+  EXPECT_GE(rig.elapsed(), static_cast<uint64_t>(kWatchdogMs));
+  EXPECT_EQ(rig.device.image(), sim::builtinImage());
 }
 
 // A failed send is a failure at once, not at the watchdog, and the watchdog
@@ -245,8 +222,7 @@ TEST(SessionFaults, FailedSendEndsAtOnce) {
     int failFrom;
     std::function<void(CliSession&)> command;
     const char* reason;
-  } cases[] = {{2, kRead, "发送读取配置请求失败"},  // preamble and packet 0 go out, packet 1 does not
-               {3, kWrite20, "发送配置数据包失败"},  // preamble, packets 0 and 1; packet 2 fails
+  } cases[] = {{3, kWrite20, "发送配置数据包失败"},  // preamble, packets 0 and 1; packet 2 fails
                {0, kGetAddress, "发送读取设备地址命令失败"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -263,18 +239,16 @@ TEST(SessionFaults, FailedSendEndsAtOnce) {
 
 // The link goes away after the first answer: the run ends then, naming the
 // loss. Over serial the loss may first show as a failed send, before the
-// reader's notice comes round.
+// reader's notice comes round; the loss is still the reason.
 TEST(SessionFaults, LinkLostMidTransferEndsAtOnceNamingTheLoss) {
   const std::string serialLoss = "串口意外断开: " + std::make_error_code(std::errc::io_error).message();
   const struct {
     const char* name;
-    bool serial, noticeLate, write;
+    bool serial, noticeLate;
     std::string reason;
-  } cases[] = {{"tcp read", false, false, false, "TCP连接已断开"},
-               {"tcp write", false, false, true, "TCP连接已断开"},
-               {"serial read", true, false, false, serialLoss},
-               {"serial read, notice after a failed send", true, true, false, serialLoss},
-               {"serial write, notice after a failed send", true, true, true, serialLoss}};
+  } cases[] = {{"tcp", false, false, "TCP连接已断开"},
+               {"serial", true, false, serialLoss},
+               {"serial, notice after a failed send", true, true, serialLoss}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig(linkOptions(c.serial));
@@ -282,13 +256,11 @@ TEST(SessionFaults, LinkLostMidTransferEndsAtOnceNamingTheLoss) {
     close.closeAfter = 1;
     rig.device.setFaults(close);
     rig.channels.serialNoticeLate = c.noticeLate;
-    const Outcome& outcome = rig.run(c.write ? kWrite20 : kRead);
+    const Outcome& outcome = rig.run(kRead);
     EXPECT_EQ(outcome.exitCode, kExitDevice);
     EXPECT_EQ(outcome.reason, c.reason);
     EXPECT_LT(rig.elapsed(), static_cast<uint64_t>(kWatchdogMs));
-    EXPECT_TRUE(rig.platform.due.empty()) << "no watchdog left to fire";
     EXPECT_TRUE(rig.session.receivedImage().empty());
-    EXPECT_EQ(rig.device.image(), sim::builtinImage());
   }
 }
 
@@ -300,17 +272,8 @@ TEST(SessionRead, AnEmptyImageIsNeverKept) {
   EXPECT_EQ(outcome.reason, "没有要保存的数据");
 }
 
-TEST(SessionWrite, The2048ByteImageReachesTheDeviceUnchanged2049IsRefusedUnsent) {
-  for (const bool serial : {false, true}) {
-    SCOPED_TRACE(serial ? "serial" : "tcp");
-    Rig rig(linkOptions(serial));
-    const Bytes image = imageOfUnits(256);
-    const Outcome& outcome = rig.run([&](CliSession& s) { s.startWrite(image); });
-    EXPECT_EQ(outcome.state, RunState::Succeeded) << outcome.reason;
-    EXPECT_EQ(rig.device.image(), image);
-    EXPECT_TRUE(rig.platform.logged("开始下发配置，共 42 包，2056 字节"));
-    EXPECT_TRUE(rig.platform.logged("下发完成"));
-  }
+// A refusal with the link up is the input's fault: a usage error, nothing sent.
+TEST(SessionWrite, A2049ByteImageIsAUsageError) {
   Rig rig(linkOptions(false));
   ASSERT_TRUE(rig.session.connect());
   const int sendsBefore = rig.channels.sends;
@@ -360,23 +323,17 @@ TEST(SessionConnect, HostNameLookupFailureSaysWhy) {
 TEST(CliOptions, LinkSettingsAndCommandsAreTaken) {
   auto r = parseArguments({"--tcp", "127.0.0.1:6000", "--address", "7", "read", "out.vmc", "--force"});
   ASSERT_TRUE(r.options) << r.error;
-  EXPECT_EQ(r.options->tcpHost, "127.0.0.1");
-  EXPECT_EQ(r.options->tcpPort, 6000);
-  EXPECT_EQ(r.options->address, 7);
-  EXPECT_EQ(r.options->command, Command::Read);
-  EXPECT_EQ(r.options->file, "out.vmc");
-  EXPECT_TRUE(r.options->force);
+  const Options& o = *r.options;
+  EXPECT_EQ(std::tie(o.tcpHost, o.tcpPort, o.address, o.command, o.file, o.force),
+            std::make_tuple("127.0.0.1", 6000, 7, Command::Read, "out.vmc", true));
 
   // The codes the connection page's lists give these choices.
   r = parseArguments({"--serial", "/dev/pts/3", "--baud", "115200", "--data-bits", "7", "--stop-bits", "1.5",
                       "--parity", "space", "set-address", "245"});
   ASSERT_TRUE(r.options) << r.error;
-  EXPECT_EQ(r.options->serialDevice, "/dev/pts/3");
-  EXPECT_EQ(r.options->baud, 115200);
-  EXPECT_EQ(r.options->dataBits, 7);
-  EXPECT_EQ(r.options->stopBitsCode, 1);
-  EXPECT_EQ(r.options->parityCode, 4);
-  EXPECT_EQ(r.options->newAddress, 245);
+  const Options& s = *r.options;
+  EXPECT_EQ(std::tie(s.serialDevice, s.baud, s.dataBits, s.stopBitsCode, s.parityCode, s.newAddress),
+            std::make_tuple("/dev/pts/3", 115200, 7, 1, 4, 245));
 
   r = parseArguments({"scan", "--target", "127.0.0.1:988", "--wait", "0.5"});
   ASSERT_TRUE(r.options) << r.error;
@@ -403,7 +360,7 @@ TEST(CliOptions, UsageErrorsHaveAOneLineReason) {
   };
   for (const auto& args : bad) {
     const auto r = parseArguments(args);
-    EXPECT_FALSE(r.options) << (args.empty() ? "(none)" : args.back());
+    EXPECT_FALSE(r.options) << ::testing::PrintToString(args);
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(r.error.find('\n'), std::string::npos);
   }

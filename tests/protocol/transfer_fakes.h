@@ -33,7 +33,7 @@ class RecordingSide : public NullTransferSide {
   Lines logs, boxes, states;
   std::vector<int> progress;  // every position set; -1 marks a reset
   bool readEnabled = false, writeEnabled = false;
-  std::string linkText, addressText, addressMessage;
+  std::string addressText, addressMessage;
   int gathers = 0;
 
   void clear() { io.clear(), sent.clear(), loaded.clear(), logs.clear(), boxes.clear(), states.clear(), progress.clear(); }
@@ -54,7 +54,6 @@ class RecordingSide : public NullTransferSide {
   }
   void messageBox(const std::string& text) override { boxes.push_back(text); }
   void setStateText(const std::string& text) override { states.push_back(text); }
-  void setLinkStatusText(const std::string& text) override { linkText = text; }
   void setProgress(int percent) override {
     progress.push_back(percent);
     now += progressCostMs;
