@@ -1,10 +1,15 @@
-// velmora-cli as built, against velmora-devsim on 127.0.0.1 and its pty:
-// what the session tests cannot see. Real channels and lookups, what is
-// printed, exit statuses and what is left on disk. Every child has a deadline.
+// velmora-cli and velmora-devsim as built, on 127.0.0.1 and a pty: what the
+// session and model tests cannot see. Real channels and lookups, what is
+// printed, exit statuses, signals and what is left on disk. Every child has
+// a deadline.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/frames.h"
 #include "tests/support/child_process.h"
 
 using namespace velmora::testing;
@@ -61,18 +67,35 @@ Bytes imageOfUnits(int units) {
   return image;
 }
 
-// A loopback socket bound and not listening: a TCP connect is refused.
-struct BoundSocket {
-  explicit BoundSocket(int type) : fd(::socket(AF_INET, type, 0)) {
+// A loopback socket: bound and not listening (a TCP connect is refused),
+// or connected to port.
+struct Socket {
+  explicit Socket(int type, uint16_t to = 0) : fd(::socket(AF_INET, type, 0)) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(to);
     socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      port = ntohs(a.sin_port);
+    if (to != 0 ? ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
+                : ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port = to != 0 ? to : ntohs(a.sin_port);
   }
-  ~BoundSocket() { ::close(fd); }
+  ~Socket() { ::close(fd); }
+  bool send(const uint8_t* data, size_t n) const { return ::write(fd, data, n) == static_cast<ssize_t>(n); }
+  // Eight bytes, one answer, within 3 s.
+  Bytes answer() const {
+    Bytes got;
+    const auto deadline = Clock::now() + 3s;
+    uint8_t chunk[64];
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < 8 && ::poll(&p, 1, msLeft(deadline)) > 0) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n <= 0) break;
+      got.insert(got.end(), chunk, chunk + n);
+    }
+    return got;
+  }
   int fd;
   uint16_t port = 0;
 };
@@ -80,7 +103,8 @@ struct BoundSocket {
 }  // namespace
 
 // Each command over each real channel; the address a request carries
-// follows set-address; a read replaces an existing file whole.
+// follows set-address; a read replaces an existing file whole. devsim
+// answers the scan's probe and ends with status 0 on either signal.
 class CliOverLink : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CliOverLink, AddressReadAndWriteReachTheDevice) {
@@ -88,15 +112,14 @@ TEST_P(CliOverLink, AddressReadAndWriteReachTheDevice) {
   const Bytes original = imageOfUnits(24);  // an envelope of 200 bytes: four packets
   writeWholeFile(dir / "device.vmc", original);
   Devsim sim(kDevsim);
-  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--address", "3", "--image", dir / "device.vmc", "--save",
-                         dir / "saved.vmc"}));
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--pty", "--address", "3", "--image",
+                         dir / "device.vmc", "--save", dir / "saved.vmc"}));
   const bool tcp = GetParam() == "tcp";
   const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", sim.endpoint("pty")};
 
   RunResult r = cli(link + Args{"get-address"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "3\n");
-  EXPECT_TRUE(has(r.err, "读取设备地址成功: 03")) << r.err;
 
   r = cli(link + Args{"--address", "3", "read", dir / "read.vmc"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -128,8 +151,12 @@ TEST_P(CliOverLink, AddressReadAndWriteReachTheDevice) {
     r = cli({"--tcp", named, "--address", "200", "get-address"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(has(r.err, "TCP连接成功: TCP已连接：" + named)) << r.err;
+    // devsim answers only the probe "RAZ"; the target's name is looked up as for a link.
+    r = cli({"scan", "--target", "localhost:" + std::to_string(sim.port("udp")), "--wait", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.1\n");
   }
-  EXPECT_EQ(sim.stop(), 0);
+  EXPECT_EQ(sim.stop(tcp ? SIGINT : SIGTERM), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, CliOverLink, ::testing::Values("tcp", "pty"));
@@ -187,16 +214,21 @@ TEST(CliFaults, HeaderErrorWritesNothingUnlessForced) {
 
 TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
   TempDir dir;
-  const BoundSocket refusing(SOCK_STREAM);
+  const Socket refusing(SOCK_STREAM);
   ASSERT_NE(refusing.port, 0);
   const std::string where = "127.0.0.1:" + std::to_string(refusing.port);
   writeWholeFile(dir / "empty.vmc", {});
+  writeWholeFile(dir / "long.vmc", Bytes(2056, 0x01));
   struct Case {
     Args args;
     int exitCode;
     std::string text;  // on standard error
+    const std::string& program = kCli;
   };
   const Case cases[] = {
+      // devsim must never be the reason a test reaches a real network.
+      {{"--tcp", "192.168.1.110:6000"}, 2, "loopback", kDevsim},
+      {{"--pty", "--image", dir / "long.vmc"}, 2, "", kDevsim},
       {{"--tcp", where, "get-address"}, 1, "velmora-cli: TCP连接失败: " + where},
       {{"--serial", "/dev/velmora-no-such-port", "read", dir / "out.vmc"}, 1,
        "velmora-cli: 串口打开失败: /dev/velmora-no-such-port"},
@@ -210,7 +242,7 @@ TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
       {{"--tcp", "127.0.0.1", "get-address"}, 2, ""},
   };
   for (const Case& c : cases) {
-    const RunResult r = cli(c.args);
+    const RunResult r = runToEnd(c.program, c.args, kLimit);
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_TRUE(has(r.err, c.text)) << r.err;
@@ -220,7 +252,8 @@ TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
     }
     EXPECT_EQ(r.out, "");
   }
-  EXPECT_EQ(dir.names(), std::set<std::string>{"empty.vmc"});
+  EXPECT_EQ(dir.names(), (std::set<std::string>{"empty.vmc", "long.vmc"}));
+  EXPECT_EQ(runToEnd(kDevsim, {"--help"}, kLimit).exitCode, 0);
   const RunResult help = cli({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(has(help.out, "usage: velmora-cli"));
@@ -229,45 +262,88 @@ TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
   EXPECT_EQ(version.out.rfind("velmora-cli 1.", 0), 0u) << version.out;
 }
 
+// A serial unit and an unknown one; then the same with three stray bytes.
 TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
   TempDir dir;
-  writeWholeFile(dir / "whole.vmc", {0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A});
+  Bytes units{0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
+  const std::string listed =
+      "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n"
+      "1\t未知\t未知: 07 01 02 03 04 05 06 0A\n";
+  writeWholeFile(dir / "whole.vmc", units);
   RunResult r = cli({"dump", dir / "whole.vmc"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "0\t未知\t未知: 07 01 02 03 04 05 06 0A\n");
-
-  // A serial unit, the unknown one, and three stray bytes.
-  writeWholeFile(dir / "a.vmc", {0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05,
-                                0x06, 0x0A, 0x04, 0x01, 0x01});
+  EXPECT_EQ(r.out, listed);
+  units.insert(units.end(), {0x04, 0x01, 0x01});
+  writeWholeFile(dir / "a.vmc", units);
   r = cli({"dump", dir / "a.vmc"});
   EXPECT_EQ(r.exitCode, 2) << r.err;
   EXPECT_TRUE(has(r.err, "a.vmc: 3 bytes after the last whole unit")) << r.err;
-  EXPECT_EQ(r.out,
-            "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n"
-            "1\t未知\t未知: 07 01 02 03 04 05 06 0A\n");
+  EXPECT_EQ(r.out, listed);
   r = cli({"dump", dir.path});
   EXPECT_EQ(r.exitCode, 2) << "a directory is no file";
 }
 
-// The test answers the probe itself, twice: the second reply from the same
-// host is not listed again. The target is a name, looked up as for a link.
-TEST(CliScan, ProbeIsRazAndARepeatedReplyIsListedOnce) {
-  const BoundSocket responder(SOCK_DGRAM);
-  ASSERT_NE(responder.port, 0);
-  Child child;
-  ASSERT_TRUE(child.spawn(kCli, {"scan", "--target", "localhost:" + std::to_string(responder.port), "--wait", "2"}));
-  pollfd p{responder.fd, POLLIN, 0};
-  ASSERT_EQ(::poll(&p, 1, 10'000), 1) << "no probe came";
-  char probe[64];
-  sockaddr_in from{};
-  socklen_t fromLen = sizeof from;
-  const ssize_t n = ::recvfrom(responder.fd, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
-  EXPECT_EQ(std::string(probe, static_cast<size_t>(std::max<ssize_t>(n, 0))), "RAZ");
-  ASSERT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-  for (int i = 0; i < 2; ++i) ::sendto(responder.fd, "OK", 2, 0, reinterpret_cast<sockaddr*>(&from), fromLen);
+// Each TCP connection has its own receive state: half a frame held on one
+// does not hold up another, and its rest is then answered.
+TEST(DevsimProcess, ConnectionsKeepTheirOwnReceiveState) {
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0"}));
+  const auto query = velmora::buildAddressQuery();
+  const Bytes report{0x22, 0x01, 0x40, 0, 0, 0, 0, 0x63};
+  const Socket a(SOCK_STREAM, sim.port("tcp")), b(SOCK_STREAM, sim.port("tcp"));
+  ASSERT_TRUE(a.port != 0 && b.port != 0);
+  ASSERT_TRUE(a.send(query.data(), 5));
+  ASSERT_TRUE(b.send(query.data(), query.size()));
+  EXPECT_EQ(b.answer(), report);
+  ASSERT_TRUE(a.send(query.data() + 5, query.size() - 5));
+  EXPECT_EQ(a.answer(), report);
+  EXPECT_EQ(sim.stop(), 0);
+}
 
-  const auto deadline = Clock::now() + kLimit;
-  child.collect(deadline);
-  EXPECT_EQ(child.reap(deadline), 0) << child.err;
-  EXPECT_EQ(child.out, "127.0.0.1\n");
+// --baud paces both ways: get-address is 16 bytes of 10 bits, at 300 baud
+// 533 ms at least. Only the lower bound: a busy machine takes longer.
+TEST(DevsimProcess, BaudPacesTheLine) {
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--baud", "300"}));
+  const auto start = Clock::now();
+  const RunResult r = cli({"--tcp", sim.endpoint("tcp"), "get-address"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_GE(Clock::now() - start, 530ms);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+// The tool opens its serial device exclusively. devsim holds the slave open
+// between sessions, so an exclusive flag left behind would keep a user
+// without CAP_SYS_ADMIN out for good; devsim clears it when the slave closes.
+TEST(DevsimProcess, PtyCanBeReopenedAfterAnExclusiveSession) {
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--pty"}));
+  const std::string path = sim.endpoint("pty");
+  // Root passes the exclusive check anyway, so the sessions run as nobody.
+  const bool asRoot = ::geteuid() == 0;
+  if (asRoot) {
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  }
+  const pid_t child = asRoot ? ::fork() : 0;
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (asRoot && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    const int first = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (first < 0 || ::ioctl(first, TIOCEXCL) != 0) ::_exit(4);
+    ::close(first);
+    int rc = 1;
+    for (int attempt = 0; attempt < 100 && rc != 0; ++attempt) {  // at most about 2 s
+      const int again = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+      if (again >= 0) ::close(again), rc = 0;
+      else ::usleep(20'000);
+    }
+    if (asRoot) ::_exit(rc);
+    EXPECT_EQ(rc, 0);
+  } else {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: still busy, 3: no setuid, 4: no exclusive open";
+  }
+  EXPECT_EQ(sim.stop(), 0);
 }

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,7 +10,6 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabBar>
-#include <QTableWidget>
 #include <QTest>
 
 #include <algorithm>
@@ -75,10 +73,9 @@ void LogJournal::update(const std::string& text) {
   seen_ = text;
 }
 
-int LogJournal::indexOf(const std::string& text, size_t from, bool prefix) const {
-  for (size_t i = from; i < lines_.size(); ++i)
-    if (prefix ? lines_[i].compare(0, text.size(), text) == 0 : lines_[i] == text) return static_cast<int>(i);
-  return -1;
+int LogJournal::count(const std::string& prefix, size_t from) const {
+  return static_cast<int>(std::count_if(lines_.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines_.size())),
+                                        lines_.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 std::string LogJournal::tail(size_t count) const {
@@ -151,18 +148,16 @@ void WindowDriver::clickTab(int slot) {
   EXPECT_EQ(window_->tabHost()->currentPage(), slot) << "tab " << slot << " did not come up";
 }
 
-void WindowDriver::click(QAbstractButton* button) {
-  EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString() << " is not on show";
-  EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString() << " is disabled";
-  // A check box or radio button reacts on its indicator and text only, and
-  // a layout may make the widget much wider.
+void WindowDriver::click(int slot, int id) {
+  auto* button = control<QAbstractButton>(slot, id);
+  EXPECT_TRUE(button->isVisible() && button->isEnabled()) << id << " is hidden or disabled";
+  // A radio button reacts on its indicator and text only, and a layout may
+  // make the widget much wider.
   QPoint at = button->rect().center();
-  if (qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button)) at.setX(std::min(8, at.x()));
+  if (qobject_cast<QRadioButton*>(button)) at.setX(std::min(8, at.x()));
   QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
   QApplication::processEvents();
 }
-
-void WindowDriver::click(int slot, int id) { click(control<QAbstractButton>(slot, id)); }
 
 void WindowDriver::typeInto(QLineEdit* edit, const QString& text) {
   EXPECT_TRUE(edit->isEnabled()) << edit->objectName().toStdString() << " is disabled";
@@ -171,24 +166,6 @@ void WindowDriver::typeInto(QLineEdit* edit, const QString& text) {
   QTest::keyClick(edit, Qt::Key_Delete);
   QTest::keyClicks(edit, text);
   QApplication::processEvents();
-}
-
-void WindowDriver::clickRow(QTableWidget* list, int row) {
-  QTableWidgetItem* item = list->item(row, 0);
-  ASSERT_NE(item, nullptr) << "row " << row << " of " << list->objectName().toStdString();
-  list->scrollToItem(item);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(item).center());
-  QApplication::processEvents();
-}
-
-QStringList WindowDriver::rows(QTableWidget* list) {
-  QStringList out;
-  for (int r = 0; r < list->rowCount(); ++r) {
-    QStringList cells;
-    for (int c = 0; c < list->columnCount(); ++c) cells << (list->item(r, c) ? list->item(r, c)->text() : QString());
-    out << cells.join(QLatin1Char('|'));
-  }
-  return out;
 }
 
 void WindowDriver::connect(uint16_t port, const std::string& serialPath) {
@@ -213,34 +190,15 @@ void WindowDriver::connect(uint16_t port, const std::string& serialPath) {
 
 int WindowDriver::progress() const { return control<QProgressBar>(-1, 1015)->value(); }
 
-bool WindowDriver::readConfiguration(std::chrono::milliseconds limit) {
+bool WindowDriver::transfer(bool read, std::chrono::milliseconds limit) {
   const size_t from = log_.mark();
-  pressRead();
-  const bool ended = waitFor(
-      [&] { return log_.hasPrefix("读取配置完成", from) || log_.has("读取配置超时，复位", from); }, limit);
-  return ended && stateText() == QStringLiteral("读取完成");
-}
-
-bool WindowDriver::writeConfiguration(std::chrono::milliseconds limit) {
-  const size_t from = log_.mark();
-  pressWrite();
-  const bool ended =
-      waitFor([&] { return log_.has("下发配置完成", from) || log_.has("下发配置超时，复位", from); }, limit);
-  return ended && stateText() == QStringLiteral("下发完成");
-}
-
-bool WindowDriver::responsive() {
-  const int before = std::max(0, window_->tabHost()->currentPage());
-  clickTab(TabManager::kLogSlot);
-  const bool logShown = window_->tabHost()->page(TabManager::kLogSlot)->isVisible();
-  clickTab(before);
-  control(-1, 1014)->repaint();
-  return logShown && window_->tabHost()->currentPage() == before;
+  const std::string done = read ? "读取配置完成" : "下发配置完成", reset = read ? "读取配置超时，复位" : "下发配置超时，复位";
+  press(read);
+  const bool ended = waitFor([&] { return log_.has(done, from) || log_.has(reset, from); }, limit);
+  return ended && stateText() == (read ? QStringLiteral("读取完成") : QStringLiteral("下发完成"));
 }
 
 // ---- DeviceTest ----
-
-std::string transportName(Transport t) { return t == Transport::Tcp ? "Tcp" : "Pty"; }
 
 std::string DeviceTest::path(const std::string& name) const { return dir->filePath(QString::fromStdString(name)).toStdString(); }
 
@@ -249,8 +207,7 @@ void DeviceTest::SetUp() {
   dir = std::make_unique<QTemporaryDir>();
   ASSERT_TRUE(dir->isValid());
   device = std::make_unique<testing::Devsim>(VELMORA_DEVSIM_PATH);
-  imagePath = path("device.vmc");
-  testing::writeWholeFile(imagePath, sampleImage());
+  testing::writeWholeFile(path("device.vmc"), sampleImage());
   ui = std::make_unique<WindowDriver>();
 }
 
@@ -265,25 +222,22 @@ void DeviceTest::TearDown() {
 }
 
 void DeviceTest::startDevice(const std::vector<std::string>& extra) {
-  std::vector<std::string> args{"--tcp", "127.0.0.1:0", "--pty", "--log", "--image", imagePath, "--save", path("saved.vmc")};
+  std::vector<std::string> args{"--tcp", "127.0.0.1:0", "--pty", "--log", "--image", path("device.vmc"),
+                                "--save", path("saved.vmc")};
   args.insert(args.end(), extra.begin(), extra.end());
   ASSERT_TRUE(device->start(args)) << device->errorOutput();
   ASSERT_NE(device->port("tcp"), 0);
   ASSERT_FALSE(device->endpoint("pty").empty());
 }
 
-void DeviceTest::connectOver(Transport t, const std::string& baud, std::string ptyPath) {
-  if (t == Transport::Tcp) {
-    ui->connect(device->port("tcp"), {});
-    ASSERT_EQ(ui->connectStatus().toStdString(), "TCP已连接：127.0.0.1:" + std::to_string(device->port("tcp")));
-  } else {
-    if (ptyPath.empty()) ptyPath = device->endpoint("pty");
-    ui->connect(0, ptyPath);
-    ASSERT_EQ(ui->connectStatus().toStdString(), "串口已打开：" + ptyPath + " (" + baud + ",8,0,0)");
-  }
-  ASSERT_EQ(ui->panelStatus(), ui->connectStatus());
-  ASSERT_TRUE(ui->readEnabled());
-  ASSERT_TRUE(ui->writeEnabled());
+void DeviceTest::connectOver(Transport t, const std::string& baud) {
+  const std::string pty = device->endpoint("pty");
+  ui->connect(t == Transport::Tcp ? device->port("tcp") : 0, t == Transport::Tcp ? std::string() : pty);
+  const std::string expected = t == Transport::Tcp ? "TCP已连接：127.0.0.1:" + std::to_string(device->port("tcp"))
+                                                   : "串口已打开：" + pty + " (" + baud + ",8,0,0)";
+  ASSERT_EQ(ui->text(0, 1011).toStdString(), expected);
+  ASSERT_EQ(ui->panelStatus().toStdString(), expected);
+  ASSERT_TRUE(ui->readEnabled() && ui->writeEnabled());
 }
 
 }  // namespace velmora::e2e

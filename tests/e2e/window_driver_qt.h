@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -20,7 +19,6 @@
 #include "tests/support/child_process.h"
 
 class QLineEdit;
-class QTableWidget;
 
 namespace velmora {
 class MainDialog;
@@ -30,24 +28,21 @@ namespace velmora::e2e {
 
 using Bytes = std::vector<uint8_t>;
 
-// The device's configuration here: units of every kind, with values apart
-// from the pages' defaults, in the order the editor pages store them when
-// visited from the first to the last, so a read, a walk over every page and
-// a write give back the same bytes. 15 units: an envelope of 128 bytes,
-// three packets.
+// The device's configuration: units of every kind, values apart from the
+// pages' defaults, in the order the editor pages store them when visited
+// from the first to the last. 15 units: an envelope of 128 bytes, three
+// packets.
 Bytes sampleImage();
 
-// The log page's lines as appended, without their stamps. It watches the
-// page's edit, so it keeps every line after the page cut back older ones.
+// The log page's lines as appended, without their stamps; it keeps the
+// lines the page cuts back.
 class LogJournal {
  public:
   void update(const std::string& text);
-  const std::vector<std::string>& lines() const { return lines_; }
   size_t mark() const { return lines_.size(); }
-  // The first line at or after from that is text (or starts with it), or -1.
-  int indexOf(const std::string& text, size_t from = 0, bool prefix = false) const;
-  bool has(const std::string& line, size_t from = 0) const { return indexOf(line, from) >= 0; }
-  bool hasPrefix(const std::string& prefix, size_t from = 0) const { return indexOf(prefix, from, true) >= 0; }
+  // Lines at or after from that start with prefix.
+  int count(const std::string& prefix, size_t from = 0) const;
+  bool has(const std::string& prefix, size_t from = 0) const { return count(prefix, from) > 0; }
   std::string tail(size_t count = 25) const;
 
  private:
@@ -79,35 +74,22 @@ class WindowDriver {
   QString text(int slot, int id) const;  // of a label or a line edit
 
   void clickTab(int slot);
-  void click(QAbstractButton* button);
   void click(int slot, int id);
   // Selects the whole text of the edit and types text over it.
   void typeInto(QLineEdit* edit, const QString& text);
-  void clickRow(QTableWidget* list, int row);
-  // Rows of a list as "col0|col1|...".
-  static QStringList rows(QTableWidget* list);
-
   // TCP to 127.0.0.1:port (typed and read back before the button, so the
   // defaults never go out), or the serial channel on a typed path.
   void connect(uint16_t port, const std::string& serialPath);
-  void pressConnectButton() { click(0, 2011); }
 
   QString stateText() const { return text(-1, 1014); }
   QString panelStatus() const { return text(-1, 1011); }
-  QString connectStatus() const { return text(0, 1011); }
-  QString connectCaption() const { return control<QAbstractButton>(0, 2011)->text(); }
   int progress() const;
   bool readEnabled() const { return control(-1, 1012)->isEnabled(); }
   bool writeEnabled() const { return control(-1, 1013)->isEnabled(); }
-  void pressRead() { click(-1, 1012); }
-  void pressWrite() { click(-1, 1013); }
+  void press(bool read) { click(-1, read ? 1012 : 1013); }
   // Presses the button and waits for the log's end of the transfer; true
   // for a clean end.
-  bool readConfiguration(std::chrono::milliseconds limit = std::chrono::seconds(8));
-  bool writeConfiguration(std::chrono::milliseconds limit = std::chrono::seconds(8));
-
-  // A tab click shows its page and the strip repaints.
-  bool responsive();
+  bool transfer(bool read, std::chrono::milliseconds limit = std::chrono::seconds(8));
 
  private:
   [[noreturn]] static void fatalMissing(int id);
@@ -117,7 +99,7 @@ class WindowDriver {
 };
 
 enum class Transport { Tcp, Pty };
-std::string transportName(Transport t);
+inline std::string transportName(Transport t) { return t == Transport::Tcp ? "Tcp" : "Pty"; }
 
 // A temporary directory, the simulator serving sampleImage() over TCP on
 // 127.0.0.1 and a pty, and the real main window.
@@ -129,21 +111,14 @@ class DeviceTest : public ::testing::Test {
   void TearDown() override;
   // Both links, the image file, a save file and extra options (faults).
   void startDevice(const std::vector<std::string>& extra = {});
-  // Connects and checks that the link came up; baud and path for the pty.
-  void connectOver(Transport t, const std::string& baud = "9600", std::string ptyPath = {});
-  // Both; false (the test has failed) when either did not come up.
-  bool startAndConnect(Transport t, const std::vector<std::string>& extra) {
-    startDevice(extra);
-    if (!HasFatalFailure()) connectOver(t);
-    return !HasFatalFailure();
-  }
-  std::string path(const std::string& name) const;
+  // Connects and checks that the link came up.
+  void connectOver(Transport t, const std::string& baud = "9600");
   std::optional<Bytes> saved() const { return testing::readWholeFile(path("saved.vmc")); }
+  std::string path(const std::string& name) const;
 
   std::unique_ptr<QTemporaryDir> dir;
   std::unique_ptr<testing::Devsim> device;
   std::unique_ptr<WindowDriver> ui;
-  std::string imagePath;
 };
 
 template <typename P>

@@ -75,15 +75,12 @@ class Devsim {
   Devsim(const Devsim&) = delete;
   Devsim& operator=(const Devsim&) = delete;
 
-  // False when it did not announce all its endpoints within limit; a child
-  // that did start is left to reap() or stop(), so a refusal's status shows.
+  // False when it did not announce all its endpoints within limit.
   bool start(const std::vector<std::string>& args, std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Sends sig and waits: the exit status, or -1 when it had to be killed.
   int stop(int sig = SIGTERM, std::chrono::milliseconds limit = std::chrono::seconds(10));
-  int reap(Clock::time_point deadline) { return child_.reap(deadline); }
   bool running() { return child_.running(); }
 
-  const std::map<std::string, std::string>& endpoints() const { return endpoints_; }
   // Empty when that kind ("tcp", "pty", "udp") was not announced.
   std::string endpoint(const std::string& kind) const;
   // The port of a "host:port" endpoint; 0 when there was none.
