@@ -1,7 +1,10 @@
+// The TCP channel against a server on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QHostInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -69,13 +72,12 @@ class ClientSocketTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ClientSocketTest, ConnectsOnceOrFailsWithoutNotices) {
+  // A dotted address connects at once, with no lookup.
   ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
-  EXPECT_TRUE(socket.connected());
   ASSERT_NE(accept(), nullptr);
-  // Already connected: no second connection.
-  EXPECT_EQ(connect(socket), TcpConnectStart::Connected);
+  EXPECT_EQ(connect(socket), TcpConnectStart::Connected) << "already connected";
   settle(100);
-  EXPECT_FALSE(server.hasPendingConnections());
+  EXPECT_FALSE(server.hasPendingConnections()) << "no second connection";
   EXPECT_EQ(sink.connects, (Connects{{0, 0}}));
 
   quint16 closed = 0;
@@ -91,7 +93,6 @@ TEST_F(ClientSocketTest, ConnectsOnceOrFailsWithoutNotices) {
   EXPECT_EQ(other.connectTo(QStringLiteral("::1"), server.serverPort()), TcpConnectStart::Failed) << "IPv4 only";
   EXPECT_EQ(other.connectTo(QString(), server.serverPort()), TcpConnectStart::Failed);
   EXPECT_EQ(other.connectTo(QStringLiteral("127.0.0.1"), 0), TcpConnectStart::Failed);
-  EXPECT_FALSE(other.connected());
   EXPECT_EQ(other.Send(reinterpret_cast<const uint8_t*>("x"), 1), -1);
   other.disconnect();  // not connected: nothing
   settle(50);
@@ -111,6 +112,29 @@ TEST_F(ClientSocketTest, HostNameIsLookedUpFirstAndAnOldNoticeCannotPassForItsAn
   EXPECT_EQ(sink.connects, (Connects{{0, 0}}));
 }
 
+TEST_F(ClientSocketTest, AnswerAfterTheLookupLimitIsNoAnswerAndAGoneSocketTakesItsLookupAlong) {
+  // Answers every name with 127.0.0.1 after 300 ms, on the UI thread as the system's does.
+  const HostLookup::Resolver late = [](const QString&, QObject* context, std::function<void(const QHostInfo&)> answer) {
+    QTimer::singleShot(300, context, [=] {
+      QHostInfo info;
+      info.setAddresses({QHostAddress(QHostAddress::LocalHost)});
+      answer(info);
+    });
+  };
+  socket.setResolver(late);
+  ASSERT_EQ(socket.connectTo(QStringLiteral("device.test"), server.serverPort(), 2000, 100), TcpConnectStart::Pending);
+  {
+    ClientSocket gone;
+    gone.setNotify(&sink);
+    gone.setResolver(late);
+    ASSERT_EQ(gone.connectTo(QStringLiteral("device.test"), server.serverPort()), TcpConnectStart::Pending);
+  }
+  settle(500);
+  EXPECT_EQ(sink.connects, (Connects{{1, static_cast<int32_t>(TcpConnectFailure::LookupTimedOut)}}));
+  EXPECT_FALSE(socket.connected());
+  EXPECT_FALSE(server.hasPendingConnections()) << "the late answer connected";
+}
+
 TEST_F(ClientSocketTest, BlocksAreAtMost2048BytesAndNothingStaysBehind) {
   ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
   QTcpSocket* peer = accept();
@@ -128,18 +152,7 @@ TEST_F(ClientSocketTest, BlocksAreAtMost2048BytesAndNothingStaysBehind) {
   EXPECT_EQ(sink.blocks[0].size(), 2048u);
   EXPECT_EQ(sink.blocks[1], Bytes{over[2048]});
 
-  // A long stream: order kept, no block too big, both ways.
-  sink.blocks.clear();
-  const Bytes stream = pattern(100000, 3);
-  peer->write(reinterpret_cast<const char*>(stream.data()), static_cast<qint64>(stream.size()));
-  ASSERT_TRUE(waitUntil([&] { peer->flush(); return sink.received() >= stream.size(); }, 10000));
-  Bytes joined;
-  for (const Bytes& b : sink.blocks) {
-    EXPECT_TRUE(!b.empty() && b.size() <= 2048u) << b.size();
-    joined.insert(joined.end(), b.begin(), b.end());
-  }
-  EXPECT_TRUE(joined == stream);
-
+  // A long block leaves whole: the send waits until it is out.
   const Bytes block = pattern(300000, 9);
   EXPECT_EQ(socket.Send(block.data(), static_cast<int32_t>(block.size())), static_cast<int64_t>(block.size()));
   QByteArray got;
@@ -147,17 +160,17 @@ TEST_F(ClientSocketTest, BlocksAreAtMost2048BytesAndNothingStaysBehind) {
   EXPECT_TRUE(Bytes(got.begin(), got.end()) == block);
   EXPECT_EQ(socket.Send(block.data(), 0), 0);
   EXPECT_EQ(socket.Send(nullptr, 5), -1);
-  EXPECT_EQ(socket.Send(block.data(), -1), -1);
 }
 
 TEST_F(ClientSocketTest, PeerCloseIsNotifiedOnceAndTheNextConnectionIsWatchedAgain) {
   ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
   QTcpSocket* first = accept();
   ASSERT_NE(first, nullptr);
-  const quint16 firstLocal = socket.localPort();
+  const uint32_t session = socket.session();
   first->disconnectFromHost();
   ASSERT_TRUE(waitUntil([&] { return !sink.closes.empty(); }));
   EXPECT_FALSE(socket.connected());
+  EXPECT_EQ(socket.session(), session) << "what came before the peer's close is still the device's answer";
   EXPECT_EQ(socket.Send(reinterpret_cast<const uint8_t*>("x"), 1), -1);
   socket.disconnect();  // late: adds nothing
   settle(100);
@@ -166,7 +179,6 @@ TEST_F(ClientSocketTest, PeerCloseIsNotifiedOnceAndTheNextConnectionIsWatchedAga
   ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
   QTcpSocket* second = accept();
   ASSERT_NE(second, nullptr);
-  EXPECT_NE(socket.localPort(), firstLocal);
   sendFromPeer(second, {0xAB});
   ASSERT_TRUE(waitUntil([&] { return sink.received() == 1; }));
   second->disconnectFromHost();
@@ -178,9 +190,10 @@ TEST_F(ClientSocketTest, UserDisconnectAndDestructionAreNotifiedOnceAndThePeerSe
   ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
   QTcpSocket* peer = accept();
   ASSERT_NE(peer, nullptr);
+  const uint32_t session = socket.session();
   socket.disconnect();
-  EXPECT_FALSE(socket.connected());
   socket.disconnect();
+  EXPECT_NE(socket.session(), session) << "blocks still queued from this connection are the user's to drop";
   ASSERT_TRUE(waitUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(sink.closes, std::vector<int32_t>{0});
 
@@ -191,7 +204,6 @@ TEST_F(ClientSocketTest, UserDisconnectAndDestructionAreNotifiedOnceAndThePeerSe
   ASSERT_NE(peer, nullptr);
   owned.reset();
   ASSERT_TRUE(waitUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
-  ASSERT_TRUE(waitUntil([&] { return sink.closes.size() >= 2; }));
   settle(50);
   EXPECT_EQ(sink.closes.size(), 2u);
 }
