@@ -1,8 +1,5 @@
-// The main window's own wiring: menu ids and keys, the order of store and
-// load on a tab change, the file commands' dialogs, boxes and log lines, the
-// close question and start-up. Reading and writing files is image_file_test's,
-// the gather rules image_rules_test's, the pages' rules their records tests',
-// and a whole read/edit/write against a device tests/e2e's.
+// The main window's own wiring: menus and keys, store/load order on a tab
+// change, the file commands' dialogs, boxes and log lines, closing, start-up.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -42,8 +39,7 @@ namespace {
 
 std::vector<std::string> journal;
 
-// Owns one unit kind, puts its units at the end of the image like an editor
-// page, and writes every call into the journal.
+// Owns one unit kind, appends its units like an editor page, journals every call.
 struct RecordingPage : QWidget, DialogChildBase {
   RecordingPage(std::string name, uint8_t kind, Bytes units, QWidget* parent)
       : QWidget(parent), name(std::move(name)), kind(kind), units(std::move(units)) {}
@@ -82,8 +78,7 @@ void writeFile(const QString& path, const Bytes& bytes) {
   f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
 }
 
-// Slots 1 to 4 hold recording pages (C and D store no units), the rest are
-// the program's own.
+// Slots 1 to 4 hold recording pages (C and D store no units), the rest are the program's own.
 class MainDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -105,13 +100,9 @@ class MainDialogTest : public ::testing::Test {
   bool logHas(const std::string& line) { return logText().find("] " + line + "\r\n") != std::string::npos; }
   void clickTab(int index) { dialog->tabHost()->tabControl()->setCurrentIndex(index); }
   QString tempPath(const QString& name) { return dir.filePath(name); }
-  void save(const QString& path) {
+  void fileCommand(int id, const QString& path) {
     UiRecorder::queueFile(path);
-    dialog->action(MainDialog::kFileSave)->trigger();
-  }
-  void open(const QString& path) {
-    UiRecorder::queueFile(path);
-    dialog->action(MainDialog::kFileOpen)->trigger();
+    dialog->action(id)->trigger();
   }
 
   QTemporaryDir dir;
@@ -123,11 +114,7 @@ class MainDialogTest : public ::testing::Test {
 TEST_F(MainDialogTest, StartsWithCaptionTabsMenuIdsAndTheirKeys) {
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("设备配置工具 V1.00"));
   EXPECT_EQ(logText().find("] 程序启动\r\n"), 20u) << logText();
-  EXPECT_TRUE(logHas("配置面板初始化完成"));
-  EXPECT_FALSE(dialog->transferPanel()->findChild<QWidget*>(QStringLiteral("1012"))->isEnabled());
-
   QTabBar* tabs = dialog->tabHost()->tabControl();
-  EXPECT_EQ(tabs->objectName(), QStringLiteral("1003"));
   QStringList captions;
   for (int i = 0; i < tabs->count(); ++i) captions << tabs->tabText(i);
   EXPECT_EQ(captions, QStringList({"连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表",
@@ -151,20 +138,17 @@ TEST_F(MainDialogTest, StartsWithCaptionTabsMenuIdsAndTheirKeys) {
   EXPECT_EQ(popups, QStringList({"文件(&F)", "编辑(&E)", "帮助(&H)"}));
 }
 
-// Priming stored every image page once; a tab change stores the page left
-// before the next one loads, and the pages outside the image move no data.
+// A tab change stores the page left before the next one loads; pages outside the image move no data.
 TEST_F(MainDialogTest, TabChangeStoresThePageLeftBeforeLoadingTheNext) {
   Bytes primed = kUnitsA;
   primed.insert(primed.end(), kUnitsB.begin(), kUnitsB.end());
-  EXPECT_EQ(dialog->configImage(), primed);
-
+  EXPECT_EQ(dialog->configImage(), primed) << "priming stored every image page once";
   clickTab(1);
   journal.clear();
   page(1)->units = {0xA1, 9, 9, 9, 9, 9, 9, 9};
   clickTab(2);
   EXPECT_EQ(journal, (std::vector<std::string>{"store A 24", "load B 24"}));
   EXPECT_EQ(page(2)->seen, (Bytes{0xB2, 2, 2, 2, 2, 2, 2, 2, 0xB2, 3, 3, 3, 3, 3, 3, 3, 0xA1, 9, 9, 9, 9, 9, 9, 9}));
-
   journal.clear();
   clickTab(7);
   clickTab(8);
@@ -176,29 +160,16 @@ TEST_F(MainDialogTest, TabChangeStoresThePageLeftBeforeLoadingTheNext) {
   journal.clear();
   dialog->action(MainDialog::kAppHelp)->trigger();
   EXPECT_EQ(journal, (std::vector<std::string>{"store A 24"}));
-  EXPECT_EQ(dialog->tabHost()->currentPage(), 8);
   auto* help = dynamic_cast<DialogHelp*>(dialog->tabHost()->page(8));
   ASSERT_NE(help, nullptr);
+  EXPECT_EQ(dialog->tabHost()->currentPage(), 8);
   EXPECT_TRUE(help->text().contains(QStringLiteral("读取配置")));
-  EXPECT_TRUE(help->findChild<QPlainTextEdit*>(QStringLiteral("1041"))->isReadOnly());
   EXPECT_EQ(DialogHelp::loadHelpText(QStringLiteral(":/TEXT/missing")), QStringLiteral("帮助信息加载失败。"));
 }
 
-TEST_F(MainDialogTest, NewEmptiesTheImageAndEveryPage) {
-  journal.clear();
-  dialog->action(MainDialog::kFileNew)->trigger();
-  EXPECT_TRUE(dialog->configImage().empty());
-  EXPECT_EQ(journal, (std::vector<std::string>{"load A 0", "load B 0", "load C 0", "load D 0"}));
-  EXPECT_TRUE(logHas("新建：清空数据"));
-  // Nothing to save then: a box, and no save dialog.
-  dialog->action(MainDialog::kFileSave)->trigger();
-  EXPECT_EQ(UiRecorder::messages(), QStringList{"没有要保存的数据"});
-  EXPECT_TRUE(UiRecorder::fileRequests().empty());
-}
-
-TEST_F(MainDialogTest, SaveThenOpenGivesTheSameImageAndLogsBoth) {
+TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
   const QString path = tempPath("a.vmc");
-  save(path);
+  fileCommand(MainDialog::kFileSave, path);
   ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
   const ui::FileDialogRequest request = UiRecorder::fileRequests().front();
   EXPECT_TRUE(request.save);
@@ -211,73 +182,71 @@ TEST_F(MainDialogTest, SaveThenOpenGivesTheSameImageAndLogsBoth) {
   const std::string shown = QDir::toNativeSeparators(path).toStdString();
   EXPECT_TRUE(logHas("保存文件: " + shown + " (24 字节)")) << logText();
 
+  journal.clear();
   dialog->action(MainDialog::kFileNew)->trigger();
-  open(path);
+  EXPECT_EQ(journal, (std::vector<std::string>{"load A 0", "load B 0", "load C 0", "load D 0"}));
+  EXPECT_TRUE(logHas("新建：清空数据"));
+  dialog->action(MainDialog::kFileSave)->trigger();  // nothing to save: a box, no dialog
+  EXPECT_EQ(UiRecorder::messages(), QStringList{"没有要保存的数据"});
+  EXPECT_EQ(UiRecorder::fileRequests().size(), 1u);
+  fileCommand(MainDialog::kFileOpen, path);
   EXPECT_FALSE(UiRecorder::fileRequests().back().save);
-  EXPECT_EQ(dialog->configImage(), saved);
   EXPECT_EQ(page(2)->seen, saved) << "an opened file reaches the pages";
   EXPECT_TRUE(logHas("打开文件: " + shown + " (24 字节)")) << logText();
-  EXPECT_TRUE(UiRecorder::messages().isEmpty());
+  EXPECT_EQ(UiRecorder::messages().size(), 1) << "success shows no box";
 }
 
-// An installed copy cannot write beside itself: the dialogs start at home,
-// then where the user last went.
+// An installed copy cannot write beside itself: home first, then where the user last went.
 TEST_F(MainDialogTest, FileDialogsStartInAFolderTheUserCanWrite) {
   dialog->setProgramFolder(tempPath("not-there/bin"));
-  save(QString());  // cancelled: nothing remembered
+  fileCommand(MainDialog::kFileSave, QString());  // cancelled: nothing remembered
   EXPECT_EQ(UiRecorder::fileRequests().back().directory, QDir::homePath());
   QDir(dir.path()).mkdir(QStringLiteral("site"));
-  save(tempPath("site/plant.vmc"));
+  fileCommand(MainDialog::kFileSave, tempPath("site/plant.vmc"));
   dialog->setProgramFolder(dir.path());  // writable, but the last folder of this run comes first
-  open(QString());
+  fileCommand(MainDialog::kFileOpen, QString());
   EXPECT_EQ(UiRecorder::fileRequests().back().directory, QFileInfo(tempPath("site")).absoluteFilePath());
 }
 
-// Only a file can bring an image over 2048 bytes: the page on show refuses
-// to gather it, and saving keeps it whole.
+// Only a file brings an image over 2048 bytes: the page on show refuses it, saving keeps it whole.
 TEST_F(MainDialogTest, ImageOverTheLimitIsKeptAndSavedWhole) {
   Bytes bytes(3001);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
   writeFile(tempPath("big.vmc"), bytes);
-  open(tempPath("big.vmc"));
+  fileCommand(MainDialog::kFileOpen, tempPath("big.vmc"));
   clickTab(1);
   clickTab(2);
-  const QString copy = tempPath("copy.vmc");
-  save(copy);
-  EXPECT_EQ(readFile(copy), bytes);
-  EXPECT_EQ(dialog->configImage(), bytes);
+  fileCommand(MainDialog::kFileSave, tempPath("copy.vmc"));
+  EXPECT_EQ(readFile(tempPath("copy.vmc")), bytes);
 }
 
 // Which refusal goes to a box, which to the log; none touches the image.
 TEST_F(MainDialogTest, OpenAndSaveFailuresAreSaidAndChangeNothing) {
   const Bytes before = dialog->configImage();
   writeFile(tempPath("empty.vmc"), {});
-  open(tempPath("empty.vmc"));
+  fileCommand(MainDialog::kFileOpen, tempPath("empty.vmc"));
   EXPECT_TRUE(logHas("打开文件为空"));
   EXPECT_TRUE(UiRecorder::messages().isEmpty());
-  open(tempPath("missing.vmc"));
+  fileCommand(MainDialog::kFileOpen, tempPath("missing.vmc"));
   EXPECT_EQ(UiRecorder::messages(), QStringList{"打开文件失败"});
   EXPECT_EQ(dialog->configImage(), before);
-  EXPECT_EQ(logText().find("打开文件:"), std::string::npos);
 
-  // The failure names the file, and the next line gives the system's reason.
+  // The failure names the file, the next line gives the system's reason.
   const QString nowhere = tempPath("no/such/dir/x.vmc");
-  save(nowhere);
+  fileCommand(MainDialog::kFileSave, nowhere);
   EXPECT_EQ(UiRecorder::messages().last(), QStringLiteral("保存文件失败"));
   EXPECT_TRUE(logHas("保存文件失败: " + nowhere.toStdString()));
   EXPECT_TRUE(logHas("原因: " + std::make_error_code(std::errc::no_such_file_or_directory).message())) << logText();
-  EXPECT_EQ(logText().find("保存文件:"), std::string::npos);
+  EXPECT_EQ(logText().find("文件: "), std::string::npos) << "no success line";
 }
 
+// Keys pressed inside a page propagate to the main window and stop there.
 TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
-  QTest::keyClick(dialog.get(), Qt::Key_Escape);
-  QTest::keyClick(dialog.get(), Qt::Key_Return);
-  // Keys pressed inside a page propagate to the main window and stop there.
   clickTab(7);
   QWidget* logEdit = dialog->tabHost()->page(7)->findChild<QWidget*>(QStringLiteral("1031"));
   ASSERT_NE(logEdit, nullptr);
-  QTest::keyClick(logEdit, Qt::Key_Escape);
-  QTest::keyClick(logEdit, Qt::Key_Enter);
+  for (QWidget* w : {static_cast<QWidget*>(dialog.get()), logEdit})
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(w, key);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_TRUE(UiRecorder::questions().isEmpty());
 
@@ -291,38 +260,33 @@ TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
   EXPECT_FALSE(dialog->isVisible());
 }
 
-// A page's reason for keeping the image reaches the log.
+// A page's reason for keeping the image reaches the log (its wording is hex_view_test's).
 TEST_F(MainDialogTest, MistypedDataTestDigitKeepsTheImageAndIsLogged) {
   clickTab(5);
-  auto* edit = dialog->tabHost()->page(5)->findChild<QPlainTextEdit*>(QStringLiteral("3003"));
-  ASSERT_NE(edit, nullptr);
-  EXPECT_TRUE(edit->toPlainText().startsWith(QStringLiteral("A1 01 01 01")));
   const Bytes before = dialog->configImage();
-  edit->setPlainText(QStringLiteral("A1 02 02 02 02 02 02 02 0G"));
+  dialog->tabHost()->page(5)->findChild<QPlainTextEdit*>(QStringLiteral("3003"))->setPlainText(QStringLiteral("A1 0G"));
   clickTab(7);
   EXPECT_EQ(dialog->configImage(), before);
-  EXPECT_TRUE(logHas("数据测试：第 9 个字节“0G”（第 1 行第 25 列）不是十六进制数，配置未改变")) << logText();
+  EXPECT_NE(logText().find("“0G”（第 1 行第 4 列）不是十六进制数，配置未改变\r\n"), std::string::npos) << logText();
 }
 
+// Inside the modal scan a device answers and its entry is double-clicked; closed after 5 s at the latest.
 TEST_F(MainDialogTest, DoubleClickInTheScanFillsTheConnectionPage) {
   QUdpSocket silent;  // the probe goes here, on loopback, never to the LAN
   ASSERT_TRUE(silent.bind(QHostAddress(QHostAddress::LocalHost), 0));
   dialog->setScanTarget(QStringLiteral("127.0.0.1"), silent.localPort());
-  // The user inside the modal scan: a device answers, its entry is
-  // double-clicked. Whatever is still open after 5 s is closed.
   int ticks = 0;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
     auto* scan = qobject_cast<DialogScan*>(QApplication::activeModalWidget());
     if (scan == nullptr) return;
     auto* list = scan->findChild<QListWidget*>(QStringLiteral("2030"));
+    const uint8_t payload[] = {'o', 'k'};
     if (++ticks > 250) {
       scan->reject();
     } else if (list->count() == 0) {
-      const uint8_t payload[] = {'o', 'k'};
       QCoreApplication::postEvent(scan, new ScanReplyEvent(buildScanReplyBlock("192.168.1.20", payload, 2)));
-    } else {
-      // The view takes a double-click only on the entry a click pressed.
+    } else {  // the view takes a double-click only on the entry a click pressed
       const QPoint at = list->visualItemRect(list->item(0)).center();
       QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
       QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -331,44 +295,30 @@ TEST_F(MainDialogTest, DoubleClickInTheScanFillsTheConnectionPage) {
   user.start(20);
   dialog->action(MainDialog::kDeviceScan)->trigger();  // back when the scan has closed
   user.stop();
-
   QWidget* connectPage = dialog->tabHost()->page(TabManager::kConnectSlot);
   EXPECT_EQ(connectPage->findChild<QLineEdit*>(QStringLiteral("2003"))->text(), QStringLiteral("192.168.1.20"));
   EXPECT_TRUE(connectPage->findChild<QRadioButton*>(QStringLiteral("2001"))->isChecked());
 }
 
-// The keys, not the menu: Ctrl+S right after start-up saves the default
-// units of the program's own pages, one data port and five register groups.
-TEST(MainDialogStartup, CtrlSSavesTheFortyEightDefaultBytesCtrlOOpensCtrlNEmpties) {
+// The key, not the menu, right after start-up saves the program's default units:
+// one data port and five register groups (the other keys share its wiring).
+TEST(MainDialogStartup, CtrlSSavesTheFortyEightDefaultBytes) {
   UiRecorder::reset();
   QTemporaryDir dir;
   MainDialog dialog;
   dialog.show();
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  const Bytes expected{0x01, 0x01, 0x00, 0x00, 0x25, 0x80, 0x80, 0x0D,  //
-                       0x04, 0x01, 0x01, 0x01, 0xF4, 0x00, 0x64, 0x00,  //
-                       0x04, 0x02, 0x01, 0x03, 0xE8, 0x00, 0x64, 0x00,  //
-                       0x04, 0x03, 0x01, 0x06, 0x40, 0x00, 0x64, 0x00,  //
-                       0x04, 0x04, 0x01, 0x09, 0xC4, 0x00, 0x64, 0x00,  //
-                       0x04, 0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-  const QString path = dir.filePath("keyed.vmc");
-  UiRecorder::queueFile(path);
+  UiRecorder::queueFile(dir.filePath("keyed.vmc"));
   QTest::keyClick(&dialog, Qt::Key_S, Qt::ControlModifier);
   ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
-  EXPECT_TRUE(UiRecorder::fileRequests().front().save);
-  EXPECT_EQ(readFile(path), expected);
-
-  UiRecorder::queueFile(QString());  // the open dialog, cancelled
-  QTest::keyClick(&dialog, Qt::Key_O, Qt::ControlModifier);
-  ASSERT_EQ(UiRecorder::fileRequests().size(), 2u);
-  EXPECT_FALSE(UiRecorder::fileRequests().back().save);
-  QTest::keyClick(&dialog, Qt::Key_N, Qt::ControlModifier);
-  EXPECT_TRUE(dialog.configImage().empty());
+  EXPECT_EQ(readFile(dir.filePath("keyed.vmc")),
+            (Bytes{0x01, 0x01, 0x00, 0x00, 0x25, 0x80, 0x80, 0x0D, 0x04, 0x01, 0x01, 0x01, 0xF4, 0x00, 0x64, 0x00,
+                   0x04, 0x02, 0x01, 0x03, 0xE8, 0x00, 0x64, 0x00, 0x04, 0x03, 0x01, 0x06, 0x40, 0x00, 0x64, 0x00,
+                   0x04, 0x04, 0x01, 0x09, 0xC4, 0x00, 0x64, 0x00, 0x04, 0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}));
 }
 
-// The standard buttons of a Chinese tool are Chinese, and pop-ups, windows
-// of their own, get the page font (face and size) too.
+// Standard buttons speak Chinese; pop-ups, windows of their own, get the page font too.
 TEST(Startup, BoxesAndMenusSpeakChineseInThePageFont) {
   UiRecorder::reset();
   ASSERT_TRUE(installQtChineseTexts()) << "qt6-translations-l10n is a dependency";
@@ -376,13 +326,11 @@ TEST(Startup, BoxesAndMenusSpeakChineseInThePageFont) {
   EXPECT_TRUE(UiRecorder::messages().isEmpty());
   EXPECT_TRUE(installQtChineseTexts()) << "a second call keeps the one translator";
   MainDialog dialog;
-  QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("确定要退出程序吗？"), QMessageBox::Yes | QMessageBox::No,
+  QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok,
                   &dialog);
   EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
   EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
-  QMessageBox ok(QMessageBox::NoIcon, QString(), QStringLiteral("保存文件失败"), QMessageBox::Ok);
-  EXPECT_EQ(ok.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("确定"));
-
+  EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("确定"));
   const QFont page = ui::pageFont();
   QMenu* file = dialog.findChild<QMenuBar*>()->actions().first()->menu();
   ASSERT_NE(file, nullptr);
