@@ -38,54 +38,34 @@ struct FakeView : ConnectView {
   void showMessage(const std::string& t) override { messages.push_back(t); }
 };
 
-// What both channels share; their closes land in the journal.
-template <typename Link>
-struct FakeChannel : Link {
-  FakeChannel(Journal& j, const char* closeEntry) : journal(j), closeEntry(closeEntry) {}
-  void close() override {
-    journal.push_back(closeEntry);
-    up = false;
-  }
+// One fake for either channel; opens and closes land in the journal, to check
+// their order against log and panel.
+struct FakeLink : SerialLink, TcpLink {
+  FakeLink(Journal& j, const char* closeEntry) : journal(j), closeEntry(closeEntry) {}
+  void close() override { journal.push_back(closeEntry), up = false; }
   bool isOpen() const override { return up; }
-  bool send(const uint8_t* d, int32_t n) override {
-    sent.assign(d, d + n);
-    return sendOk;
-  }
-  Journal& journal;
-  const char* closeEntry;
-  bool up = false, sendOk = true;
-  std::error_code error;  // of the next open
-  Bytes sent;
-};
-
-struct FakeSerial : FakeChannel<SerialLink> {
-  explicit FakeSerial(Journal& j) : FakeChannel(j, "serial close") {}
+  bool send(const uint8_t* d, int32_t n) override { return sent.assign(d, d + n), sendOk; }
   bool open(const std::string& path, const SerialSettings& s, std::error_code& e) override {
     journal.push_back("serial open " + path);
-    openedPath = path;
-    openedWith = s;
-    up = opens;
+    openedPath = path, openedWith = s, up = opens;
     if (!opens) e = error;
     return opens;
   }
-  std::error_code lostReason() const override { return {}; }
-  Strings listPorts() override { return {"/dev/ttyUSB0"}; }
-  bool opens = true;
-  std::string openedPath;
-  SerialSettings openedWith;
-};
-
-struct FakeTcp : FakeChannel<TcpLink> {
-  explicit FakeTcp(Journal& j) : FakeChannel(j, "tcp disconnect") {}
   TcpConnectStart open(const std::string& host, int32_t p) override {
     journal.push_back(strprintf("tcp connect %s:%d", host.c_str(), p));
-    port = p;
-    if (pending) return TcpConnectStart::Pending;
-    up = connects;
-    return connects ? TcpConnectStart::Connected : TcpConnectStart::Failed;
+    port = p, up = opens && !pending;
+    return pending ? TcpConnectStart::Pending : opens ? TcpConnectStart::Connected : TcpConnectStart::Failed;
   }
+  std::error_code lostReason() const override { return {}; }
   std::error_code connectError() const override { return error; }
-  bool connects = true, pending = false;  // pending: the host is a name, its lookup runs
+  Strings listPorts() override { return {"/dev/ttyUSB0"}; }
+  Journal& journal;
+  const char* closeEntry;
+  bool up = false, sendOk = true, opens = true, pending = false;  // pending: a host name's lookup runs
+  std::error_code error;  // of the next open
+  Bytes sent;
+  std::string openedPath;
+  SerialSettings openedWith;
   int32_t port = 0;
 };
 
@@ -113,8 +93,8 @@ class ConnectLogicTest : public ::testing::Test {
 
   Journal journal;
   FakeView view;
-  FakeSerial serial{journal};
-  FakeTcp tcp{journal};
+  FakeLink serial{journal, "serial close"};
+  FakeLink tcp{journal, "tcp disconnect"};
   FakePanel panel{journal};
   FakeLog log{journal};
   ConnectLogic logic{view, serial, tcp, &log};
@@ -122,7 +102,7 @@ class ConnectLogicTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(ConnectInputs, SerialSettingsFallBackToTheirDefaults) {
+TEST(ConnectInputs, SerialSettingsPortPathsAndPortOrder) {
   const struct {
     std::optional<std::string> baud, bits;
     int stop, parity;
@@ -130,35 +110,28 @@ TEST(ConnectInputs, SerialSettingsFallBackToTheirDefaults) {
   } cases[] = {
       {"115200", "7", 2, 2, {115200, 7, 2, 2}},
       {"9600", "8", 1, 4, {9600, 8, 1, 4}},  // "1.5" is index 1 and travels as 1; "空格" is index 4
-      {"1200", "5", 0, 3, {1200, 5, 0, 3}},
-      {" 4800 baud", "6bits", 0, 1, {4800, 6, 0, 1}},
+      {" 4800 baud", "5bits", 0, 3, {4800, 5, 0, 3}},
       {std::nullopt, std::nullopt, -1, -1, {9600, 8, 0, 0}},  // nothing selected
       {"0", "4", 3, 5, {9600, 8, 0, 0}},
       {"-300", "9", 7, -2, {9600, 8, 0, 0}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(chooseSerialSettings(c.baud, c.bits, c.stop, c.parity), c.want) << c.baud.value_or("-");
-}
 
-TEST(ConnectInputs, OnlyPathsUnderDevAreSerialPorts) {
   for (const char* good : {"/dev/ttyUSB0", "/dev/pts/3", "/dev/serial/by-id/usb-FTDI_A1-if00-port0", "/dev/tty..odd"})
     EXPECT_TRUE(isSerialDevicePath(good)) << good;
   for (const char* bad : {"", "COM3", "/dev/", "/dev", "/devttyS0", "dev/ttyS0", "/tmp/ttyS0", "/dev/../etc/passwd",
                           "/dev/pts/../../etc/shadow", "/dev/pts/", "/dev/..", " /dev/ttyS0"})
     EXPECT_FALSE(isSerialDevicePath(bad)) << bad;
   EXPECT_FALSE(isSerialDevicePath(std::string("/dev/ttyS0\0x", 12)));
-}
 
-TEST(ConnectInputs, PortListOrderFamiliesThenNumbersNoDuplicates) {
+  // Families, then numbers; no duplicates.
   EXPECT_EQ(orderPortCandidates({"/dev/ttyS10", "/dev/serial/by-id/usb-b", "/dev/ttyS2", "/dev/ttyACM0",
                                  "/dev/ttyUSB10", "/dev/ttyUSB9", "/dev/ttyAMA0", "/dev/serial/by-id/usb-a",
                                  "/dev/ttyS2", "/dev/ttyUSB1"}),
             (Strings{"/dev/ttyUSB1", "/dev/ttyUSB9", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0", "/dev/ttyS2",
                      "/dev/ttyS10", "/dev/serial/by-id/usb-a", "/dev/serial/by-id/usb-b"}));
-}
-
-// The idle and connected states reach real controls in dialog_connect_test.
-TEST(ConnectInputs, ALookupInProgressLocksEverythingTheConnectButtonIncluded) {
+  // A lookup in progress locks everything, the connect button included.
   EXPECT_EQ(controlStatesFor(kTcpIdle, kTransportTcp, true), (ControlStates{false, false, false, false, "连接", false}));
   EXPECT_EQ(controlStatesFor(kTcpConnected, kTransportTcp), controlStatesFor(kSerialOpen, kTransportSerial));
 }
@@ -169,61 +142,52 @@ TEST(ConnectInputs, FailureReasonsNameTheCauseAndAHint) {
   const auto tcp = [](std::errc e) { return tcpConnectErrorReason(std::make_error_code(e)); };
   EXPECT_NE(serial(std::errc::permission_denied).find("dialout"), std::string::npos);
   EXPECT_EQ(serial(std::errc::device_or_resource_busy), "原因: " + msg(std::errc::device_or_resource_busy) + "（串口已被其他程序占用）");
-  EXPECT_EQ(serial(std::errc::no_such_file_or_directory), "原因: " + msg(std::errc::no_such_file_or_directory));
   EXPECT_EQ(serialOpenReason(lineSettingsError(kLineSpeed | kLineStopBits)), "原因: 串口参数未生效（波特率、停止位）");
-  EXPECT_EQ(serialLostLine({}), "串口意外断开");
+  EXPECT_EQ(serialLostLine({}), "串口意外断开");  // no reason known
   EXPECT_EQ(tcp(std::errc::connection_refused), "原因: " + msg(std::errc::connection_refused) + "（该端口没有服务在监听，请检查端口号）");
   EXPECT_NE(tcp(std::errc::timed_out).find("IP 地址"), std::string::npos);
   EXPECT_NE(tcp(std::errc::network_unreachable).find("网络不可达"), std::string::npos);
   EXPECT_EQ(tcp(std::errc::io_error), "原因: " + msg(std::errc::io_error));
 }
 
-
 TEST_F(ConnectLogicTest, RefusedInputsChangeNothing) {
   EXPECT_EQ(view.status, "串口未打开");
   EXPECT_EQ(view.portList, Strings{"/dev/ttyUSB0"});
   std::string before = snapshot();
-  for (const char* bad : {"", "   ", "COM3", "/dev/../etc/passwd"}) openSerial(bad);
+  for (const char* bad : {"", "COM3"}) openSerial(bad);
   EXPECT_EQ(snapshot(), before);
   logic.onTransportChosen(kTransportTcp);
   before = snapshot();
   view.ip = "  \t";
   logic.onConnectButton();
   view.ip = "127.0.0.1";
-  for (const char* bad : {"0", "65536", "", "abc", "99999999999"}) {
+  for (const char* bad : {"0", "65536", "abc"}) {
     view.port = bad;
     logic.onConnectButton();
   }
   logic.onReadAddressButton();
-  logic.onWriteAddressButton();
-  logic.onTcpClose(0);  // no link: a notice changes nothing
-  logic.onTcpConnectEvent(1, 10054);
-  logic.onSerialLost({});
+  logic.onTcpConnectEvent(1, 10054);  // no link: a notice changes nothing
   EXPECT_EQ(snapshot(), before);
   const std::string port = "端口号无效 (1-65535)";
-  EXPECT_EQ(view.messages, (Strings{"请选择串口", "请选择串口", "无效串口", "无效串口", "请输入 IP 地址", port, port,
-                                    port, port, port, "请先连接设备", "请先连接设备"}));
+  EXPECT_EQ(view.messages, (Strings{"请选择串口", "无效串口", "请输入 IP 地址", port, port, port, "请先连接设备"}));
   view.port = "65535";
   logic.onConnectButton();
   EXPECT_EQ(tcp.port, 65535);
-  EXPECT_EQ(logic.linkState(), kTcpConnected);
 }
 
 TEST_F(ConnectLogicTest, TcpConnectLossAndFailure) {
   view.ip = " 127.0.0.1 ";
   view.port = " 6000x";
   connectTcp();
-  EXPECT_EQ(view.controls, controlStatesFor(kTcpConnected, kTransportTcp));
   EXPECT_EQ(journal, (Journal{"log 正在连接: 127.0.0.1:6000...", "tcp connect 127.0.0.1:6000",
                               "log TCP连接成功: TCP已连接：127.0.0.1:6000", "link up TCP已连接：127.0.0.1:6000"}));
   logic.onTcpConnectEvent(0, 0);  // the "connection up" notice of the connect itself
   journal.clear();
   logic.onTcpClose(0);
-  EXPECT_EQ(logic.linkState(), kTcpIdle);
   EXPECT_EQ(journal, (Journal{"link down TCP连接已断开", "log TCP连接已断开"}));
   EXPECT_EQ(view.controls, controlStatesFor(kTcpIdle, kTransportTcp));
 
-  connectTcp();  // again from state 2; an error notice on the live link
+  connectTcp();  // an error notice on the live link
   journal.clear();
   logic.onTcpConnectEvent(1, 10060);
   EXPECT_EQ(view.status, "TCP连接断开");
@@ -231,10 +195,9 @@ TEST_F(ConnectLogicTest, TcpConnectLossAndFailure) {
   EXPECT_EQ(logic.lossText(), "TCP连接意外断开");
 
   journal.clear();
-  tcp.connects = false;
+  tcp.opens = false;
   logic.onConnectButton();
   EXPECT_EQ(logic.linkState(), kTcpIdle);
-  EXPECT_EQ(view.status, "TCP连接失败");
   EXPECT_EQ(journal, (Journal{"log 正在连接: 127.0.0.1:6000...", "tcp connect 127.0.0.1:6000",
                               "log TCP连接失败: 127.0.0.1", "link down TCP连接失败"}));
 }
@@ -242,14 +205,11 @@ TEST_F(ConnectLogicTest, TcpConnectLossAndFailure) {
 TEST_F(ConnectLogicTest, SerialOpenCloseAndFailure) {
   view.baud = "115200";
   view.dataBits = "7";
-  view.stopIndex = 2;
-  view.parity = 2;
+  view.stopIndex = view.parity = 2;
   openSerial(" /dev/ttyUSB0 ");
   EXPECT_EQ(serial.openedWith, (SerialSettings{115200, 7, 2, 2}));
-  const std::string text = "串口已打开：/dev/ttyUSB0 (115200,7,2,2)";
   EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB0 (115200,7,2,2)...", "serial open /dev/ttyUSB0",
-                              "log 串口打开成功: /dev/ttyUSB0", "link up " + text}));
-  EXPECT_EQ(view.controls, controlStatesFor(kSerialOpen, kTransportSerial));
+                              "log 串口打开成功: /dev/ttyUSB0", "link up 串口已打开：/dev/ttyUSB0 (115200,7,2,2)"}));
   // A late radio click must not switch the channel under the link.
   logic.onTransportChosen(kTransportTcp);
   journal.clear();
@@ -261,7 +221,6 @@ TEST_F(ConnectLogicTest, SerialOpenCloseAndFailure) {
   serial.opens = false;
   serial.error = std::make_error_code(std::errc::permission_denied);
   openSerial("/dev/ttyUSB3");
-  EXPECT_EQ(logic.linkState(), kSerialIdle);
   EXPECT_EQ(view.status, "串口打开失败");
   EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB3 (115200,7,2,2)...", "serial open /dev/ttyUSB3",
                               "log 串口打开失败: /dev/ttyUSB3", "log " + serialOpenReason(serial.error),
@@ -275,17 +234,12 @@ TEST_F(ConnectLogicTest, UnpluggedPortTakesTheLostLinkPathAndOpensAgain) {
   logic.onSerialLost(eio);
   // Closed as by the user (the lock goes), the reason logged before the strip ends its transfer.
   EXPECT_EQ(journal, (Journal{"serial close", "log 串口意外断开: " + eio.message(), "link down 串口已断开"}));
-  EXPECT_EQ(logic.linkState(), kSerialIdle);
-  EXPECT_EQ(view.status, "串口已断开");
-  EXPECT_EQ(view.controls, controlStatesFor(kSerialIdle, kTransportSerial));
   EXPECT_EQ(logic.lossText(), "串口意外断开: " + eio.message());
-  EXPECT_TRUE(view.messages.empty());
   const std::string after = snapshot();
   logic.onSerialLost(eio);  // a second notice
   EXPECT_EQ(snapshot(), after);
 
   logic.onConnectButton();  // the adapter is back: the same path
-  EXPECT_EQ(logic.linkState(), kSerialOpen);
   EXPECT_EQ(serial.openedPath, "/dev/ttyUSB0");
   EXPECT_TRUE(logic.lossText().empty());
   logic.onConnectButton();
@@ -297,18 +251,17 @@ TEST_F(ConnectLogicTest, UnpluggedPortTakesTheLostLinkPathAndOpensAgain) {
 }
 
 TEST_F(ConnectLogicTest, AddressCommandsAndSends) {
-  openSerial();
-  serial.sendOk = false;
+  connectTcp();
+  tcp.sendOk = false;
   EXPECT_FALSE(logic.onReadAddressButton());
   EXPECT_EQ(log.lines.back(), "发送读取设备地址命令失败");
-  logic.onConnectButton();
-
-  connectTcp();
-  for (const char* bad : {"0", "256", "", "-5", "abc"}) {
+  tcp.sendOk = true;
+  tcp.sent.clear();
+  for (const char* bad : {"0", "256", "-5"}) {
     view.address = bad;
     logic.onWriteAddressButton();
   }
-  EXPECT_EQ(view.messages, Strings(5, "请输入有效的设备地址 (1-255)"));
+  EXPECT_EQ(view.messages, Strings(3, "请输入有效的设备地址 (1-255)"));
   EXPECT_TRUE(tcp.sent.empty());
   view.address = " 1 ";
   logic.onWriteAddressButton();
@@ -325,25 +278,13 @@ TEST_F(ConnectLogicTest, AddressCommandsAndSends) {
     EXPECT_EQ(logic.addressBoxValue(), want) << text;
   }
 
-  // Sends go through the open channel only.
   const uint8_t data[3] = {1, 2, 3};
-  EXPECT_FALSE(logic.sendBytes(data, 3));
-  tcp.sendOk = true;
-  EXPECT_TRUE(logic.sendBytes(data, 3));
-  EXPECT_FALSE(logic.sendBytes(data, -1));
-  EXPECT_FALSE(logic.sendBytes(nullptr, 3));
+  EXPECT_FALSE(logic.sendBytes(data, 3)) << "the send failed";
   // The peer closed; its notice has not been handled yet: nothing goes out.
-  tcp.up = false;
+  tcp.sendOk = true, tcp.up = false;
   tcp.sent.clear();
   EXPECT_FALSE(logic.sendBytes(data, 3));
   EXPECT_TRUE(tcp.sent.empty());
-  logic.onTcpClose(0);
-  EXPECT_FALSE(logic.sendBytes(data, 3));  // state 2
-  openSerial();
-  EXPECT_FALSE(logic.sendBytes(data, 3));  // the serial write failed
-  serial.sendOk = true;
-  EXPECT_TRUE(logic.sendBytes(data, 3));
-  EXPECT_EQ(serial.sent, (Bytes{1, 2, 3}));
 }
 
 TEST_F(ConnectLogicTest, ReceivedBlockIsLoggedBeforeItsBytesGoOn) {
@@ -363,8 +304,6 @@ TEST_F(ConnectLogicTest, NamedHostWaitsForItsLookupWithEverythingLocked) {
   view.ip = "device.local";
   tcp.pending = true;
   connectTcp();
-  EXPECT_TRUE(logic.connecting());
-  EXPECT_EQ(view.status, "正在连接: device.local:6000...");
   EXPECT_EQ(view.controls, controlStatesFor(kSerialIdle, kTransportTcp, true));
   // Late clicks and an old close notice change nothing while it waits.
   const std::string during = snapshot();
@@ -377,8 +316,6 @@ TEST_F(ConnectLogicTest, NamedHostWaitsForItsLookupWithEverythingLocked) {
 
   tcp.up = true;
   logic.onTcpConnectEvent(0, 0);
-  EXPECT_FALSE(logic.connecting());
-  EXPECT_EQ(logic.linkState(), kTcpConnected);
   EXPECT_EQ(panel.states.back(), std::make_pair(true, std::string("TCP已连接：device.local:6000")));
 
   // The name resolved and the connect then failed: the system's reason, not a lookup's.
@@ -387,10 +324,9 @@ TEST_F(ConnectLogicTest, NamedHostWaitsForItsLookupWithEverythingLocked) {
   tcp.error = std::make_error_code(std::errc::timed_out);
   journal.clear();
   logic.onTcpConnectEvent(1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed));
-  EXPECT_EQ(view.status, "TCP连接失败");
   EXPECT_EQ(journal, (Journal{"log TCP连接失败: device.local", "log " + tcpConnectErrorReason(tcp.error),
                               "link down TCP连接失败"}));
-  EXPECT_EQ(view.controls, controlStatesFor(kTcpIdle, kTransportTcp));
+  EXPECT_FALSE(logic.connecting());
 
   // A lookup that failed says so, whatever the channel's last connect error.
   connectTcp();
@@ -403,9 +339,7 @@ TEST_F(ConnectLogicTest, ScannedAddressIsRefusedWhileALinkIsOpen) {
   EXPECT_EQ(view.transportShown, kTransportTcp);
   EXPECT_EQ(log.lines.back(), "已填入扫描到的地址: 192.168.1.23");
   openSerial();
-  const std::string before = snapshot();
   logic.onScannedAddress("192.168.1.77");
   EXPECT_EQ(view.ip, "192.168.1.23");
   EXPECT_EQ(view.messages, Strings{"请先断开连接"});
-  EXPECT_EQ(snapshot(), before);
 }

@@ -1,6 +1,5 @@
-// What the Qt link tests share: a pseudo-terminal pair (the channel opens
-// the slave by its path, the test plays the device on the master), the
-// bounded wait, a byte pattern, and readable QString failures.
+// What the Qt link tests share: a pty pair (the channel opens the slave, the
+// test plays the device on the master), the bounded wait and a byte pattern.
 #pragma once
 
 #include <QCoreApplication>
@@ -13,7 +12,6 @@
 #include <unistd.h>
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,21 +23,16 @@ using Bytes = std::vector<uint8_t>;
 
 class PtyPair {
  public:
-  PtyPair() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  PtyPair() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     char name[128] = {};
-    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0 &&
-        ::ptsname_r(master_, name, sizeof name) == 0)
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0 && ::ptsname_r(master_, name, sizeof name) == 0)
       slavePath_ = name;
   }
   ~PtyPair() { closeMaster(); }
-  PtyPair(const PtyPair&) = delete;
-  PtyPair& operator=(const PtyPair&) = delete;
 
   bool ok() const { return master_ >= 0 && !slavePath_.empty(); }
   const std::string& slavePath() const { return slavePath_; }
-  // The device goes away: the slave side hangs up.
-  void closeMaster() {
+  void closeMaster() {  // the device goes away: the slave side hangs up
     if (master_ >= 0) ::close(master_);
     master_ = -1;
   }
@@ -56,19 +49,17 @@ class PtyPair {
     Bytes out;
     QElapsedTimer clock;
     clock.start();
-    while (out.size() < count && clock.elapsed() < timeoutMs) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
+    for (pollfd p{master_, POLLIN, 0}; out.size() < count && clock.elapsed() < timeoutMs;) {
       uint8_t buffer[4096];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n <= 0) break;
+      const ssize_t n = ::poll(&p, 1, 20) > 0 ? ::read(master_, buffer, sizeof buffer) : 0;
+      if (n < 0) break;
       out.insert(out.end(), buffer, buffer + n);
     }
     return out;
   }
 
  private:
-  int master_ = -1;
+  int master_;
   std::string slavePath_;
 };
 
@@ -76,14 +67,12 @@ class PtyPair {
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
   QElapsedTimer clock;
   clock.start();
-  while (!done()) {
+  for (; !done(); ::usleep(1000)) {
     if (clock.elapsed() > timeoutMs) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    ::usleep(1000);
   }
   return true;
 }
-// Lets queued events run for ms.
 inline void settle(int ms) { waitUntil([] { return false; }, ms); }
 
 inline Bytes pattern(size_t count, uint8_t seed = 0) {
