@@ -1,6 +1,4 @@
-// The shared null side with a record of what TransferEngine did to the
-// outside, and the device's two answers built by hand (not by the simulator,
-// whose builders are tested against the same bytes).
+// The null side recording what TransferEngine did; the device's answers built by hand, not by the simulator.
 #pragma once
 
 #include <algorithm>
@@ -20,46 +18,31 @@ using Lines = std::vector<std::string>;
 
 class RecordingSide : public NullTransferSide {
  public:
-  // ---- what the test sets ----
   uint8_t addressBox = 1;
   std::set<int> failingSends;      // indices of send attempts (0-based, failed ones counted) that fail
   uint64_t progressCostMs = 0;     // painting takes time on a real screen
   std::optional<Bytes> pageImage;  // what the page on show stores into the image when gathered
-
-  // ---- what the engine did ----
-  int sendAttempts = 0;
+  int sendAttempts = 0, gathers = 0;
   Lines io;  // "wait N" and "send" in order
   std::vector<Bytes> sent, loaded;
   Lines logs, boxes, states;
   std::vector<int> progress;  // every position set; -1 marks a reset
-  bool readEnabled = false, writeEnabled = false;
   std::string addressText, addressMessage;
-  int gathers = 0;
 
   void clear() { io.clear(), sent.clear(), loaded.clear(), logs.clear(), boxes.clear(), states.clear(), progress.clear(); }
   // Feeds bytes into the engine, gapMs apart (the first one gapMs after now).
   void feed(const Bytes& bytes, uint64_t gapMs = 1) {
-    for (uint8_t b : bytes) {
-      now += gapMs;
-      engine->receiveByte(b);
-    }
+    for (uint8_t b : bytes) now += gapMs, engine->receiveByte(b);
   }
   // When the watchdog id expires next; 0 when it is stopped.
   uint64_t expiry(int id) const { return timers[id - 2000]; }
 
   LocalTime localTime() override { return {2024, 3, 9, 8, 7, 6}; }
-  void sleepMs(int ms) override {
-    io.push_back("wait " + std::to_string(ms));
-    now += static_cast<uint64_t>(ms);
-  }
+  void sleepMs(int ms) override { io.push_back("wait " + std::to_string(ms)), now += static_cast<uint64_t>(ms); }
   void messageBox(const std::string& text) override { boxes.push_back(text); }
   void setStateText(const std::string& text) override { states.push_back(text); }
-  void setProgress(int percent) override {
-    progress.push_back(percent);
-    now += progressCostMs;
-  }
+  void setProgress(int percent) override { progress.push_back(percent), now += progressCostMs; }
   void resetProgress() override { progress.push_back(-1); }
-  void setButtonsEnabled(bool r, bool w) override { readEnabled = r, writeEnabled = w; }
   bool sendBytes(const uint8_t* data, int32_t length) override {
     const bool ok = failingSends.count(sendAttempts++) == 0;
     io.push_back(ok ? "send" : "send-failed");
@@ -68,10 +51,7 @@ class RecordingSide : public NullTransferSide {
   }
   uint8_t addressBoxValue() const override { return addressBox; }
   void showAddressReport(const std::string& a, const std::string& m) override { addressText = a, addressMessage = m; }
-  void loadImage(const uint8_t* data, int32_t length) override {
-    NullTransferSide::loadImage(data, length);
-    loaded.push_back(image);
-  }
+  void loadImage(const uint8_t* d, int32_t n) override { NullTransferSide::loadImage(d, n), loaded.push_back(image); }
   bool gatherCurrentPage() override {
     ++gathers;
     if (pageImage) image = *pageImage;

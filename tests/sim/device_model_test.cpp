@@ -1,5 +1,4 @@
-// The model and its wire frames, each answer checked with the tool's own
-// parsers; tests/sim/devsim_process_test runs the program around them.
+// The model and its wire frames, each answer checked with the tool's own parsers.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -34,14 +33,8 @@ struct Rig {
     device.setImageListener([this](const Bytes& image) { written.push_back(image); });
   }
   // Sends at the current time and returns what is due by then.
-  Bytes send(const Bytes& bytes) {
-    session.receive(now, bytes.data(), bytes.size());
-    return session.poll(now);
-  }
-  Bytes wait(SimTime d) {
-    now += d;
-    return session.poll(now);
-  }
+  Bytes send(const Bytes& b) { return session.receive(now, b.data(), b.size()), session.poll(now); }
+  Bytes wait(SimTime d) { return session.poll(now += d); }
   Bytes query() { return send(bytesOf(buildAddressQuery())); }
 
   DeviceModel device;
