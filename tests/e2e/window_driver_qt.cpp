@@ -3,9 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -14,9 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
-#include "app/main_dialog.h"
 #include "app/tab_manager.h"
 #include "diag/dialog_log.h"
 #include "protocol/dialog_configuration.h"
@@ -44,32 +40,17 @@ Bytes sampleImage() {
   };
 }
 
-// ---- LogJournal ----
-
-namespace {
-
-// Without the "[YYYY-MM-DD hh:mm:ss] " stamp and the "\r\n".
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> out;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    out.push_back(line.size() >= 22 ? line.substr(22) : line);
-    start = end + 2;
-  }
-  return out;
-}
-
-}  // namespace
-
 void LogJournal::update(const std::string& text) {
-  if (text == seen_) return;
-  if (text.compare(0, seen_.size(), seen_) == 0) {
-    for (const std::string& line : splitLines(text.substr(seen_.size()))) lines_.push_back(line);
-  } else if (const std::vector<std::string> all = splitLines(text); !all.empty()) {
-    lines_.push_back(all.back());  // the page cut back older lines while appending one
+  // Appended lines, or the page cut back older lines while appending one.
+  const bool appended = text.compare(0, seen_.size(), seen_) == 0;
+  std::vector<std::string> lines;
+  for (size_t start = appended ? seen_.size() : 0, end; start < text.size(); start = end + 2) {
+    end = std::min(text.find("\r\n", start), text.size());
+    const size_t stamp = end - start >= 22 ? 22 : 0;  // "[YYYY-MM-DD hh:mm:ss] "
+    lines.push_back(text.substr(start + stamp, end - start - stamp));
   }
+  if (appended) lines_.insert(lines_.end(), lines.begin(), lines.end());
+  else if (!lines.empty()) lines_.push_back(lines.back());
   seen_ = text;
 }
 
@@ -78,23 +59,20 @@ int LogJournal::count(const std::string& prefix, size_t from) const {
                                         lines_.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
-std::string LogJournal::tail(size_t count) const {
+std::string LogJournal::tail() const {
   std::string out;
-  for (size_t i = lines_.size() > count ? lines_.size() - count : 0; i < lines_.size(); ++i)
+  for (size_t i = lines_.size() > 40 ? lines_.size() - 40 : 0; i < lines_.size(); ++i)
     out += "  " + lines_[i].substr(0, 160) + "\n";  // a received block's start is enough
   return out;
 }
-
-// ---- WindowDriver ----
 
 WindowDriver::WindowDriver() : window_(std::make_unique<MainDialog>()) {
   window_->resize(1280, 860);  // all nine tabs side by side
   window_->show();
   QApplication::processEvents();
   auto* logPage = dynamic_cast<DialogLog*>(window_->tabHost()->page(TabManager::kLogSlot));
-  if (logPage == nullptr) fatalMissing(TabManager::kLogSlot);
-  auto* edit = logPage->findChild<QPlainTextEdit*>(QString::number(DialogLog::kEditId));
-  if (edit == nullptr) fatalMissing(DialogLog::kEditId);
+  auto* edit = logPage ? logPage->findChild<QPlainTextEdit*>(QString::number(DialogLog::kEditId)) : nullptr;
+  if (edit == nullptr) qFatal("no log page");
   log_.update(logPage->text());
   QObject::connect(edit->document(), &QTextDocument::contentsChanged, edit,
                    [this, logPage] { log_.update(logPage->text()); });
@@ -105,45 +83,21 @@ WindowDriver::~WindowDriver() {
   QApplication::processEvents();
 }
 
-bool WindowDriver::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() >= limit.count()) return done();
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-void WindowDriver::pump(std::chrono::milliseconds duration) { QTest::qWait(static_cast<int>(duration.count())); }
-
-void WindowDriver::fatalMissing(int id) {
-  std::fprintf(stderr, "control %d not found or of another kind\n", id);
-  std::fflush(stderr);
-  std::abort();
-}
-
 QWidget* WindowDriver::control(int slot, int id) const {
   QWidget* parent = slot < 0 ? window_->transferPanel() : window_->tabHost()->page(slot);
-  if (parent == nullptr) fatalMissing(slot);
-  QWidget* found = parent->findChild<QWidget*>(QString::number(id));
-  if (found == nullptr) fatalMissing(id);
+  QWidget* found = parent ? parent->findChild<QWidget*>(QString::number(id)) : nullptr;
+  if (found == nullptr) qFatal("control %d not found in slot %d", id, slot);
   return found;
 }
 
 QString WindowDriver::text(int slot, int id) const {
-  QWidget* w = control(slot, id);
-  if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
-  return control<QLineEdit>(slot, id)->text();
+  auto* label = qobject_cast<QLabel*>(control(slot, id));
+  return label ? label->text() : control<QLineEdit>(slot, id)->text();
 }
 
 void WindowDriver::clickTab(int slot) {
   QTabBar* bar = window_->tabHost()->tabControl();
-  const QRect rect = bar->tabRect(slot);
-  if (bar->rect().contains(rect))
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, rect.center());
-  else
-    bar->setCurrentIndex(slot);  // scrolled out of sight: as the scroll arrows and a click do
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(slot).center());
   QApplication::processEvents();
   EXPECT_EQ(window_->tabHost()->currentPage(), slot) << "tab " << slot << " did not come up";
 }
@@ -151,8 +105,7 @@ void WindowDriver::clickTab(int slot) {
 void WindowDriver::click(int slot, int id) {
   auto* button = control<QAbstractButton>(slot, id);
   EXPECT_TRUE(button->isVisible() && button->isEnabled()) << id << " is hidden or disabled";
-  // A radio button reacts on its indicator and text only, and a layout may
-  // make the widget much wider.
+  // A radio button reacts on its indicator and text only, and may be laid out much wider.
   QPoint at = button->rect().center();
   if (qobject_cast<QRadioButton*>(button)) at.setX(std::min(8, at.x()));
   QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
@@ -162,63 +115,34 @@ void WindowDriver::click(int slot, int id) {
 void WindowDriver::typeInto(QLineEdit* edit, const QString& text) {
   EXPECT_TRUE(edit->isEnabled()) << edit->objectName().toStdString() << " is disabled";
   edit->setFocus();
-  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);  // typed over the selection
   QTest::keyClicks(edit, text);
   QApplication::processEvents();
-}
-
-void WindowDriver::connect(uint16_t port, const std::string& serialPath) {
-  clickTab(TabManager::kConnectSlot);
-  if (serialPath.empty()) {
-    click(0, 2001);
-    auto* ip = control<QLineEdit>(0, 2003);
-    auto* portEdit = control<QLineEdit>(0, 2004);
-    typeInto(ip, QStringLiteral("127.0.0.1"));
-    typeInto(portEdit, QString::number(port));
-    ASSERT_EQ(ip->text(), QStringLiteral("127.0.0.1"));
-    ASSERT_EQ(portEdit->text(), QString::number(port));
-  } else {
-    click(0, 2002);
-    auto* combo = control<QComboBox>(0, 2005);
-    ASSERT_NE(combo->lineEdit(), nullptr) << "the port box takes a typed path";
-    typeInto(combo->lineEdit(), QString::fromStdString(serialPath));
-    ASSERT_EQ(combo->currentText(), QString::fromStdString(serialPath));
-  }
-  click(0, 2011);
 }
 
 int WindowDriver::progress() const { return control<QProgressBar>(-1, 1015)->value(); }
 
 bool WindowDriver::transfer(bool read, std::chrono::milliseconds limit) {
-  const size_t from = log_.mark();
-  const std::string done = read ? "读取配置完成" : "下发配置完成", reset = read ? "读取配置超时，复位" : "下发配置超时，复位";
   press(read);
-  const bool ended = waitFor([&] { return log_.has(done, from) || log_.has(reset, from); }, limit);
-  return ended && stateText() == (read ? QStringLiteral("读取完成") : QStringLiteral("下发完成"));
+  const QString done = read ? QStringLiteral("读取完成") : QStringLiteral("下发完成");
+  return QTest::qWaitFor([&] { return stateText() == done; }, int(limit.count()));
 }
-
-// ---- DeviceTest ----
 
 std::string DeviceTest::path(const std::string& name) const { return dir->filePath(QString::fromStdString(name)).toStdString(); }
 
 void DeviceTest::SetUp() {
   testing::UiRecorder::reset();
   dir = std::make_unique<QTemporaryDir>();
-  ASSERT_TRUE(dir->isValid());
   device = std::make_unique<testing::Devsim>(VELMORA_DEVSIM_PATH);
   testing::writeWholeFile(path("device.vmc"), sampleImage());
   ui = std::make_unique<WindowDriver>();
 }
 
+// The members then go in reverse order: the window (it disconnects), the simulator, the directory.
 void DeviceTest::TearDown() {
-  const std::string logTail = ui ? ui->log().tail(40) : std::string();
-  ui.reset();
-  if (device && HasFailure())
-    std::fprintf(stderr, "--- log page, last lines:\n%s--- simulator log:\n%s\n", logTail.c_str(),
+  if (HasFailure())
+    std::fprintf(stderr, "--- log page, last lines:\n%s--- simulator log:\n%s\n", ui ? ui->log().tail().c_str() : "",
                  device->errorOutput().c_str());
-  device.reset();
-  dir.reset();
 }
 
 void DeviceTest::startDevice(const std::vector<std::string>& extra) {
@@ -226,15 +150,25 @@ void DeviceTest::startDevice(const std::vector<std::string>& extra) {
                                 "--save", path("saved.vmc")};
   args.insert(args.end(), extra.begin(), extra.end());
   ASSERT_TRUE(device->start(args)) << device->errorOutput();
-  ASSERT_NE(device->port("tcp"), 0);
-  ASSERT_FALSE(device->endpoint("pty").empty());
 }
 
 void DeviceTest::connectOver(Transport t, const std::string& baud) {
-  const std::string pty = device->endpoint("pty");
-  ui->connect(t == Transport::Tcp ? device->port("tcp") : 0, t == Transport::Tcp ? std::string() : pty);
-  const std::string expected = t == Transport::Tcp ? "TCP已连接：127.0.0.1:" + std::to_string(device->port("tcp"))
-                                                   : "串口已打开：" + pty + " (" + baud + ",8,0,0)";
+  const std::string pty = device->endpoint("pty"), port = std::to_string(device->port("tcp"));
+  ui->clickTab(TabManager::kConnectSlot);
+  if (t == Transport::Tcp) {
+    ui->click(0, 2001);
+    ui->typeInto(ui->control<QLineEdit>(0, 2003), QStringLiteral("127.0.0.1"));
+    ui->typeInto(ui->control<QLineEdit>(0, 2004), QString::fromStdString(port));
+    ASSERT_EQ(ui->text(0, 2003) + ":" + ui->text(0, 2004), QString::fromStdString("127.0.0.1:" + port));
+  } else {
+    ui->click(0, 2002);
+    auto* combo = ui->control<QComboBox>(0, 2005);
+    ASSERT_NE(combo->lineEdit(), nullptr) << "the port box takes a typed path";
+    ui->typeInto(combo->lineEdit(), QString::fromStdString(pty));
+    ASSERT_EQ(combo->currentText().toStdString(), pty);
+  }
+  ui->click(0, 2011);
+  const std::string expected = t == Transport::Tcp ? "TCP已连接：127.0.0.1:" + port : "串口已打开：" + pty + " (" + baud + ",8,0,0)";
   ASSERT_EQ(ui->text(0, 1011).toStdString(), expected);
   ASSERT_EQ(ui->panelStatus().toStdString(), expected);
   ASSERT_TRUE(ui->readEnabled() && ui->writeEnabled());

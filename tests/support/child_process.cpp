@@ -9,25 +9,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 namespace velmora::testing {
 
-namespace {
-
-void closeFd(int& fd) {
+static void closeFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
-}
-
-}  // namespace
-
-int msLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
@@ -42,23 +32,15 @@ void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) 
 }
 
 Child::~Child() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  closeFd(out_);
-  closeFd(err_);
+  reap(Clock::now());
+  closeFd(out_), closeFd(err_);
 }
 
 bool Child::spawn(const std::string& program, const std::vector<std::string>& args, int stderrFd) {
   if (pid_ > 0) return false;
-  closeFd(out_);
-  closeFd(err_);
-  out.clear();
-  err.clear();
-  status_ = -1;
-  // Made before fork: after it only async-signal-safe calls, as the test
-  // process may have threads.
+  closeFd(out_), closeFd(err_);
+  out.clear(), err.clear();
+  // Made before fork: after it only async-signal-safe calls (the test may have threads).
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> raw;
@@ -66,15 +48,12 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
   raw.push_back(nullptr);
 
   int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || (stderrFd < 0 && ::pipe2(errPipe, O_CLOEXEC) != 0)) {
-    for (int* fd : {&outPipe[0], &outPipe[1], &errPipe[0], &errPipe[1]}) closeFd(*fd);
-    return false;
-  }
+  const bool piped = ::pipe2(outPipe, O_CLOEXEC) == 0 && (stderrFd >= 0 || ::pipe2(errPipe, O_CLOEXEC) == 0);
   const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
+  const pid_t pid = piped ? ::fork() : -1;
   if (pid == 0) {
-    // The death signal comes when the forking thread ends: children are
-    // started from the main thread. getppid() catches a parent already gone.
+    // The death signal follows the forking thread (children start from the
+    // main thread); getppid() catches a parent already gone.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent) ::_exit(126);
     ::dup2(outPipe[1], STDOUT_FILENO);
@@ -82,16 +61,11 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
     ::execv(raw[0], raw.data());
     ::_exit(127);
   }
-  closeFd(outPipe[1]);
-  closeFd(errPipe[1]);
-  if (pid < 0) {
-    closeFd(outPipe[0]);
-    closeFd(errPipe[0]);
-    return false;
-  }
-  pid_ = pid;
+  closeFd(outPipe[1]), closeFd(errPipe[1]);
   out_ = outPipe[0];
   err_ = errPipe[0];
+  if (pid < 0) return false;  // the destructor or the next spawn closes the rest
+  pid_ = pid;
   return true;
 }
 
@@ -101,14 +75,14 @@ bool Child::collect(Clock::time_point deadline, const std::function<bool(const s
     for (int fd : {out_, err_})
       if (fd >= 0) fds.push_back({fd, POLLIN, 0});
     if (fds.empty()) return false;
-    const int r = ::poll(fds.data(), fds.size(), msLeft(deadline));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const int r = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<decltype(left)>(left, 0)));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;
     for (const pollfd& p : fds) {
       if ((p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
       char chunk[4096];
       const ssize_t n = ::read(p.fd, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
       if (n > 0)
         (p.fd == out_ ? out : err).append(chunk, static_cast<size_t>(n));
       else
@@ -122,47 +96,24 @@ int Child::reap(Clock::time_point deadline) {
   while (pid_ > 0) {
     int status = 0;
     const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    const bool gone = r < 0 && errno != EINTR;  // not ours to wait for any more
-    if (r == pid_) {
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      pid_ = -1;
-    } else if (gone || Clock::now() >= deadline) {
-      if (!gone) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-      }
-      status_ = -1;
-      pid_ = -1;
-    } else {
+    if (r == 0 && Clock::now() < deadline) {
       ::usleep(5'000);
+      continue;
     }
+    if (r == 0) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
+    status_ = r == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
   }
   return status_;
 }
 
-void Child::signal(int sig) {
-  if (pid_ > 0) ::kill(pid_, sig);
-}
-
-bool Child::running() {
-  if (pid_ <= 0) return false;
-  int status = 0;
-  if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-  pid_ = -1;
-  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return false;
-}
-
 RunResult runToEnd(const std::string& program, const std::vector<std::string>& args, std::chrono::milliseconds limit) {
-  RunResult result;
   Child child;
-  if (!child.spawn(program, args)) return result;
+  if (!child.spawn(program, args)) return {};
   const auto deadline = Clock::now() + limit;
   child.collect(deadline);
-  result.exitCode = child.reap(deadline);
-  result.out = std::move(child.out);
-  result.err = std::move(child.err);
-  return result;
+  const int exitCode = child.reap(deadline);
+  return {exitCode, std::move(child.out), std::move(child.err)};
 }
 
 Devsim::~Devsim() {
@@ -171,26 +122,22 @@ Devsim::~Devsim() {
 }
 
 bool Devsim::start(const std::vector<std::string>& args, std::chrono::milliseconds limit) {
-  if (child_.running()) return false;
   endpoints_.clear();
   closeFd(errFd_);
   errFd_ = ::memfd_create("devsim-stderr", MFD_CLOEXEC);
   if (errFd_ < 0 || !child_.spawn(program_, args, errFd_)) return false;
-  const auto expected = std::count_if(args.begin(), args.end(), [](const std::string& a) {
-    return a == "--tcp" || a == "--udp" || a == "--pty";
-  });
-  const bool complete = child_.collect(Clock::now() + limit, [expected](const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n') >= expected;
-  });
+  const auto expected = std::count(args.begin(), args.end(), "--tcp") + std::count(args.begin(), args.end(), "--udp") +
+                        std::count(args.begin(), args.end(), "--pty");
+  const bool complete = child_.collect(
+      Clock::now() + limit, [&](const std::string& text) { return std::count(text.begin(), text.end(), '\n') >= expected; });
   std::istringstream in(child_.out);
-  std::string kind, where;
-  while (in >> kind >> where) endpoints_[kind] = where;
+  for (std::string kind, where; in >> kind >> where;) endpoints_[kind] = where;
   return complete;
 }
 
-int Devsim::stop(int sig, std::chrono::milliseconds limit) {
+int Devsim::stop(int sig) {
   child_.signal(sig);
-  return child_.reap(Clock::now() + limit);
+  return child_.reap(Clock::now() + std::chrono::seconds(10));
 }
 
 std::string Devsim::endpoint(const std::string& kind) const {
@@ -200,21 +147,13 @@ std::string Devsim::endpoint(const std::string& kind) const {
 
 uint16_t Devsim::port(const std::string& kind) const {
   const std::string where = endpoint(kind);
-  const size_t colon = where.rfind(':');
-  return colon == std::string::npos ? 0 : static_cast<uint16_t>(std::atoi(where.c_str() + colon + 1));
+  return where.empty() ? 0 : static_cast<uint16_t>(std::stoi(where.substr(where.rfind(':') + 1)));
 }
 
 std::string Devsim::errorOutput() const {
-  std::string text;
-  char chunk[4096];
-  for (off_t at = 0; errFd_ >= 0;) {
-    const ssize_t n = ::pread(errFd_, chunk, sizeof chunk, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(chunk, static_cast<size_t>(n));
-    at += n;
-  }
-  return text;
+  // A fresh open of the memfd reads it from the start.
+  const auto text = readWholeFile("/proc/self/fd/" + std::to_string(errFd_));
+  return text ? std::string(text->begin(), text->end()) : std::string();
 }
 
 }  // namespace velmora::testing

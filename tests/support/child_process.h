@@ -1,7 +1,5 @@
 // Child processes for the tests that run the programs as built: output on
-// pipes, every wait under a deadline, and velmora-devsim on top. POSIX and
-// Linux only (PR_SET_PDEATHSIG, memfd); no Qt, so the plain and the window
-// tests share it.
+// pipes, every wait under a deadline. POSIX and Linux only; no Qt.
 #pragma once
 
 #include <signal.h>
@@ -19,33 +17,24 @@ namespace velmora::testing {
 
 using Clock = std::chrono::steady_clock;
 
-// What is left until deadline, for poll(); 0 once it has passed.
-int msLeft(Clock::time_point deadline);
-
-// A whole file; nothing when it cannot be opened.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// A started child, standard output on a pipe, standard error on a pipe or
-// on a descriptor the caller keeps. It gets SIGTERM when the test process
-// ends (a crashed test leaves nothing running); the destructor kills and
-// reaps whatever still runs. A program that cannot be run exits with 127.
+// Standard output on a pipe, standard error on a pipe or the caller's
+// descriptor; SIGTERM when the test process ends, killed and reaped by the
+// destructor. An unrunnable program exits with 127.
 class Child {
  public:
   Child() = default;
   ~Child();
   Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
 
   bool spawn(const std::string& program, const std::vector<std::string>& args, int stderrFd = -1);
-  // Collects into out and err until done(out) holds (true), both pipes end
-  // or the deadline passes (false).
+  // Reads until done(out), both pipes end (true / false) or the deadline (false).
   bool collect(Clock::time_point deadline, const std::function<bool(const std::string&)>& done = {});
-  // The exit status, or -1 when it did not exit normally by the deadline
-  // (it is then killed); once ended, the same answer again.
+  // The exit status; -1 when it did not exit normally by the deadline (then killed).
   int reap(Clock::time_point deadline);
-  void signal(int sig);
-  bool running();
+  void signal(int sig) { if (pid_ > 0) ::kill(pid_, sig); }
 
   std::string out, err;
 
@@ -64,28 +53,22 @@ struct RunResult {
 RunResult runToEnd(const std::string& program, const std::vector<std::string>& args, std::chrono::milliseconds limit);
 
 // velmora-devsim until stop() or the end of the object. start() waits for
-// the line it prints for each --tcp, --udp and --pty it serves ("tcp
-// 127.0.0.1:PORT", "pty /dev/pts/N", "udp 127.0.0.1:PORT"). Its standard
-// error goes to an anonymous file, not a pipe: a --log run writes more than
-// a pipe holds while nobody reads it.
+// the line printed per --tcp, --udp and --pty ("tcp 127.0.0.1:PORT", "pty
+// /dev/pts/N"). Standard error goes to an anonymous file: a --log run
+// writes more than a pipe holds while nobody reads it.
 class Devsim {
  public:
   explicit Devsim(std::string program) : program_(std::move(program)) {}
   ~Devsim();
-  Devsim(const Devsim&) = delete;
-  Devsim& operator=(const Devsim&) = delete;
 
-  // False when it did not announce all its endpoints within limit.
   bool start(const std::vector<std::string>& args, std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Sends sig and waits: the exit status, or -1 when it had to be killed.
-  int stop(int sig = SIGTERM, std::chrono::milliseconds limit = std::chrono::seconds(10));
-  bool running() { return child_.running(); }
+  int stop(int sig = SIGTERM);
 
-  // Empty when that kind ("tcp", "pty", "udp") was not announced.
+  // Empty (port 0) when that kind was not announced.
   std::string endpoint(const std::string& kind) const;
-  // The port of a "host:port" endpoint; 0 when there was none.
   uint16_t port(const std::string& kind) const;
-  // Its standard error so far (--log lines, refusals), for failure reports.
+  // Standard error so far (--log lines, refusals), for failure reports.
   std::string errorOutput() const;
 
  private:
