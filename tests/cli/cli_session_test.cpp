@@ -176,7 +176,9 @@ TEST(SessionRead, WholeImageOverEitherChannelWithTheOptionsAddressAndLineSetting
     EXPECT_EQ(outcome.exitCode, kExitOk) << outcome.reason;
     EXPECT_EQ(rig.session.receivedImage(), sim::builtinImage());
     EXPECT_EQ(rig.session.linkState(), serial ? kSerialOpen : kTcpConnected);
-    if (serial) EXPECT_EQ(rig.channels.openedSettings, (SerialSettings{115200, 7, 2, 2}));
+    if (serial) {
+      EXPECT_EQ(rig.channels.openedSettings, (SerialSettings{115200, 7, 2, 2}));
+    }
     // The log page's stamp, the progress and the ending; no line end.
     EXPECT_TRUE(rig.platform.logged("[2026-12-08 09:05:03] 开始读取配置..."));
     EXPECT_TRUE(rig.platform.logged("进度: 33%"));
