@@ -26,6 +26,7 @@
 #include "app/tab_manager.h"
 #include "config/dialog_child_base.h"
 #include "diag/dialog_log.h"
+#include "diag/dialog_raw_bytes.h"
 #include "link/dialog_scan.h"
 #include "link/link_events_qt.h"
 #include "protocol/dialog_configuration.h"
@@ -260,14 +261,30 @@ TEST_F(MainDialogTest, ClosingAsksFirstAndKeysNeverClose) {
   EXPECT_FALSE(dialog->isVisible());
 }
 
-// A page's reason for keeping the image reaches the log (its wording is hex_view_test's).
-TEST_F(MainDialogTest, MistypedDataTestDigitKeepsTheImageAndIsLogged) {
+// The data test page never costs the image: not a mistyped digit (its reason
+// reaches the log; the wording is hex_view_test's), not the character view,
+// whether the page is left, saved from or written from ("下发配置" gathers).
+TEST_F(MainDialogTest, DataTestPageKeepsTheImageOnTabChangeSaveAndWrite) {
   clickTab(5);
   const Bytes before = dialog->configImage();
-  dialog->tabHost()->page(5)->findChild<QPlainTextEdit*>(QStringLiteral("3003"))->setPlainText(QStringLiteral("A1 0G"));
+  QWidget* page = dialog->tabHost()->page(5);
+  page->findChild<QPlainTextEdit*>(QString::number(DialogDataTest::kEditId))->setPlainText(QStringLiteral("A1 0G"));
   clickTab(7);
   EXPECT_EQ(dialog->configImage(), before);
   EXPECT_NE(logText().find("“0G”（第 1 行第 4 列）不是十六进制数，配置未改变\r\n"), std::string::npos) << logText();
+
+  // Bytes whose characters read as hex digits ("ABCD1234" would become AB CD 12 34).
+  page->findChild<QRadioButton*>(QString::number(DialogDataTest::kAsciiRadioId))->click();
+  const Bytes letters{'A', 'B', 'C', 'D', '1', '2', '3', '4'};
+  dialog->loadImage(letters.data(), 8);
+  clickTab(0);
+  EXPECT_EQ(dialog->configImage(), letters);
+  const QString path = tempPath("from-ascii.vmc");
+  clickTab(5);
+  fileCommand(MainDialog::kFileSave, path);
+  EXPECT_EQ(readFile(path), letters);
+  EXPECT_FALSE(dialog->gatherCurrentPage()) << "the page stores nothing";
+  EXPECT_EQ(dialog->configImage(), letters) << "what a write would send";
 }
 
 // Inside the modal scan a device answers and its entry is double-clicked; closed after 5 s at the latest.
