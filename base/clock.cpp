@@ -1,5 +1,7 @@
 #include "base/clock.h"
 
+#include <sys/prctl.h>
+
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -17,7 +19,13 @@ uint64_t steadyUs() {
 }
 
 void pauseUs(int64_t us) {
-  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
+  if (us <= 0) return;
+  // The thread's default timer slack (50 µs) would be added to every paced
+  // frame; a pause asks for its length, no more.
+  const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+  if (slack > 1) ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+  std::this_thread::sleep_for(std::chrono::microseconds(us));
+  if (slack > 1) ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
 }
 
 LocalTime localTimeNow() {

@@ -62,14 +62,23 @@ void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
   if (hexMode_) {
     edit_->setPlainText(ui::plainTextOf(formatHexView(data, static_cast<size_t>(length))));
     edit_->moveCursor(QTextCursor::Start);
-    edit_->ensureCursorVisible();
+    scrollToCursor();
   } else {
     showsCharacters_ = true;
     edit_->setPlainText(QString::fromLatin1(formatCharView(data, static_cast<size_t>(length)).c_str()));
     // The character view shows the end of the text.
     edit_->moveCursor(QTextCursor::End);
-    edit_->ensureCursorVisible();
+    scrollToCursor();
   }
+}
+
+void DialogDataTest::scrollToCursor() {
+  if (isVisible()) edit_->ensureCursorVisible();
+}
+
+void DialogDataTest::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  edit_->ensureCursorVisible();
 }
 
 StoreResult DialogDataTest::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {

@@ -29,6 +29,7 @@ class DialogDataTest : public QWidget, public DialogChildBase {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QRadioButton* hexRadio_ = nullptr;
@@ -39,6 +40,8 @@ class DialogDataTest : public QWidget, public DialogChildBase {
   // The text on show came from the character view (the radio buttons only
   // choose the view of the next load, so they cannot tell).
   bool showsCharacters_ = false;
+  // Scrolling lays the whole text out: a hidden page does it once shown.
+  void scrollToCursor();
 };
 
 }  // namespace velmora

@@ -145,6 +145,9 @@ int64_t ClientSocket::Send(const uint8_t* data, int32_t length) {
   if (!connected_ || !socket_ || length < 0 || (data == nullptr && length > 0)) return -1;
   if (length == 0) return 0;
   if (socket_->write(reinterpret_cast<const char*>(data), length) != length) return -1;
+  // A frame goes out at once: the pacing counts from here. Waiting is only
+  // for what the system did not take in one go.
+  socket_->flush();
   while (socket_ && socket_->bytesToWrite() > 0) {
     if (!socket_->waitForBytesWritten(kSendStallMs)) return -1;
   }

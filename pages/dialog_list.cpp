@@ -30,10 +30,12 @@ StoreResult DialogList::storeToImage(uint8_t* buffer, int32_t& length, int32_t c
 
 void DialogList::rebuildRows() {
   list_->setUpdatesEnabled(false);
-  list_->setRowCount(0);
+  std::vector<QStringList> rows;
+  rows.reserve(units_.rows().size());
   for (const ListPageUnits::Row& row : units_.rows())
-    appendRow(list_, {QString::fromStdString(row.index), QString::fromStdString(row.kind),
-                      QString::fromStdString(row.parameters)});
+    rows.push_back({QString::fromStdString(row.index), QString::fromStdString(row.kind),
+                    QString::fromStdString(row.parameters)});
+  setRows(list_, rows);
   list_->setUpdatesEnabled(true);
   fitLastColumn(list_);
 }

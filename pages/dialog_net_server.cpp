@@ -121,11 +121,12 @@ void DialogNetServer::showServerPort(int position) {
 
 void DialogNetServer::refreshServerList() {
   listUpdating_ = true;
-  list_->setRowCount(0);
+  std::vector<QStringList> rows;
   for (int p = 0; p < records_.count(); ++p) {
     const auto texts = serverPortRowTexts(records_.record(p));
-    appendRow(list_, {QString::fromStdString(texts[0]), QString::fromStdString(texts[1])});
+    rows.push_back({QString::fromStdString(texts[0]), QString::fromStdString(texts[1])});
   }
+  setRows(list_, rows);
   list_->clearSelection();
   if (records_.hasSelection()) markRowSelected(list_, records_.selected());
   listUpdating_ = false;

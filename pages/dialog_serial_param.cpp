@@ -189,8 +189,9 @@ void DialogSerialParam::showPort(int position) {
 
 void DialogSerialParam::refreshDataPortList() {
   listUpdating_ = true;
-  list_->setRowCount(0);
-  for (int p = 0; p < records_.count(); ++p) appendRow(list_, toQt(dataPortRowTexts(records_.record(p))));
+  std::vector<QStringList> rows;
+  for (int p = 0; p < records_.count(); ++p) rows.push_back(toQt(dataPortRowTexts(records_.record(p))));
+  setRows(list_, rows);
   list_->clearSelection();
   listUpdating_ = false;
 }

@@ -73,10 +73,12 @@ static QTableWidgetItem* readOnlyItem(const QString& text) {
   return item;
 }
 
-void appendRow(QTableWidget* list, const QStringList& texts) {
-  const int row = list->rowCount();
-  list->insertRow(row);
-  for (int c = 0; c < texts.size() && c < list->columnCount(); ++c) list->setItem(row, c, readOnlyItem(texts[c]));
+void setRows(QTableWidget* list, const std::vector<QStringList>& rows) {
+  list->setRowCount(0);
+  list->setRowCount(static_cast<int>(rows.size()));
+  const int columns = list->columnCount();
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+    for (int c = 0; c < rows[r].size() && c < columns; ++c) list->setItem(r, c, readOnlyItem(rows[r][c]));
 }
 
 void setRowTexts(QTableWidget* list, int row, int firstColumn, const QStringList& texts) {
