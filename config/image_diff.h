@@ -29,6 +29,7 @@ struct UnitDifference {
   ConfigUnit before{};  // Removed, Changed
   ConfigUnit after{};   // Added, Changed
   std::vector<FieldDifference> fields;  // Changed: at least one
+  size_t serverPosition = 0;            // Changed server port: its position among the server ports, from 0
 };
 
 struct ImageDifference {
