@@ -25,6 +25,7 @@
 #include "app/startup_qt.h"
 #include "app/tab_manager.h"
 #include "config/dialog_child_base.h"
+#include "config/image_json.h"
 #include "diag/dialog_log.h"
 #include "diag/dialog_raw_bytes.h"
 #include "link/dialog_scan.h"
@@ -125,7 +126,7 @@ TEST_F(MainDialogTest, StartsWithCaptionTabsMenuIdsAndTheirKeys) {
   const std::vector<std::pair<int, QString>> menu{
       {32771, "新建(&N)\tCtrl+N"}, {32772, "打开(&O)...\tCtrl+O"}, {32773, "保存(&S)...\tCtrl+S"},
       {32774, "退出(&X)"},         {32775, "设备地址扫描(&N)..."}, {32776, "设备配置(&S)..."},
-      {32777, "软件帮助(&H)..."}};
+      {32777, "软件帮助(&H)..."},  {32778, "与设备比较(&C)..."}};
   for (const auto& [id, caption] : menu) {
     QAction* action = dialog->action(id);
     ASSERT_NE(action, nullptr) << id;
@@ -174,7 +175,7 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
   ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
   const ui::FileDialogRequest request = UiRecorder::fileRequests().front();
   EXPECT_TRUE(request.save);
-  EXPECT_EQ(request.filter, QStringLiteral("配置文件 (*.vmc);;所有文件 (*.*)"));
+  EXPECT_EQ(request.filter, QStringLiteral("配置文件 (*.vmc);;配置文件 JSON (*.json);;所有文件 (*.*)"));
   EXPECT_EQ(request.defaultSuffix, QStringLiteral("vmc"));
   EXPECT_EQ(request.initialName, QStringLiteral("config.vmc"));
   EXPECT_EQ(request.directory, QCoreApplication::applicationDirPath());
@@ -195,6 +196,49 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
   EXPECT_EQ(page(2)->seen, saved) << "an opened file reaches the pages";
   EXPECT_TRUE(logHas("打开文件: " + shown + " (24 字节)")) << logText();
   EXPECT_EQ(UiRecorder::messages().size(), 1) << "success shows no box";
+}
+
+// A .json name (in any case) holds the image as a document: it comes back
+// byte for byte, and one that does not read changes nothing.
+TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
+  const QString path = tempPath("plant.JSON");
+  fileCommand(MainDialog::kFileSave, path);
+  const Bytes image = dialog->configImage();
+  const std::string document = exportImageJson(image);
+  const Bytes written = readFile(path);
+  EXPECT_EQ(std::string(written.begin(), written.end()), document);
+  const std::string shown = QDir::toNativeSeparators(path).toStdString();
+  const std::string size = " (" + std::to_string(document.size()) + " 字节)";
+  EXPECT_TRUE(logHas("保存文件: " + shown + size)) << logText();
+  dialog->action(MainDialog::kFileNew)->trigger();
+  fileCommand(MainDialog::kFileOpen, path);
+  EXPECT_EQ(dialog->configImage(), image);
+  EXPECT_EQ(page(2)->seen, image) << "the pages load it as a .vmc";
+  EXPECT_TRUE(logHas("打开文件: " + shown + size)) << logText();
+
+  std::string renamed = document;
+  renamed.replace(renamed.find("velmora-config"), 14, "other");
+  const struct { const char* name; std::string text; QStringList boxes; } cases[] = {
+      {"cut short", document.substr(0, 30), {"打开文件失败"}},
+      {"another format", renamed, {"打开文件失败"}},
+      {"no units", exportImageJson({}), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UiRecorder::reset();
+    writeFile(tempPath("bad.json"), Bytes(c.text.begin(), c.text.end()));
+    fileCommand(MainDialog::kFileOpen, tempPath("bad.json"));
+    EXPECT_EQ(UiRecorder::messages(), c.boxes);
+    EXPECT_EQ(dialog->configImage(), image);
+    const ImageJsonImport read = importImageJson(c.text);
+    if (read.ok) {
+      EXPECT_TRUE(logText().ends_with("] 打开文件为空\r\n")) << logText();
+      continue;
+    }
+    // The file first, then where the document is wrong and why.
+    EXPECT_TRUE(logHas("打开文件失败: " + QDir::toNativeSeparators(tempPath("bad.json")).toStdString()));
+    EXPECT_TRUE(logText().ends_with("] JSON 内容有误: " + read.path + ": " + read.reason + "\r\n")) << logText();
+  }
 }
 
 // An installed copy cannot write beside itself: home first, then where the user last went.
