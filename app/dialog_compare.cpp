@@ -22,7 +22,10 @@ DialogCompare::DialogCompare(QWidget* parent, const QStringList& lines) : QDialo
   list_ = new QListWidget;
   ui::setControlId(list_, kListId);
   list_->addItems(lines);
-  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Lines to read, nothing to pick: no selection, and no focus that would
+  // mark a first line as if it were picked.
+  list_->setSelectionMode(QAbstractItemView::NoSelection);
+  list_->setFocusPolicy(Qt::NoFocus);
   // Nothing to list: the heading says it all.
   list_->setVisible(!lines.isEmpty());
 
