@@ -276,7 +276,11 @@ std::string diffJson(const ImageDifference& difference) {
     entry["after"] = hex(difference.trailingAfter);
     list.push_back(std::move(entry));
   }
-  return list.dump(2);
+  // One change a line: a script can read it as JSON, a person line by line.
+  if (list.empty()) return "[]";
+  std::string out = "[\n";
+  for (size_t i = 0; i < list.size(); ++i) out += "  " + list[i].dump() + (i + 1 < list.size() ? ",\n" : "\n");
+  return out + "]";
 }
 
 }  // namespace velmora
