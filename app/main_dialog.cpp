@@ -88,7 +88,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   transferPanel_->show();
   // Log lines of a running transfer are shown in the pauses between frames.
   transferPanel_->setPauseHook([this] { releaseLog(); });
-  transferPanel_->engine().setTransferEnded([this](const TransferOutcome&) { releaseLog(); });
+  transferPanel_->engine().setTransferEnded([this](const TransferOutcome& outcome) { onTransferEnded(outcome); });
 
   // Cross-links between the strip and the connection page.
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
@@ -163,6 +163,7 @@ void MainDialog::buildMenu() {
   QMenu* edit = menuBar_->addMenu(QStringLiteral("编辑(&E)"));
   connect(add(edit, kDeviceScan, "设备地址扫描(&N)..."), &QAction::triggered, this, &MainDialog::runDeviceScan);
   add(edit, kDeviceConfig, "设备配置(&S)...");  // intentionally does nothing
+  connect(add(edit, kCompareDevice, "与设备比较(&C)..."), &QAction::triggered, this, &MainDialog::compareWithDevice);
   QMenu* help = menuBar_->addMenu(QStringLiteral("帮助(&H)"));
   connect(add(help, kAppHelp, "软件帮助(&H)..."), &QAction::triggered, this, [this] {
     if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);

@@ -9,6 +9,7 @@
 
 #include "base/log_sink.h"
 #include "config/image_host.h"
+#include "protocol/transfer_engine.h"
 #include "ui/ui_kit_qt.h"
 
 class QAction;
@@ -32,6 +33,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
     kDeviceScan = 32775,
     kDeviceConfig = 32776,
     kAppHelp = 32777,
+    kCompareDevice = 32778,
   };
   static constexpr int kTabFrameId = 1001;
   static constexpr int kPanelFrameId = 1002;
@@ -71,6 +73,10 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   void openFile();
   void saveFile();
 
+  // Reads the device's configuration apart from the pages and lists how it
+  // differs from the window's. Refused as the read button is.
+  void compareWithDevice();
+
   // The folder taken as the program's own when choosing where the file
   // dialogs start (tests point it elsewhere; empty: the executable's).
   void setProgramFolder(const QString& folder) { programFolder_ = folder; }
@@ -94,6 +100,25 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   QWidget* makeDefaultPage(int slot, QWidget* parent);
   ui::FileDialogRequest configFileRequest(bool save) const;
   void rememberFileFolder(const QString& path);
+  void onTransferEnded(const TransferOutcome& outcome);
+  void showComparison();
+
+  // Where a comparison's read puts the device's image; the pages never see it.
+  class DeviceCopy final : public ImageHost {
+   public:
+    void loadImage(const uint8_t* data, int32_t length) override {
+      bytes_.assign(data, data + (data != nullptr && length > 0 ? length : 0));
+      arrived_ = true;
+    }
+    bool gatherCurrentPage() override { return true; }
+    const std::vector<uint8_t>& configImage() const override { return bytes_; }
+    void forget() { bytes_.clear(), arrived_ = false; }
+    bool arrived() const { return arrived_; }
+
+   private:
+    std::vector<uint8_t> bytes_;
+    bool arrived_ = false;
+  };
 
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
@@ -102,6 +127,8 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
   std::vector<uint8_t> configImage_;
+  DeviceCopy deviceCopy_;
+  bool comparing_ = false;  // a comparison's read is running
   QString programFolder_;
   QString lastFileFolder_;  // where the last Open or Save of this run went
   QString scanHost_;

@@ -1,5 +1,5 @@
 // The 文件 menu: New, Open and Save of .vmc files, which hold the image's
-// bytes and nothing else.
+// bytes and nothing else, and of .json files, which hold it as a document.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +8,7 @@
 #include "app/tab_manager.h"
 #include "base/text.h"
 #include "config/image_file_qt.h"
+#include "config/image_json.h"
 #include "config/image_rules.h"
 #include "ui/ui_kit_qt.h"
 
@@ -16,7 +17,7 @@ namespace velmora {
 ui::FileDialogRequest MainDialog::configFileRequest(bool save) const {
   ui::FileDialogRequest request;
   request.save = save;
-  request.filter = QString::fromStdString(fileDialogFilter(kConfigFileFilter));
+  request.filter = QString::fromStdString(fileDialogFilter(kConfigFileFilterWithJson));
   request.defaultSuffix = QString::fromLatin1(kConfigFileExtension);
   request.initialName = save ? QString::fromLatin1(kConfigFileDefaultName) : QString();
   request.directory = fileDialogFolder();
@@ -59,9 +60,26 @@ void MainDialog::openFile() {
     ui::messageBox(this, QString::fromUtf8(kOpenFileFailed));
     return;
   }
-  loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
-  logMessage(strprintf("打开文件: %s (%llu 字节)", QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
-                       static_cast<unsigned long long>(file.bytes.size())));
+  const std::string shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
+  if (isJsonConfigPath(path.toStdString())) {
+    const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+    const ImageJsonImport document = importImageJson(text);
+    if (!document.ok) {
+      logMessage(strprintf("%s: %s", kOpenFileFailed, shown.c_str()));
+      logMessage(strprintf("JSON 内容有误: %s: %s", document.path.c_str(), document.reason.c_str()));
+      ui::messageBox(this, QString::fromUtf8(kOpenFileFailed));
+      return;
+    }
+    // A document without units is as empty as an empty .vmc.
+    if (document.image.empty()) {
+      logMessage(kOpenFileEmpty);
+      return;
+    }
+    loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
+  } else {
+    loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
+  }
+  logMessage(strprintf("打开文件: %s (%llu 字节)", shown.c_str(), static_cast<unsigned long long>(file.bytes.size())));
 }
 
 void MainDialog::saveFile() {
@@ -76,14 +94,18 @@ void MainDialog::saveFile() {
 
   // A failed save never destroys the previous file.
   std::string why;
-  if (!writeImageFile(path.toStdString(), configImage_, why)) {
+  const bool json = isJsonConfigPath(path.toStdString());
+  const std::string document = json ? exportImageJson(configImage_) : std::string();
+  const bool written =
+      json ? writeTextFile(path.toStdString(), document, why) : writeImageFile(path.toStdString(), configImage_, why);
+  if (!written) {
     logMessage(strprintf("%s: %s", kSaveFileFailed, QDir::toNativeSeparators(path).toStdString().c_str()));
     if (!why.empty()) logMessage("原因: " + why);
     ui::messageBox(this, QString::fromUtf8(kSaveFileFailed));
     return;
   }
   logMessage(strprintf("保存文件: %s (%d 字节)", QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
-                       static_cast<int>(configImage_.size())));
+                       static_cast<int>(json ? document.size() : configImage_.size())));
 }
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora {
@@ -23,5 +24,7 @@ ImageFileRead readImageFile(const std::string& path);
 // byte reached the disk. False (and path untouched) otherwise, with the
 // system's reason in why (a missing folder, no permission, a full disk).
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why);
+// The same for a text document (UTF-8, written as given).
+bool writeTextFile(const std::string& path, std::string_view text, std::string& why);
 
 }  // namespace velmora

@@ -1,5 +1,7 @@
 #include "config/image_rules.h"
 
+#include <cctype>
+
 namespace velmora {
 
 std::string fileDialogFilter(std::string_view barSeparated) {
@@ -19,6 +21,15 @@ std::string fileDialogFilter(std::string_view barSeparated) {
     pos = bar + 1;
   }
   return out;
+}
+
+bool isJsonConfigPath(std::string_view path) {
+  constexpr std::string_view kSuffix = ".json";
+  if (path.size() < kSuffix.size()) return false;
+  const std::string_view tail = path.substr(path.size() - kSuffix.size());
+  for (size_t i = 0; i < kSuffix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(tail[i])) != kSuffix[i]) return false;
+  return true;
 }
 
 bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,

@@ -18,6 +18,11 @@ namespace velmora {
 inline constexpr const char* kConfigFileFilter = "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||";
 inline constexpr const char* kConfigFileExtension = "vmc";
 inline constexpr const char* kConfigFileDefaultName = "config.vmc";
+// The window also reads and writes the image as a JSON document; .vmc stays
+// the first choice and the default.
+inline constexpr const char* kConfigFileFilterWithJson =
+    "配置文件 (*.vmc)|*.vmc|配置文件 JSON (*.json)|*.json|所有文件 (*.*)|*.*||";
+inline constexpr const char* kConfigJsonExtension = "json";
 // The file commands' refusals.
 inline constexpr const char* kOpenFileFailed = "打开文件失败";
 inline constexpr const char* kOpenFileEmpty = "打开文件为空";
@@ -28,6 +33,10 @@ inline constexpr int64_t kMaxOpenFileBytes = 1024 * 1024;
 // "desc|pattern|desc|pattern||" becomes "desc;;desc" for a Qt file dialog
 // (Qt takes the pattern from the description's parentheses).
 std::string fileDialogFilter(std::string_view barSeparated);
+
+// True for a path whose name ends in ".json" (any case): such a file holds
+// the JSON document, every other the image's bytes.
+bool isJsonConfigPath(std::string_view path);
 
 // Gathers page into image: the page stores into a 2048-byte copy, and the
 // result becomes the image. Refuses (logging through log) an image over

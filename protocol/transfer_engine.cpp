@@ -198,7 +198,7 @@ void TransferEngine::onTimeout(TransferKind kind) {
 
 // ---- configuration read ----
 
-void TransferEngine::startRead() {
+void TransferEngine::startRead(ImageHost* into) {
   if (!f.connected) {
     refuse(TransferKind::Read, "请先连接设备");
     return;
@@ -208,6 +208,7 @@ void TransferEngine::startRead() {
     return;
   }
   paceFrom_ = time_.tickUs();
+  readInto_ = into;
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();
   // A write that ended on a failed send leaves its watchdog running; it must
   // not reset this read when it expires.
@@ -283,9 +284,11 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   const bool sound = checkEnvelope(f.transferBuffer.data(), f.transferLength);
   if (!sound) log("配置报文头错误！");
   // The image goes over whatever the check said; the header never does.
-  if (f.mainWindow != nullptr) {
+  ImageHost* const target = readInto_ != nullptr ? readInto_ : f.mainWindow;
+  readInto_ = nullptr;
+  if (target != nullptr) {
     const int32_t imageLength = std::max(0, f.transferLength - kEnvelopeHeader);
-    f.mainWindow->loadImage(f.transferBuffer.data() + kEnvelopeHeader, imageLength);
+    target->loadImage(f.transferBuffer.data() + kEnvelopeHeader, imageLength);
   }
   stopWatchdog(kReadTimerId, f.readTimer);
   // A bare "读取完成" would vouch for bytes whose header did not check out.

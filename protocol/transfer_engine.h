@@ -135,7 +135,11 @@ class TransferEngine final : public LinkReceiver {
   void updateButtons();
 
   // The two buttons.
-  void startRead();
+  void startRead() { startRead(nullptr); }
+  // A read whose image goes to into instead of the main window (null: the
+  // main window), for this transfer only; a restart by the button reads
+  // into the main window again.
+  void startRead(ImageHost* into);
   void startWrite();
   // A host timer fired.
   void onTimer(int id);
@@ -166,6 +170,8 @@ class TransferEngine final : public LinkReceiver {
   bool pacedSend(const uint8_t* data, int32_t length);
   // When the event that the next paced send answers happened (tick µs).
   uint64_t paceFrom_ = 0;
+  // Where the running read delivers its image; null: f.mainWindow.
+  ImageHost* readInto_ = nullptr;
 
   TimeHost& time_;
   TransferView& view_;

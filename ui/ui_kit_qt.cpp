@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QWidget>
 
 #include <algorithm>
@@ -51,6 +52,13 @@ QString fileDialog(QWidget* parent, const FileDialogRequest& request) {
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(request.defaultSuffix);
+  // A name typed without an extension takes the chosen filter's ("x" under
+  // the JSON filter saves x.json); "*.*" keeps the request's.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, request](const QString& filter) {
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+    const QRegularExpressionMatch match = single.match(filter);
+    dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : request.defaultSuffix);
+  });
   dialog.setOption(QFileDialog::ReadOnly, false);
   if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
   if (dialog.exec() != QDialog::Accepted) return QString();

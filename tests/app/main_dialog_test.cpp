@@ -25,6 +25,7 @@
 #include "app/startup_qt.h"
 #include "app/tab_manager.h"
 #include "config/dialog_child_base.h"
+#include "config/image_json.h"
 #include "diag/dialog_log.h"
 #include "diag/dialog_raw_bytes.h"
 #include "link/dialog_scan.h"
@@ -125,7 +126,7 @@ TEST_F(MainDialogTest, StartsWithCaptionTabsMenuIdsAndTheirKeys) {
   const std::vector<std::pair<int, QString>> menu{
       {32771, "新建(&N)\tCtrl+N"}, {32772, "打开(&O)...\tCtrl+O"}, {32773, "保存(&S)...\tCtrl+S"},
       {32774, "退出(&X)"},         {32775, "设备地址扫描(&N)..."}, {32776, "设备配置(&S)..."},
-      {32777, "软件帮助(&H)..."}};
+      {32777, "软件帮助(&H)..."},  {32778, "与设备比较(&C)..."}};
   for (const auto& [id, caption] : menu) {
     QAction* action = dialog->action(id);
     ASSERT_NE(action, nullptr) << id;
@@ -174,7 +175,7 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
   ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
   const ui::FileDialogRequest request = UiRecorder::fileRequests().front();
   EXPECT_TRUE(request.save);
-  EXPECT_EQ(request.filter, QStringLiteral("配置文件 (*.vmc);;所有文件 (*.*)"));
+  EXPECT_EQ(request.filter, QStringLiteral("配置文件 (*.vmc);;配置文件 JSON (*.json);;所有文件 (*.*)"));
   EXPECT_EQ(request.defaultSuffix, QStringLiteral("vmc"));
   EXPECT_EQ(request.initialName, QStringLiteral("config.vmc"));
   EXPECT_EQ(request.directory, QCoreApplication::applicationDirPath());
@@ -195,6 +196,33 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
   EXPECT_EQ(page(2)->seen, saved) << "an opened file reaches the pages";
   EXPECT_TRUE(logHas("打开文件: " + shown + " (24 字节)")) << logText();
   EXPECT_EQ(UiRecorder::messages().size(), 1) << "success shows no box";
+}
+
+// A .json name (in any case) holds the document; it comes back byte for
+// byte, and one that does not read changes nothing.
+TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
+  const Bytes image = dialog->configImage();
+  const std::string document = exportImageJson(image);
+  fileCommand(MainDialog::kFileSave, tempPath("plant.JSON"));
+  EXPECT_EQ(readFile(tempPath("plant.JSON")), Bytes(document.begin(), document.end()));
+  dialog->action(MainDialog::kFileNew)->trigger();
+  fileCommand(MainDialog::kFileOpen, tempPath("plant.JSON"));
+  EXPECT_EQ(page(2)->seen, image) << "the pages load it as a .vmc";
+
+  std::string renamed = document;
+  renamed.replace(renamed.find("velmora-config"), 14, "other");
+  const std::pair<std::string, std::string> cases[] = {  // document, last log line
+      {document.substr(0, 30), "JSON 内容有误: $: not valid JSON"},
+      {renamed, "JSON 内容有误: $.format: must be \"velmora-config\""},
+      {exportImageJson({}), "打开文件为空"}};
+  for (const auto& [text, line] : cases) {
+    UiRecorder::reset();
+    writeFile(tempPath("bad.json"), Bytes(text.begin(), text.end()));
+    fileCommand(MainDialog::kFileOpen, tempPath("bad.json"));
+    EXPECT_EQ(UiRecorder::messages(), line == "打开文件为空" ? QStringList() : QStringList{"打开文件失败"}) << line;
+    EXPECT_EQ(dialog->configImage(), image);
+    EXPECT_NE(logText().find("] " + line, logText().rfind("\r\n[", logText().size() - 3)), std::string::npos) << logText();
+  }
 }
 
 // An installed copy cannot write beside itself: home first, then where the user last went.

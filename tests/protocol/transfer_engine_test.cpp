@@ -205,6 +205,23 @@ TEST_F(EngineTest, ReadOfA56ByteEnvelopeInTwoPackets) {
   EXPECT_EQ(side.expiry(kReadTimerId), 0u);
 }
 
+// A read into another host leaves the main window alone; restarted by the
+// button halfway, it reads into the main window again.
+TEST_F(EngineTest, ReadIntoAnotherHostIsForThatTransferOnly) {
+  connect();
+  const Bytes envelope = buildEnvelope(patternBytes(48).data(), 48);
+  for (bool restarted : {false, true}) {
+    ImageBuffer scratch;
+    side.clear();
+    engine.startRead(&scratch);
+    if (restarted) engine.startRead();
+    side.feed(dataResponse(1, 0, 2, slice(envelope, 0, 50)));
+    side.feed(dataResponse(1, 1, 2, slice(envelope, 50, 6)));
+    EXPECT_EQ(scratch.configImage(), restarted ? Bytes{} : patternBytes(48));
+    EXPECT_EQ(side.loaded, restarted ? std::vector<Bytes>{patternBytes(48)} : std::vector<Bytes>{});
+  }
+}
+
 TEST_F(EngineTest, PacingCountsFromTheAnswerNotFromTheEndOfOurOwnWork) {
   connect();
   side.progressCostMs = 20;

@@ -4,6 +4,8 @@
 // With an image, the pages show it as after reading it from a device.
 // The close question, an OK box and a menu, on a display (xvfb-run -a):
 //   velmora-screenshots --popups OUTDIR
+// The comparison dialog for a window holding WINDOW.vmc and a device DEVICE.vmc:
+//   velmora-screenshots --compare OUTDIR WINDOW.vmc DEVICE.vmc
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -17,9 +19,12 @@
 
 #include <cstdio>
 
+#include "app/dialog_compare.h"
 #include "app/main_dialog.h"
 #include "app/startup_qt.h"
 #include "app/tab_manager.h"
+#include "config/image_diff.h"
+#include "config/image_file_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace {
@@ -58,6 +63,22 @@ int grabPopups(const QString& out) {
   return 0;
 }
 
+// The dialog as the comparison shows it, offscreen.
+int grabComparison(const QString& out, const QString& windowFile, const QString& deviceFile) {
+  const velmora::ImageFileRead window = velmora::readImageFile(windowFile.toStdString());
+  const velmora::ImageFileRead device = velmora::readImageFile(deviceFile.toStdString());
+  if (!window.ok() || !device.ok()) return 2;
+  QStringList lines;
+  for (const std::string& line : velmora::diffLines(velmora::diffImages(window.bytes, device.bytes),
+                                                    velmora::DiffLanguage::Chinese))
+    lines << QString::fromStdString(line);
+  velmora::ui::usePageFontEverywhere();
+  velmora::DialogCompare dialog(nullptr, lines);
+  dialog.show();
+  QApplication::processEvents();
+  return dialog.grab().save(QStringLiteral("%1/compare.png").arg(out)) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +88,10 @@ int main(int argc, char** argv) {
   if (popups) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     return grabPopups(QString::fromLocal8Bit(argv[2]));
+  }
+  if (argc > 4 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--compare")) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return grabComparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
   }
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(out);
