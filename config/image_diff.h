@@ -29,6 +29,7 @@ struct UnitDifference {
   ConfigUnit before{};  // Removed, Changed
   ConfigUnit after{};   // Added, Changed
   std::vector<FieldDifference> fields;  // Changed: at least one
+  size_t serverPosition = 0;            // Changed server port: its position among the server ports, from 0
 };
 
 struct ImageDifference {
@@ -50,7 +51,8 @@ enum class DiffLanguage { English, Chinese };
 std::vector<std::string> diffLines(const ImageDifference& difference, DiffLanguage language);
 
 // The differences as a JSON array, one object per field change, added or
-// removed unit (see docs/config-json.md).
+// removed unit and trailing bytes, one object a line, without a final
+// newline; "[]" when there is none (see docs/config-json.md).
 std::string diffJson(const ImageDifference& difference);
 
 }  // namespace velmora

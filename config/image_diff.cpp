@@ -1,0 +1,286 @@
+#include "config/image_diff.h"
+
+#include <map>
+#include <string>
+
+#include "base/text.h"
+#include "config/image_json_members.h"
+#include "config/unit_text.h"
+
+namespace velmora {
+
+using nlohmann::ordered_json;
+
+namespace {
+
+// The members that say which setting a unit is; they are never a change.
+bool isKeyMember(uint8_t kind, const std::string& member) {
+  if (member == "kind") return true;
+  switch (kind) {
+    case kindCode(UnitKind::SerialPort): return member == "port";
+    case kindCode(UnitKind::NetworkAddress): return member == "net_port" || member == "virtual_index" || member == "field";
+    case kindCode(UnitKind::HoldingRegister): return member == "group";
+    default: return false;
+  }
+}
+
+// Which setting a unit carries. Server ports have no number of their own
+// (the position decides on loading), so their key is that position.
+std::string unitKey(const ConfigUnit& u, size_t serverPosition) {
+  switch (u[0]) {
+    case kindCode(UnitKind::SerialPort): return std::string{char(u[0]), char(u[1])};
+    case kindCode(UnitKind::NetworkAddress): return std::string{char(u[0]), char(u[1]), char(u[2]), char(u[3])};
+    case kindCode(UnitKind::ServerPort): return std::string{char(u[0])} + std::to_string(serverPosition);
+    case kindCode(UnitKind::HoldingRegister): return std::string{char(u[0]), char(u[1])};
+    default: return std::string(u.begin(), u.end());
+  }
+}
+
+// The keys of an image's units with the occurrence of each key: the n-th
+// unit with a key on one side pairs with the n-th on the other.
+std::vector<std::string> occurrenceKeys(const std::vector<ConfigUnit>& units) {
+  std::vector<std::string> keys;
+  std::map<std::string, size_t> seen;
+  size_t serverPosition = 0;
+  for (const ConfigUnit& u : units) {
+    std::string key = unitKey(u, u[0] == kindCode(UnitKind::ServerPort) ? serverPosition++ : 0);
+    const size_t n = seen[key]++;
+    keys.push_back(key + '#' + std::to_string(n));
+  }
+  return keys;
+}
+
+// A member's value; a server port without other bits has them as zero.
+ordered_json memberValue(const ordered_json& object, const std::string& member) {
+  if (object.contains(member)) return object[member];
+  return "0x00000000";
+}
+
+std::vector<std::string> changedMembers(const ordered_json& before, const ordered_json& after, uint8_t kind) {
+  std::vector<std::string> members;
+  for (const auto& [key, value] : before.items())
+    if (!isKeyMember(kind, key)) members.push_back(key);
+  for (const auto& [key, value] : after.items())
+    if (!before.contains(key)) members.push_back(key);
+  std::vector<std::string> changed;
+  for (const std::string& m : members)
+    if (memberValue(before, m) != memberValue(after, m)) changed.push_back(m);
+  return changed;
+}
+
+std::string englishName(const std::string& name) {
+  static const std::map<std::string, std::string> prose = {
+      {"55", "55 protocol"},           {"modbus_rtu", "Modbus RTU"},
+      {"modbus_tcp", "Modbus TCP"},    {"program_download", "program download"},
+      {"temporary_packets", "temporary packets"}, {"remote_control", "remote control"},
+      {"half_word", "half word"},      {"full_word", "full word"},
+      {"global_integer", "global integer"}, {"bit_variable", "bit variable"},
+      {"all_enable", "all enable"},    {"serial_number", "serial number"},
+      {"ip", "IP"}};
+  const auto it = prose.find(name);
+  return it == prose.end() ? name : it->second;
+}
+
+std::string englishValue(const ordered_json& v) {
+  if (v.is_boolean()) return v.get<bool>() ? "on" : "off";
+  if (v.is_string()) return englishName(v.get<std::string>());
+  if (v.is_array()) {
+    if (v.empty()) return "none";
+    std::string text;
+    for (const auto& name : v) text += (text.empty() ? "" : ", ") + englishName(name.get<std::string>());
+    return text;
+  }
+  return v.dump();
+}
+
+std::string chineseValue(const ConfigUnit& unit, const std::string& member, const ordered_json& v) {
+  if (member == "protocols") {
+    if (unit[0] == kindCode(UnitKind::SerialPort)) return serialProtocolText(unit[7] & 0x0F);
+    return serverProtocolText(decodeServerPort(unit).protocolFlags & 0x1F);
+  }
+  if (v.is_boolean()) return enableText(v.get<bool>() ? 1 : 0);
+  if (!v.is_string()) return v.dump();
+  static const std::map<std::string, std::string> words = {
+      {"none", "无校验"},        {"even", "偶校验"},   {"odd", "奇校验"},   {"mark", "标记校验"},
+      {"half_word", "半字"},     {"full_word", "全字"}};
+  static const std::map<std::string, std::string> extra = {
+      {"none", "无附加功能"}, {"remote_control", "远程控制"}, {"modbus_tcp", "Modbus TCP协议"}};
+  const std::string text = v.get<std::string>();
+  const auto& table = member == "extra_function" ? extra : words;
+  const auto it = table.find(text);
+  return it == table.end() ? text : it->second;
+}
+
+std::string memberLabel(const std::string& member, DiffLanguage language) {
+  if (language == DiffLanguage::English) {
+    std::string label = member;
+    for (char& c : label)
+      if (c == '_') c = ' ';
+    return label;
+  }
+  static const std::map<std::string, std::string> labels = {
+      {"baud", "波特率"},    {"data_bits", "数据位"}, {"stop_bits", "停止位"},    {"parity", "校验位"},
+      {"extra_function", "附加"}, {"entry_index", "序号"}, {"port", "端口号"}, {"other_bits", "其他位"},
+      {"enable", "使能"},    {"address", "地址"},     {"count", "数量"},          {"width", "位数"}};
+  if (member == "protocols") return "协议";
+  const auto it = labels.find(member);
+  return it == labels.end() ? member : it->second;
+}
+
+// What a line calls the unit. A changed server port is named by its
+// position and port, an added or removed one by its port alone.
+std::string unitName(const ConfigUnit& u, size_t serverPosition, bool changed, DiffLanguage language) {
+  const bool en = language == DiffLanguage::English;
+  const ordered_json o = unitObject(u);
+  switch (u[0]) {
+    case kindCode(UnitKind::SerialPort):
+      return (en ? "serial port " : "串口配置 ") + std::to_string(u[1]);
+    case kindCode(UnitKind::NetworkAddress): {
+      std::string name = (en ? "network port " : "网络配置 ") + std::to_string(u[1]);
+      if (u[2] != 0) name += "/" + std::to_string(u[2]);
+      const std::string field = o["field"].get<std::string>();
+      if (en) return name + " " + (field.rfind("0x", 0) == 0 ? "field " + field : englishName(field));
+      return name + " " + (u[3] <= kFieldSerialNumber ? selectorText(u[3]) : field);
+    }
+    case kindCode(UnitKind::ServerPort): {
+      const std::string port = std::to_string(decodeServerPort(u).port);
+      const std::string head = en ? "server port " : "网络端口 ";
+      if (!changed) return head + port;
+      return head + "#" + std::to_string(serverPosition + 1) + " (" + port + ")";
+    }
+    case kindCode(UnitKind::HoldingRegister): {
+      const std::string group = o["group"].get<std::string>();
+      if (en) return "holding registers " + englishName(group);
+      return std::string("保持寄存器配置 ") + (u[1] >= 1 && u[1] <= 5 ? groupText(u[1]) : group);
+    }
+    default:
+      return (en ? "unknown unit " : "未知 ") + o["bytes"].get<std::string>();
+  }
+}
+
+std::string trailingText(const std::vector<uint8_t>& bytes, DiffLanguage language) {
+  if (bytes.empty()) return language == DiffLanguage::English ? "none" : "无";
+  return trim(hexBytesSpaced(bytes.data(), bytes.size()));
+}
+
+std::vector<uint8_t> trailingBytes(const std::vector<uint8_t>& image) {
+  return {image.end() - static_cast<std::ptrdiff_t>(image.size() % kUnitBytes), image.end()};
+}
+
+}  // namespace
+
+ImageDifference diffImages(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+  ImageDifference difference;
+  const std::vector<ConfigUnit> a = wholeUnits(before.data(), static_cast<int32_t>(before.size()));
+  const std::vector<ConfigUnit> b = wholeUnits(after.data(), static_cast<int32_t>(after.size()));
+  const std::vector<std::string> keysA = occurrenceKeys(a);
+  const std::vector<std::string> keysB = occurrenceKeys(b);
+  std::map<std::string, size_t> indexB;
+  for (size_t j = 0; j < keysB.size(); ++j) indexB[keysB[j]] = j;
+  std::vector<bool> pairedB(b.size(), false);
+
+  size_t serverPosition = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const size_t position = a[i][0] == kindCode(UnitKind::ServerPort) ? serverPosition++ : 0;
+    const auto it = indexB.find(keysA[i]);
+    if (it == indexB.end()) {
+      difference.units.push_back({DiffChange::Removed, a[i], ConfigUnit{}, {}});
+      continue;
+    }
+    pairedB[it->second] = true;
+    const ConfigUnit& other = b[it->second];
+    if (other == a[i]) continue;
+    const ordered_json oa = unitObject(a[i]);
+    const ordered_json ob = unitObject(other);
+    UnitDifference changed{DiffChange::Changed, a[i], other, {}, position};
+    for (const std::string& m : changedMembers(oa, ob, a[i][0]))
+      changed.fields.push_back({m, englishValue(memberValue(oa, m)), englishValue(memberValue(ob, m))});
+    difference.units.push_back(std::move(changed));
+  }
+  for (size_t j = 0; j < b.size(); ++j)
+    if (!pairedB[j]) difference.units.push_back({DiffChange::Added, ConfigUnit{}, b[j], {}});
+
+  difference.trailingBefore = trailingBytes(before);
+  difference.trailingAfter = trailingBytes(after);
+  difference.trailingDiffers = difference.trailingBefore != difference.trailingAfter;
+  if (!difference.trailingDiffers) {
+    difference.trailingBefore.clear();
+    difference.trailingAfter.clear();
+  }
+  return difference;
+}
+
+std::vector<std::string> diffLines(const ImageDifference& difference, DiffLanguage language) {
+  const bool en = language == DiffLanguage::English;
+  std::vector<std::string> lines;
+  for (const UnitDifference& d : difference.units) {
+    if (d.change == DiffChange::Changed) {
+      const ordered_json ob = unitObject(d.before);
+      const ordered_json oa = unitObject(d.after);
+      const bool network = d.before[0] == kindCode(UnitKind::NetworkAddress);
+      const std::string name = unitName(d.before, d.serverPosition, true, language);
+      for (const FieldDifference& f : d.fields) {
+        std::string before = f.before, after = f.after;
+        if (!en) {
+          before = chineseValue(d.before, f.field, memberValue(ob, f.field));
+          after = chineseValue(d.after, f.field, memberValue(oa, f.field));
+        }
+        const std::string change = before + " → " + after;
+        if (network) lines.push_back(name + (en ? " " : "：") + change);
+        else lines.push_back(name + (en ? ": " : "：") + memberLabel(f.field, language) + " " + change);
+      }
+      continue;
+    }
+    const bool added = d.change == DiffChange::Added;
+    const ConfigUnit& unit = added ? d.after : d.before;
+    std::string name = unitName(unit, 0, false, language);
+    if (unit[0] == kindCode(UnitKind::NetworkAddress)) name += " " + unitObject(unit)["value"].get<std::string>();
+    if (en) lines.push_back(name + (added ? " added" : " removed"));
+    else lines.push_back(name + (added ? "：新增" : "：删除"));
+  }
+  if (difference.trailingDiffers) {
+    const std::string change =
+        trailingText(difference.trailingBefore, language) + " → " + trailingText(difference.trailingAfter, language);
+    lines.push_back((en ? "bytes after the last whole unit: " : "末尾残余字节：") + change);
+  }
+  return lines;
+}
+
+std::string diffJson(const ImageDifference& difference) {
+  ordered_json list = ordered_json::array();
+  for (const UnitDifference& d : difference.units) {
+    if (d.change == DiffChange::Changed) {
+      const ordered_json ob = unitObject(d.before);
+      const ordered_json oa = unitObject(d.after);
+      for (const FieldDifference& f : d.fields) {
+        ordered_json entry;
+        entry["change"] = "changed";
+        entry["unit"] = ob;
+        entry["field"] = f.field;
+        entry["before"] = memberValue(ob, f.field);
+        entry["after"] = memberValue(oa, f.field);
+        list.push_back(std::move(entry));
+      }
+      continue;
+    }
+    ordered_json entry;
+    entry["change"] = d.change == DiffChange::Added ? "added" : "removed";
+    entry["unit"] = unitObject(d.change == DiffChange::Added ? d.after : d.before);
+    list.push_back(std::move(entry));
+  }
+  if (difference.trailingDiffers) {
+    const auto hex = [](const std::vector<uint8_t>& bytes) { return trim(hexBytesSpaced(bytes.data(), bytes.size())); };
+    ordered_json entry;
+    entry["change"] = "trailing";
+    entry["before"] = hex(difference.trailingBefore);
+    entry["after"] = hex(difference.trailingAfter);
+    list.push_back(std::move(entry));
+  }
+  // One change a line: a script can read it as JSON, a person line by line.
+  if (list.empty()) return "[]";
+  std::string out = "[\n";
+  for (size_t i = 0; i < list.size(); ++i) out += "  " + list[i].dump() + (i + 1 < list.size() ? ",\n" : "\n");
+  return out + "]";
+}
+
+}  // namespace velmora
