@@ -52,7 +52,9 @@ ImageFileRead readImageFile(const std::string& path) {
   return result;
 }
 
-bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why) {
+namespace {
+
+bool writeWholeFile(const std::string& path, const char* bytes, qint64 size, std::string& why) {
   why.clear();
   // Unbuffered, so a short write shows at once: a buffered QSaveFile can lose
   // a failed flush and commit a truncated file.
@@ -62,10 +64,9 @@ bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, 
     return false;
   };
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail();
-  const qint64 size = static_cast<qint64>(bytes.size());
   qint64 done = 0;
   while (done < size) {
-    const qint64 n = file.write(reinterpret_cast<const char*>(bytes.data()) + done, size - done);
+    const qint64 n = file.write(bytes + done, size - done);
     if (n <= 0) break;
     done += n;
   }
@@ -75,6 +76,16 @@ bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, 
     return false;
   }
   return file.commit() || fail();
+}
+
+}  // namespace
+
+bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why) {
+  return writeWholeFile(path, reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()), why);
+}
+
+bool writeTextFile(const std::string& path, const std::string& text, std::string& why) {
+  return writeWholeFile(path, text.data(), static_cast<qint64>(text.size()), why);
 }
 
 }  // namespace velmora

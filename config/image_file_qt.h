@@ -23,5 +23,7 @@ ImageFileRead readImageFile(const std::string& path);
 // byte reached the disk. False (and path untouched) otherwise, with the
 // system's reason in why (a missing folder, no permission, a full disk).
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why);
+// The same for a text (a JSON document), written as its bytes.
+bool writeTextFile(const std::string& path, const std::string& text, std::string& why);
 
 }  // namespace velmora
