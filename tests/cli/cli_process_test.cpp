@@ -290,9 +290,8 @@ TEST(CliDiff, FilesAndTheDeviceOverEitherLink) {
   EXPECT_EQ(r.exitCode, 1) << r.err;
   const Json changes = Json::parse(r.out);
   ASSERT_EQ(changes.size(), 2u) << r.out;
-  EXPECT_EQ(changes[0], Json::parse(R"({"change": "changed", "field": "baud", "before": 9600, "after": 19200,
-    "unit": {"kind": "serial_port", "port": 3, "baud": 9600, "data_bits": 8, "stop_bits": "1.5", "parity": "none",
-             "protocols": ["55", "program_download", "temporary_packets"], "extra_function": "none"}})"));
+  EXPECT_EQ(std::tie(changes[0]["field"], changes[0]["before"], changes[0]["after"], changes[0]["unit"]["port"]),
+            std::make_tuple("baud", 9600, 19200, 3));
   EXPECT_EQ(changes[1]["change"], "removed");
 
   Devsim sim(kDevsim);

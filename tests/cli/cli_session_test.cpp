@@ -343,14 +343,6 @@ TEST(CliOptions, LinkSettingsAndCommandsAreTaken) {
   ASSERT_TRUE(r.options) << r.error;
   EXPECT_EQ(r.options->scanPort, 988);
   EXPECT_DOUBLE_EQ(r.options->scanWaitSeconds, 0.5);
-
-  r = parseArguments({"--tcp", "127.0.0.1:6000", "diff", "device", "b.json", "--json"});
-  ASSERT_TRUE(r.options) << r.error;
-  EXPECT_EQ(std::tie(r.options->command, r.options->file, r.options->otherFile, r.options->json),
-            std::make_tuple(Command::Diff, "device", "b.json", true));
-  r = parseArguments({"export", "a.vmc", "-o", "a.json"});
-  ASSERT_TRUE(r.options) << r.error;
-  EXPECT_EQ(std::tie(r.options->command, r.options->output), std::make_tuple(Command::Export, "a.json"));
 }
 
 TEST(CliOptions, UsageErrorsHaveAOneLineReason) {
