@@ -128,7 +128,7 @@ struct Checker {
     }
     if (!present.empty() && !missingEn.empty())
       add(CheckSeverity::Warning, "address_incomplete", present, en + ": " + joined(missingEn, " and ") + " missing",
-          zh + "：缺少 " + joined(missingZh, "、"));
+          zh + "：缺少" + joined(missingZh, "、"));
     if (maskAt < 0) return;
     const uint32_t mask = valueOf(units[maskAt]);
     const std::optional<int> prefix = prefixLength(mask);

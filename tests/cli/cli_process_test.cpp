@@ -336,11 +336,65 @@ TEST(CliVerify, WriteReadsBackAndComparesOverTcp) {
     if (faulty) {
       EXPECT_TRUE(has(r.err, "\nserial port 3: baud 9600 → 55936\n")) << r.err;  // 0x2580 became 0xDA80
       EXPECT_TRUE(has(r.err, "velmora-cli: the device holds another configuration than was written")) << r.err;
-      EXPECT_EQ(ok(link + Args{"--quiet", "write", dir / "a.json"}).err, "") << "without --verify no read";
+      // No log line, no read; what the check finds is said all the same.
+      EXPECT_EQ(ok(link + Args{"--quiet", "write", dir / "a.json"}).err,
+                "warning: network port 0: mask and gateway missing\n"
+                "note: unknown unit 07 01 02 03 04 05 06 0A: unknown kind, carried unchanged\n");
     }
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(sim.stop(), 0);
   }
+}
+
+// check's findings and status for a file, a document and the device; write
+// says them first and sends the bytes anyway, unless --check refuses.
+TEST(CliCheck, FilesTheDeviceAndWrite) {
+  TempDir dir;
+  const Bytes clean = join({kSerial3, kServer});
+  const Bytes faulty = join({kServer, kIp, {0x02, 0x00, 0x00, 0x01, 255, 0, 255, 0}, kServer});
+  writeWholeFile(dir / "clean.vmc", clean);
+  writeWholeFile(dir / "faulty.vmc", faulty);
+  ok({"--quiet", "export", dir / "faulty.vmc", "-o", dir / "faulty.json"});
+  const std::string lines =
+      "error: server port 502 appears more than once (entries 1, 2)\n"
+      "error: network port 0: mask 255.0.255.0 is not contiguous\n"
+      "warning: network port 0: gateway missing\n";
+
+  EXPECT_EQ(ok({"check", dir / "clean.vmc"}).out, "");
+  RunResult r = cli({"check", dir / "faulty.json"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out, lines);
+  r = cli({"check", dir / "faulty.vmc", "--json"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  const Json findings = Json::parse(r.out);
+  ASSERT_EQ(findings.size(), 3u) << r.out;
+  EXPECT_EQ(std::tie(findings[0]["severity"], findings[0]["rule"], findings[0]["units"]),
+            std::make_tuple("error", "server_port_duplicate", Json::array({0, 3})));
+  for (const Args& args : {Args{"check", dir / "none.vmc"}, Args{"check"}, Args{"check", "device"},
+                           Args{"--check", "dump", dir / "clean.vmc"}})
+    EXPECT_EQ(cli(args).exitCode, 2) << ::testing::PrintToString(args);
+
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "faulty.vmc", "--save", dir / "saved.vmc"}));
+  const Args link{"--tcp", sim.endpoint("tcp")};
+  r = cli(link + Args{"--quiet", "check", "device"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out, lines);
+
+  r = cli(link + Args{"write", dir / "faulty.vmc", "--check", "--verify"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(has(r.err, lines + "velmora-cli: " + dir / "faulty.vmc" + ": the check found errors, nothing was sent"))
+      << r.err;
+  EXPECT_FALSE(has(r.err, "TCP连接")) << "no link opened: " << r.err;
+  EXPECT_FALSE(fs::exists(dir / "saved.vmc"));
+
+  r = ok(link + Args{"write", dir / "faulty.vmc"});
+  EXPECT_TRUE(has(r.err, lines) && has(r.err, "下发完成")) << r.err;
+  EXPECT_LT(r.err.find(lines), r.err.find("下发完成")) << "said before the transfer";
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), faulty);
+  EXPECT_EQ(ok(link + Args{"--quiet", "write", dir / "clean.vmc", "--check", "--verify"}).err, "");
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), clean);
+  EXPECT_EQ(sim.stop(), 0);
 }
 
 TEST(CliJson, AddressScanAndDumpPrintJson) {
