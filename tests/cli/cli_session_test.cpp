@@ -368,6 +368,8 @@ TEST(CliOptions, UsageErrorsHaveAOneLineReason) {
       {"-o", "b.json", "dump", "a.vmc"},
       {"--tcp", "127.0.0.1:1", "read", "a.vmc", "--json"},
       {"--tcp", "127.0.0.1:1", "get-address", "--verify"},
+      {"--tcp", "127.0.0.1:1", "read", "a.vmc", "--check"},         // --check is write's
+      {"check", "a.vmc", "b.vmc"},
   };
   for (const auto& args : bad) {
     const auto r = parseArguments(args);
