@@ -1,5 +1,10 @@
 #include "cli/cli_files.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+#include "base/text.h"
 #include "config/config_unit.h"
 #include "pages/list_page_units.h"
 
@@ -18,6 +23,59 @@ std::string partialUnitReason(const std::vector<uint8_t>& image) {
   if (rest == 0) return {};
   return std::to_string(rest) + (rest == 1 ? " byte" : " bytes") + " after the last whole unit (a unit is " +
          std::to_string(kUnitBytes) + " bytes)";
+}
+
+namespace {
+
+// One element a line: a script reads it as JSON, a person line by line.
+std::string arrayOfLines(const nlohmann::ordered_json& list) {
+  if (list.empty()) return "[]\n";
+  std::string out = "[\n";
+  for (size_t i = 0; i < list.size(); ++i) out += "  " + list[i].dump() + (i + 1 < list.size() ? ",\n" : "\n");
+  return out + "]\n";
+}
+
+}  // namespace
+
+std::string dumpJson(const std::vector<uint8_t>& image) {
+  ListPageUnits units;
+  units.load(image.data(), static_cast<int32_t>(image.size()));
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const ListPageUnits::Row& row : units.rows()) {
+    nlohmann::ordered_json entry;
+    entry["index"] = parseDecimal(row.index);
+    entry["type"] = row.kind;
+    entry["parameters"] = row.parameters;
+    list.push_back(std::move(entry));
+  }
+  return arrayOfLines(list);
+}
+
+std::string addressJson(int address) { return nlohmann::ordered_json{{"address", address}}.dump() + "\n"; }
+
+std::string scanJson(const std::vector<std::string>& hosts) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const std::string& host : hosts) list.push_back(nlohmann::ordered_json{{"host", host}});
+  return arrayOfLines(list);
+}
+
+bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes) {
+  if (path.size() >= 5) {
+    std::string tail = path.substr(path.size() - 5);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (tail == ".json") return true;
+  }
+  const auto first = std::find_if(bytes.begin(), bytes.end(),
+                                  [](uint8_t b) { return b != ' ' && b != '\t' && b != '\n' && b != '\r'; });
+  return first != bytes.end() && *first == '{';
+}
+
+std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
+  const size_t common = std::min(written.size(), read.size());
+  for (size_t i = 0; i < common; ++i)
+    if (written[i] != read[i]) return strprintf("byte %zu: 0x%02X written, 0x%02X read", i, written[i], read[i]);
+  if (written.size() == read.size()) return {};
+  return strprintf("%zu bytes written, %zu read", written.size(), read.size());
 }
 
 }  // namespace velmora::cli

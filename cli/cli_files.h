@@ -1,4 +1,6 @@
-// The parameter list's rows as text, for velmora-cli dump.
+// What velmora-cli prints and decides about files, apart from I/O: the
+// parameter list's rows (text and JSON), the other commands' JSON, which
+// files are JSON documents, and how two images differ byte for byte.
 #pragma once
 
 #include <cstdint>
@@ -13,5 +15,22 @@ std::string dumpText(const std::vector<uint8_t>& image);
 // Why image is not whole units ("3 bytes after the last whole unit"); empty
 // when it is.
 std::string partialUnitReason(const std::vector<uint8_t>& image);
+
+// dump --json: [{"index": 0, "type": "串口配置", "parameters": "..."}, ...],
+// the rows dumpText lists, one a line, ending in a newline.
+std::string dumpJson(const std::vector<uint8_t>& image);
+// get-address --json: {"address": 5}, with a newline.
+std::string addressJson(int address);
+// scan --json: [{"host": "127.0.0.1"}, ...] in the order found, with a newline.
+std::string scanJson(const std::vector<std::string>& hosts);
+
+// A JSON document rather than a .vmc image: a name ending in ".json" (any
+// letter case), or else a first byte other than a blank that is '{'.
+bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Where two images first differ in their bytes, in one line of English
+// ("byte 17: 0x05 written, 0xFA read"; "2048 bytes written, 2040 read");
+// empty when they are the same bytes.
+std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read);
 
 }  // namespace velmora::cli

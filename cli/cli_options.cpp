@@ -29,17 +29,30 @@ std::string usageText() {
   return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
          "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space])\n"
          "                   [--address N] [--quiet] COMMAND\n"
-         "       velmora-cli scan --target HOST:PORT [--wait SECONDS]\n"
-         "       velmora-cli dump FILE\n"
+         "       velmora-cli scan --target HOST:PORT [--wait SECONDS] [--json]\n"
+         "       velmora-cli dump FILE [--json]\n"
+         "       velmora-cli export FILE.vmc [-o FILE.json]\n"
+         "       velmora-cli import FILE.json -o FILE.vmc\n"
+         "       velmora-cli [LINK] diff A B [--json]\n"
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
-         "  write FILE           write FILE's configuration to the device\n"
-         "  get-address          print the device's bus address\n"
+         "  write FILE [--verify]\n"
+         "                       write FILE's configuration to the device; --verify reads it\n"
+         "                       back and fails (1) when the device holds anything else\n"
+         "  get-address [--json] print the device's bus address\n"
          "  set-address N        change the device's bus address (1-255)\n"
          "  scan                 list the devices that answer the probe at --target\n"
          "  dump FILE            list FILE's units as the parameter list shows them\n"
-         "exit status: 0 success, 1 device or transfer failure, 2 usage or file error\n";
+         "  export FILE.vmc      the configuration as a JSON document, on stdout or into -o FILE\n"
+         "  import FILE.json     the JSON document as a configuration file, into -o FILE\n"
+         "  diff A B             the settings that differ from A to B, one per line; A and B\n"
+         "                       are files or the word device (read over --tcp/--serial)\n"
+         "files: write and diff take .vmc files and JSON documents alike; a file is JSON when\n"
+         "  its name ends in .json or, failing that, its first non-blank byte is '{'\n"
+         "--json: get-address, scan, dump and diff print JSON instead of text\n"
+         "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
+         "  diff: 0 equal, 1 different, 2 trouble (usage, files, the device or the link)\n";
 }
 
 ParseResult parseArguments(const std::vector<std::string>& args) {
@@ -98,6 +111,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       char* end = nullptr;
       o.scanWaitSeconds = std::strtod(v.c_str(), &end);
       if (end == nullptr || *end != '\0' || !(o.scanWaitSeconds > 0) || o.scanWaitSeconds > 600) return fail("--wait needs 0 < SECONDS <= 600");
+    } else if (a == "-o" || a == "--output") {
+      if (!value(o.output) || o.output.empty()) return fail(a + " needs a FILE");
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--verify") {
+      o.verify = true;
     } else if (a == "--force") {
       o.force = true;
     } else if (a == "--quiet" || a == "-q") {
@@ -108,13 +127,25 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       positional.push_back(a);
     }
   }
-  if (positional.empty()) return fail("no command given (read, write, get-address, set-address, scan, dump)");
+  if (positional.empty())
+    return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff)");
   const std::string& name = positional[0];
   const size_t extra = positional.size() - 1;
   if (name == "read" || name == "write" || name == "dump") {
     if (extra != 1) return fail(name + " needs exactly one FILE");
     o.command = name == "read" ? Command::Read : name == "write" ? Command::Write : Command::Dump;
     o.file = positional[1];
+  } else if (name == "export" || name == "import") {
+    if (extra != 1) return fail(name + " needs exactly one FILE");
+    o.command = name == "export" ? Command::Export : Command::Import;
+    o.file = positional[1];
+    if (o.command == Command::Import && o.output.empty()) return fail("import needs -o FILE.vmc");
+  } else if (name == "diff") {
+    if (extra != 2) return fail("diff needs two sides, each a FILE or device");
+    o.command = Command::Diff;
+    o.file = positional[1];
+    o.otherFile = positional[2];
+    if (o.file == kDeviceSide && o.otherFile == kDeviceSide) return fail("diff can read only one side from the device");
   } else if (name == "get-address") {
     if (extra != 0) return fail("get-address takes no argument");
     o.command = Command::GetAddress;
@@ -130,8 +161,15 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   } else {
     return fail("unknown command " + name);
   }
+  if (!o.output.empty() && o.command != Command::Export && o.command != Command::Import)
+    return fail("-o is for export and import");
+  if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
+      o.command != Command::Diff)
+    return fail("--json is for get-address, scan, dump and diff");
+  if (o.verify && o.command != Command::Write) return fail("--verify is for write");
+  const bool deviceSide = o.command == Command::Diff && (o.file == kDeviceSide || o.otherFile == kDeviceSide);
   const bool needsLink = o.command == Command::Read || o.command == Command::Write ||
-                         o.command == Command::GetAddress || o.command == Command::SetAddress;
+                         o.command == Command::GetAddress || o.command == Command::SetAddress || deviceSide;
   if (needsLink) {
     const bool tcp = !o.tcpHost.empty();
     const bool serial = !o.serialDevice.empty();

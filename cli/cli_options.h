@@ -8,7 +8,10 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Help, Version };
+enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Help, Version };
+
+// diff's word for the configuration read live from the device.
+inline constexpr const char* kDeviceSide = "device";
 
 struct Options {
   // Link: exactly one of tcpHost / serialDevice for the device commands.
@@ -22,13 +25,17 @@ struct Options {
   uint8_t address = 1;
 
   Command command = Command::None;
-  std::string file;      // read / write / dump
+  std::string file;      // read / write / dump / export / import; diff's first side
+  std::string otherFile; // diff's second side
+  std::string output;    // export / import: -o FILE
   int newAddress = 0;    // set-address
   std::string scanHost;  // scan --target
   uint16_t scanPort = 0;
   double scanWaitSeconds = 2.0;
   bool force = false;    // read: keep an image whose envelope fails its check
   bool verbose = true;   // log lines on stderr
+  bool json = false;     // get-address, scan, dump, diff: JSON on stdout
+  bool verify = false;   // write: read back and compare
 };
 
 struct ParseResult {
@@ -47,5 +54,7 @@ std::string usageText();
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitDevice = 1;  // time-out, refused, send failed
 inline constexpr int kExitUsage = 2;   // usage or file error
+// diff: the sides differ (trouble of any kind, the device's too, is kExitUsage).
+inline constexpr int kExitDifferent = 1;
 
 }  // namespace velmora::cli

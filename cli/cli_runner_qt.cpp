@@ -15,7 +15,9 @@
 #include "base/text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
+#include "config/image_diff.h"
 #include "config/image_file_qt.h"
+#include "config/image_json.h"
 #include "config/image_rules.h"
 #include "link/host_lookup_qt.h"
 #include "link/link_channels_qt.h"
@@ -139,6 +141,57 @@ int finishRun(DeviceRun& run) {
   return o.exitCode;
 }
 
+// As the window logs a failed save: the file, then the system's reason.
+int saveFailed(const std::string& path, const std::string& why) {
+  printReason(std::string(kSaveFileFailed) + ": " + path);
+  if (!why.empty()) printReason("原因: " + why);
+  return kExitUsage;
+}
+
+void logSaved(const Options& options, const std::string& path, size_t bytes) {
+  logLine(options, strprintf("保存文件: %s (%d 字节)",
+                             QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString().c_str(),
+                             static_cast<int>(bytes)));
+}
+
+// The device's configuration, read as read reads it. The run's status, its
+// failure already printed.
+int readDevice(const Options& options, std::vector<uint8_t>& image) {
+  DeviceRun run(options);
+  if (run.connect()) {
+    run.session.startRead();
+    run.waitForOutcome();
+  }
+  const int status = finishRun(run);
+  if (status == kExitOk) image = run.session.receivedImage();
+  return status;
+}
+
+std::string_view textOf(const std::vector<uint8_t>& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// A configuration as write and diff take it: a .vmc file's bytes or a JSON
+// document's image. False with the reason printed.
+bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
+  ImageFileRead file = readImageFile(path);
+  if (!file.ok()) {
+    printReason(file.error + ": " + path);
+    return false;
+  }
+  if (!isJsonDocument(path, file.bytes)) {
+    image = std::move(file.bytes);
+    return true;
+  }
+  ImageJsonImport document = importImageJson(textOf(file.bytes));
+  if (!document.ok) {
+    printReason(path + ": " + document.path + ": " + document.reason);
+    return false;
+  }
+  image = std::move(document.image);
+  return true;
+}
+
 int runRead(const Options& options) {
   // Refused before the device is asked: a read that cannot be kept is wasted.
   const QFileInfo target(QString::fromStdString(options.file));
@@ -147,42 +200,114 @@ int runRead(const Options& options) {
     printReason("保存文件失败: " + options.file);
     return kExitUsage;
   }
-  DeviceRun run(options);
-  if (run.connect()) {
-    run.session.startRead();
-    run.waitForOutcome();
-  }
-  const int status = finishRun(run);
-  if (status != kExitOk) return status;
-
-  const std::vector<uint8_t>& image = run.session.receivedImage();
+  std::vector<uint8_t> image;
+  if (const int status = readDevice(options, image); status != kExitOk) return status;
   std::string why;
-  if (!writeImageFile(options.file, image, why)) {
-    // As the window logs it: the file, then the system's reason.
-    printReason(std::string(kSaveFileFailed) + ": " + options.file);
-    if (!why.empty()) printReason("原因: " + why);
-    return kExitUsage;
+  if (!writeImageFile(options.file, image, why)) return saveFailed(options.file, why);
+  logSaved(options, options.file, image.size());
+  return kExitOk;
+}
+
+// What the device returned after a write against what was sent: their
+// settings first, then, with the same settings, their bytes (a byte no
+// setting shows is still not what was written).
+int verifyReadBack(const Options& options, const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
+  const ImageDifference difference = diffImages(written, read);
+  if (!difference.empty()) {
+    for (const std::string& line : diffLines(difference, DiffLanguage::English)) printError(line);
+    printReason("the device holds another configuration than was written (written → read above)");
+    return kExitDevice;
   }
-  logLine(options, strprintf("保存文件: %s (%d 字节)", QFileInfo(target).absoluteFilePath().toStdString().c_str(),
-                             static_cast<int>(image.size())));
+  if (const std::string where = firstByteDifference(written, read); !where.empty()) {
+    printReason("the device holds other bytes with the same settings (" + where + ")");
+    return kExitDevice;
+  }
+  logLine(options, "校验完成，设备配置与下发一致");
   return kExitOk;
 }
 
 int runWrite(const Options& options) {
-  ImageFileRead file = readImageFile(options.file);
-  if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+  std::vector<uint8_t> image;
+  if (!loadConfiguration(options.file, image)) return kExitUsage;
+  // As an empty .vmc file is refused: it would wipe the device's configuration.
+  if (image.empty()) {
+    printReason(options.file + ": no units to write");
     return kExitUsage;
   }
   logLine(options, strprintf("打开文件: %s (%llu 字节)",
                              QFileInfo(QString::fromStdString(options.file)).absoluteFilePath().toStdString().c_str(),
-                             static_cast<unsigned long long>(file.bytes.size())));
+                             static_cast<unsigned long long>(image.size())));
   DeviceRun run(options);
   if (run.connect()) {
-    run.session.startWrite(std::move(file.bytes));
+    run.session.startWrite(image, options.verify);
     run.waitForOutcome();
   }
-  return finishRun(run);
+  const int status = finishRun(run);
+  if (status != kExitOk || !options.verify) return status;
+  return verifyReadBack(options, image, run.session.receivedImage());
+}
+
+int runExport(const Options& options) {
+  const ImageFileRead file = readImageFile(options.file);
+  if (!file.ok()) {
+    printReason(file.error + ": " + options.file);
+    return kExitUsage;
+  }
+  if (isJsonDocument(options.file, file.bytes)) {
+    printReason(options.file + ": a JSON document already, not a .vmc file");
+    return kExitUsage;
+  }
+  const std::string text = exportImageJson(file.bytes);
+  if (options.output.empty()) {
+    printOut(text);
+    return kExitOk;
+  }
+  std::string why;
+  if (!writeTextFile(options.output, text, why)) return saveFailed(options.output, why);
+  logSaved(options, options.output, text.size());
+  return kExitOk;
+}
+
+int runImport(const Options& options) {
+  const ImageFileRead file = readImageFile(options.file);
+  if (!file.ok()) {
+    printReason(file.error + ": " + options.file);
+    return kExitUsage;
+  }
+  const ImageJsonImport document = importImageJson(textOf(file.bytes));
+  if (!document.ok) {
+    printReason(options.file + ": " + document.path + ": " + document.reason);
+    return kExitUsage;
+  }
+  // An empty .vmc file is one the window and write refuse to open.
+  if (document.image.empty()) {
+    printReason(options.file + ": no units, and an empty .vmc file could not be opened");
+    return kExitUsage;
+  }
+  std::string why;
+  if (!writeImageFile(options.output, document.image, why)) return saveFailed(options.output, why);
+  logSaved(options, options.output, document.image.size());
+  return kExitOk;
+}
+
+int runDiff(const Options& options) {
+  const std::string* names[2] = {&options.file, &options.otherFile};
+  std::vector<uint8_t> sides[2];
+  // The files first: a bad one is known before the device is asked.
+  for (int i = 0; i < 2; ++i)
+    if (*names[i] != kDeviceSide && !loadConfiguration(*names[i], sides[i])) return kExitUsage;
+  // Exit status 1 means "different": a device that fails is trouble, 2.
+  for (int i = 0; i < 2; ++i)
+    if (*names[i] == kDeviceSide && readDevice(options, sides[i]) != kExitOk) return kExitUsage;
+  const ImageDifference difference = diffImages(sides[0], sides[1]);
+  if (options.json) {
+    printOut(diffJson(difference) + "\n");
+  } else {
+    std::string text;
+    for (const std::string& line : diffLines(difference, DiffLanguage::English)) text += line + "\n";
+    printOut(text);
+  }
+  return difference.empty() ? kExitOk : kExitDifferent;
 }
 
 int runAddress(const Options& options) {
@@ -195,7 +320,8 @@ int runAddress(const Options& options) {
     run.waitForOutcome();
   }
   // Whatever the device reported is shown, also when it is not what was asked for.
-  if (run.session.reportedAddress() >= 0) printOut(strprintf("%d\n", run.session.reportedAddress()));
+  if (const int address = run.session.reportedAddress(); address >= 0)
+    printOut(options.json ? addressJson(address) : strprintf("%d\n", address));
   return finishRun(run);
 }
 
@@ -205,7 +331,7 @@ int runDump(const Options& options) {
     printReason(file.error + ": " + options.file);
     return kExitUsage;
   }
-  printOut(dumpText(file.bytes));
+  printOut(options.json ? dumpJson(file.bytes) : dumpText(file.bytes));
   // The units that are there are listed all the same; a file that is not
   // whole units is still no configuration the device would take.
   if (const std::string why = partialUnitReason(file.bytes); !why.empty()) {
@@ -215,8 +341,13 @@ int runDump(const Options& options) {
   return kExitOk;
 }
 
-// Takes every reply block the socket posts and prints each new sender once.
+// Takes every reply block the socket posts and prints each new sender once,
+// at once as text, or all of them at the end as JSON.
 class ScanEvents final : public QObject {
+ public:
+  explicit ScanEvents(bool printEach) : printEach_(printEach) {}
+  const std::vector<std::string>& found() const { return found_.entries(); }
+
  protected:
   void customEvent(QEvent* event) override {
     if (event->type() != ScanReplyEvent::kType) {
@@ -225,10 +356,11 @@ class ScanEvents final : public QObject {
     }
     const auto* e = static_cast<ScanReplyEvent*>(event);
     const auto entry = scanReplyEntry(e->block.data(), static_cast<int32_t>(e->block.size()));
-    if (entry && found_.add(*entry)) printOut(*entry + "\n");
+    if (entry && found_.add(*entry) && printEach_) printOut(*entry + "\n");
   }
 
  private:
+  bool printEach_;
   FoundDevices found_;
 };
 
@@ -264,7 +396,7 @@ int runScan(const Options& options) {
                     : "--target: no IPv4 address for " + options.scanHost);
     return kExitUsage;
   }
-  ScanEvents events;
+  ScanEvents events(!options.json);
   UdpSocket socket;
   if (!socket.open(&events)) {
     printReason("the scan socket could not be opened");
@@ -280,6 +412,7 @@ int runScan(const Options& options) {
   // Replies the socket read in the last pass are still posted: take them too.
   QCoreApplication::sendPostedEvents(&events);
   socket.Close();
+  if (options.json) printOut(scanJson(events.found()));
   return kExitOk;
 }
 
@@ -293,6 +426,9 @@ int runCommand(const Options& options) {
     case Command::SetAddress: return runAddress(options);
     case Command::Scan: return runScan(options);
     case Command::Dump: return runDump(options);
+    case Command::Export: return runExport(options);
+    case Command::Import: return runImport(options);
+    case Command::Diff: return runDiff(options);
     case Command::Help:
       printOut(usageText());
       return kExitOk;

@@ -74,6 +74,13 @@ void CliSession::transferEnded(const TransferOutcome& o) {
     case TransferResult::DoneWithHeaderError:
       if (o.kind == TransferKind::Write) {
         terminal_.logMessage(o.text);
+        if (std::exchange(readBack_, false)) {
+          // The engine is idle again: the read goes out on the same link.
+          command_ = Command::Read;
+          engine_.startRead();
+          evaluate();
+          return;
+        }
         succeed();
         return;
       }
@@ -183,8 +190,9 @@ void CliSession::startRead() {
   evaluate();
 }
 
-void CliSession::startWrite(std::vector<uint8_t> image) {
+void CliSession::startWrite(std::vector<uint8_t> image, bool readBack) {
   command_ = Command::Write;
+  readBack_ = readBack;
   image_.setImage(std::move(image));
   engine_.startWrite();
   evaluate();

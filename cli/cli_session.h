@@ -90,7 +90,9 @@ class CliSession final : public LinkEventSink, private ConnectView {
   // The commands; each needs the link up. The outcome is decided on the way
   // or by later notifications.
   void startRead();
-  void startWrite(std::vector<uint8_t> image);
+  // With readBack, a write that ends well is followed by a read on the same
+  // link; receivedImage() then holds what the device returned.
+  void startWrite(std::vector<uint8_t> image, bool readBack = false);
   void startGetAddress();
   void startSetAddress(int address);
 
@@ -108,7 +110,8 @@ class CliSession final : public LinkEventSink, private ConnectView {
 
   bool done() const { return outcome_.state != RunState::Running; }
   const Outcome& outcome() const { return outcome_; }
-  // A completed read's configuration image (without the envelope header).
+  // A completed read's configuration image (without the envelope header),
+  // also the read behind a write with readBack.
   const std::vector<uint8_t>& receivedImage() const { return received_; }
   // The address the latest address report carried, -1 before one came.
   int reportedAddress() const { return reportedAddress_; }
@@ -166,6 +169,7 @@ class CliSession final : public LinkEventSink, private ConnectView {
   int wantedAddress_ = -1;            // what set-address asked for
   std::optional<TransferOutcome> ended_;  // how the transfer ended, until evaluated
   std::vector<uint8_t> received_;     // what a read brought
+  bool readBack_ = false;             // a read follows the write
   int reportedAddress_ = -1;
 };
 

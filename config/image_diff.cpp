@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "config/image_json_members.h"
+#include "config/unit_names.h"
 #include "config/unit_text.h"
 
 namespace velmora {
@@ -68,26 +69,13 @@ std::vector<std::string> changedMembers(const ordered_json& before, const ordere
   return changed;
 }
 
-std::string englishName(const std::string& name) {
-  static const std::map<std::string, std::string> prose = {
-      {"55", "55 protocol"},           {"modbus_rtu", "Modbus RTU"},
-      {"modbus_tcp", "Modbus TCP"},    {"program_download", "program download"},
-      {"temporary_packets", "temporary packets"}, {"remote_control", "remote control"},
-      {"half_word", "half word"},      {"full_word", "full word"},
-      {"global_integer", "global integer"}, {"bit_variable", "bit variable"},
-      {"all_enable", "all enable"},    {"serial_number", "serial number"},
-      {"ip", "IP"}};
-  const auto it = prose.find(name);
-  return it == prose.end() ? name : it->second;
-}
-
 std::string englishValue(const ordered_json& v) {
   if (v.is_boolean()) return v.get<bool>() ? "on" : "off";
-  if (v.is_string()) return englishName(v.get<std::string>());
+  if (v.is_string()) return englishMemberName(v.get<std::string>());
   if (v.is_array()) {
     if (v.empty()) return "none";
     std::string text;
-    for (const auto& name : v) text += (text.empty() ? "" : ", ") + englishName(name.get<std::string>());
+    for (const auto& name : v) text += (text.empty() ? "" : ", ") + englishMemberName(name.get<std::string>());
     return text;
   }
   return v.dump();
@@ -130,31 +118,15 @@ std::string memberLabel(const std::string& member, DiffLanguage language) {
 // What a line calls the unit. A changed server port is named by its
 // position and port, an added or removed one by its port alone.
 std::string unitName(const ConfigUnit& u, size_t serverPosition, bool changed, DiffLanguage language) {
-  const bool en = language == DiffLanguage::English;
-  const ordered_json o = unitObject(u);
   switch (u[0]) {
-    case kindCode(UnitKind::SerialPort):
-      return (en ? "serial port " : "串口配置 ") + std::to_string(u[1]);
-    case kindCode(UnitKind::NetworkAddress): {
-      std::string name = (en ? "network port " : "网络配置 ") + std::to_string(u[1]);
-      if (u[2] != 0) name += "/" + std::to_string(u[2]);
-      const std::string field = o["field"].get<std::string>();
-      if (en) return name + " " + (field.rfind("0x", 0) == 0 ? "field " + field : englishName(field));
-      return name + " " + (u[3] <= kFieldSerialNumber ? selectorText(u[3]) : field);
-    }
+    case kindCode(UnitKind::SerialPort): return serialPortName(u[1], language);
+    case kindCode(UnitKind::NetworkAddress): return netFieldUnitName(u, language);
     case kindCode(UnitKind::ServerPort): {
-      const std::string port = std::to_string(decodeServerPort(u).port);
-      const std::string head = en ? "server port " : "网络端口 ";
-      if (!changed) return head + port;
-      return head + "#" + std::to_string(serverPosition + 1) + " (" + port + ")";
+      const int port = decodeServerPort(u).port;
+      return changed ? serverEntryName(serverPosition, port, language) : serverPortName(port, language);
     }
-    case kindCode(UnitKind::HoldingRegister): {
-      const std::string group = o["group"].get<std::string>();
-      if (en) return "holding registers " + englishName(group);
-      return std::string("保持寄存器配置 ") + (u[1] >= 1 && u[1] <= 5 ? groupText(u[1]) : group);
-    }
-    default:
-      return (en ? "unknown unit " : "未知 ") + o["bytes"].get<std::string>();
+    case kindCode(UnitKind::HoldingRegister): return holdingGroupName(u[1], language);
+    default: return unknownUnitName(u, language);
   }
 }
 

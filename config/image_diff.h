@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/config_unit.h"
+#include "config/unit_names.h"
 
 namespace velmora {
 
@@ -41,8 +42,6 @@ struct ImageDifference {
 };
 
 ImageDifference diffImages(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
-
-enum class DiffLanguage { English, Chinese };
 
 // One line per difference, without a newline:
 //   English: "serial port 2: baud 9600 → 115200", "server port 502 added",

@@ -147,6 +147,10 @@ std::optional<std::vector<uint8_t>> DeviceModel::respondToWrite(const Request& r
   }
   image_.assign(envelope.begin() + kEnvelopeHeader, envelope.end());
   log(strprintf("new image taken: %zu bytes", image_.size()));
+  if (faults_.storeWrongByte && *faults_.storeWrongByte < image_.size()) {
+    image_[*faults_.storeWrongByte] ^= 0xFF;
+    log(strprintf("byte %zu stored inverted", *faults_.storeWrongByte));
+  }
   if (imageListener_) imageListener_(image_);
   return std::vector<uint8_t>{};
 }

@@ -43,6 +43,11 @@ struct FaultPlan {
   int closeAfter = 0;                   // the link closes once that answer has gone out
   int garbageBytes = 0;                 // a burst of this many non-frame bytes before an answer
   int garbageAt = 0;                    // 0: before every answer
+  // Not counted in answers: every written image is acknowledged as sent but
+  // stored with this byte (0-based within the image) inverted, so a later
+  // read returns other bytes than were written. An image too short to have
+  // that byte is stored as sent.
+  std::optional<size_t> storeWrongByte;
 };
 
 // What the device does about one request.

@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 
+#include "protocol/frames.h"
+
 namespace velmora::sim {
 
 namespace {
@@ -168,7 +170,7 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
     static const char* const withValue[] = {"--tcp",   "--udp",     "--address",       "--image",
                                             "--save",  "--baud",    "--drop",          "--corrupt",
                                             "--duplicate", "--delay", "--reply-address", "--close-after",
-                                            "--garbage"};
+                                            "--garbage", "--store-wrong-byte"};
     bool known = false;
     for (const char* option : withValue) known = known || name == option;
     if (!known) return fail("unknown option " + name);
@@ -215,6 +217,10 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
       if (!parsed || parsed->second < 1) return bad();
       o.faults.garbageAt = parsed->first;
       o.faults.garbageBytes = static_cast<int>(parsed->second);
+    } else if (name == "--store-wrong-byte") {
+      const auto n = strictNumber(value, kMaxEnvelopeBytes - kEnvelopeHeader - 1);
+      if (!n) return bad();
+      o.faults.storeWrongByte = static_cast<size_t>(*n);
     }
   }
 
@@ -257,6 +263,8 @@ std::string devsimUsage() {
          "  --close-after N       close the link once request N is answered (the pty goes away)\n"
          "  --garbage BYTES       send BYTES random non-frame bytes before every answer\n"
          "                        (N:BYTES: before answer N only; at most 65536)\n"
+         "  --store-wrong-byte I  acknowledge every written image but store it with byte I\n"
+         "                        (0-based, 0..2047) inverted, so a later read differs\n"
          "\n"
          "  --log                 one line per request and answer on stderr\n"
          "  --help                this text\n"

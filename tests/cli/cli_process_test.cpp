@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +22,7 @@ using namespace velmora::testing;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 using Args = std::vector<std::string>;
+using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
@@ -218,6 +220,149 @@ TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
   EXPECT_TRUE(has(r.err, "a.vmc: 3 bytes after the last whole unit")) << r.err;
   EXPECT_EQ(r.out, listed);
   EXPECT_EQ(cli({"dump", dir.path}).exitCode, 2) << "a directory is no file";
+}
+
+// ---- JSON documents, differences, verified writes ----
+
+namespace {
+
+// Serial port 3 at 9600, network port 0's IP, server port 502, an unknown unit.
+const Bytes kSerial3{0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D}, kIp{0x02, 0x00, 0x00, 0x00, 192, 168, 1, 110},
+    kServer{0x03, 0x00, 0x01, 0xF6, 0x00, 0x00, 0x00, 0x10}, kUnknown{0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
+
+Bytes join(std::initializer_list<Bytes> units) {
+  Bytes image;
+  for (const Bytes& u : units) image.insert(image.end(), u.begin(), u.end());
+  return image;
+}
+
+std::string textOf(const std::optional<Bytes>& bytes) { return bytes ? std::string(bytes->begin(), bytes->end()) : ""; }
+
+}  // namespace
+
+// The bytes come back whole, odd ones too (a trailing partial unit); a
+// refused document names its path and writes nothing, nor replaces a file.
+TEST(CliJson, ExportImportRoundTripAndRefusal) {
+  TempDir dir;
+  Bytes image = join({kSerial3, kUnknown, kIp, kServer});
+  image.insert(image.end(), {0xA1, 0xB2, 0xC3});
+  writeWholeFile(dir / "a.vmc", image);
+  const std::string printed = ok({"export", dir / "a.vmc"}).out;
+  ok({"--quiet", "export", dir / "a.vmc", "-o", dir / "a.json"});
+  EXPECT_EQ(textOf(readWholeFile(dir / "a.json")), printed);
+  ok({"--quiet", "import", dir / "a.json", "-o", dir / "b.vmc"});
+  EXPECT_EQ(readWholeFile(dir / "b.vmc"), image);
+
+  Json document = Json::parse(printed);
+  document["units"][0]["baud"] = -1;
+  const std::string bad = document.dump();
+  writeWholeFile(dir / "bad.json", Bytes(bad.begin(), bad.end()));
+  for (const std::string target : {"new.vmc", "b.vmc"}) {
+    const RunResult r = cli({"import", dir / "bad.json", "-o", dir / target});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(has(r.err, "velmora-cli: " + dir / "bad.json" + ": $.units[0].baud: must be")) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "new.vmc"));
+  EXPECT_EQ(readWholeFile(dir / "b.vmc"), image);
+  EXPECT_EQ(dir.names(), (std::set<std::string>{"a.vmc", "a.json", "b.vmc", "bad.json"})) << "no temporary left";
+}
+
+// Settings, not bytes: another order is no difference. Either side may be
+// the device, over TCP or the pty; trouble is 2, never 1.
+TEST(CliDiff, FilesAndTheDeviceOverEitherLink) {
+  TempDir dir;
+  const Bytes a = join({kSerial3, kIp, kServer, kUnknown});
+  Bytes changed = join({kServer, kUnknown, kSerial3});  // no IP, port 3 at 19200
+  changed[16 + 4] = 0x4B;
+  changed[16 + 5] = 0x00;
+  writeWholeFile(dir / "a.vmc", a);
+  writeWholeFile(dir / "reordered.vmc", join({kUnknown, kServer, kIp, kSerial3}));
+  writeWholeFile(dir / "changed.vmc", changed);
+  ok({"--quiet", "export", dir / "changed.vmc", "-o", dir / "changed.json"});
+  const std::string lines = "serial port 3: baud 9600 → 19200\nnetwork port 0 IP 192.168.1.110 removed\n";
+
+  RunResult r = ok({"diff", dir / "a.vmc", dir / "reordered.vmc"});
+  EXPECT_EQ(r.out, "");
+  r = cli({"diff", dir / "a.vmc", dir / "changed.json"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out, lines);
+  r = cli({"diff", "--json", dir / "a.vmc", dir / "changed.vmc"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  const Json changes = Json::parse(r.out);
+  ASSERT_EQ(changes.size(), 2u) << r.out;
+  EXPECT_EQ(std::tie(changes[0]["field"], changes[0]["before"], changes[0]["after"], changes[0]["unit"]["port"]),
+            std::make_tuple("baud", 9600, 19200, 3));
+  EXPECT_EQ(changes[1]["change"], "removed");
+
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--pty", "--image", dir / "a.vmc"}));
+  for (const Args& link : {Args{"--tcp", sim.endpoint("tcp")}, Args{"--serial", sim.endpoint("pty")}}) {
+    EXPECT_EQ(ok(link + Args{"--quiet", "diff", "device", dir / "reordered.vmc"}).out, "");
+    EXPECT_EQ(ok(link + Args{"--quiet", "diff", dir / "a.vmc", "device"}).out, "");
+    r = cli(link + Args{"--quiet", "diff", "device", dir / "changed.json"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, lines);
+  }
+  EXPECT_EQ(sim.stop(), 0);
+
+  writeWholeFile(dir / "broken.json", {'{', '"'});
+  const Socket refusing;
+  const std::string nowhere = "127.0.0.1:" + std::to_string(refusing.port);
+  for (const Args& args : {Args{"diff", dir / "a.vmc", dir / "none.vmc"}, Args{"diff", dir / "broken.json", dir / "a.vmc"},
+                           Args{"--tcp", nowhere, "diff", "device", "device"},
+                           Args{"--tcp", nowhere, "diff", "device", dir / "a.vmc"}}) {
+    r = cli(args);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+// A device that acknowledges every packet but stores another byte is only
+// caught by the read-back; a sound one says so in the log.
+TEST(CliVerify, WriteReadsBackAndComparesOverTcp) {
+  TempDir dir;
+  const Bytes a = join({kSerial3, kIp, kServer, kUnknown});
+  writeWholeFile(dir / "a.vmc", a);
+  ok({"--quiet", "export", dir / "a.vmc", "-o", dir / "a.json"});
+  for (const bool faulty : {false, true}) {
+    Devsim sim(kDevsim);
+    ASSERT_TRUE(sim.start(faulty ? Args{"--tcp", "127.0.0.1:0", "--store-wrong-byte", "4", "--save", dir / "held.vmc"}
+                                 : Args{"--tcp", "127.0.0.1:0", "--save", dir / "held.vmc"}));
+    const Args link{"--tcp", sim.endpoint("tcp")};
+    const RunResult r = cli(link + Args{"write", dir / (faulty ? "a.vmc" : "a.json"), "--verify"});
+    EXPECT_EQ(r.exitCode, faulty ? 1 : 0) << r.err;
+    EXPECT_TRUE(has(r.err, "下发完成") && has(r.err, "读取完成")) << r.err;
+    EXPECT_EQ(has(r.err, "校验完成，设备配置与下发一致"), !faulty) << r.err;
+    if (faulty) {
+      EXPECT_TRUE(has(r.err, "\nserial port 3: baud 9600 → 55936\n")) << r.err;  // 0x2580 became 0xDA80
+      EXPECT_TRUE(has(r.err, "velmora-cli: the device holds another configuration than was written")) << r.err;
+      EXPECT_EQ(ok(link + Args{"--quiet", "write", dir / "a.json"}).err, "") << "without --verify no read";
+    }
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(sim.stop(), 0);
+  }
+}
+
+TEST(CliJson, AddressScanAndDumpPrintJson) {
+  TempDir dir;
+  Bytes image = join({kSerial3, kUnknown});
+  writeWholeFile(dir / "a.vmc", image);
+  EXPECT_EQ(Json::parse(ok({"dump", "--json", dir / "a.vmc"}).out), Json::parse(R"([
+    {"index": 0, "type": "串口配置", "parameters": "数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包"},
+    {"index": 1, "type": "未知", "parameters": "未知: 07 01 02 03 04 05 06 0A"}])"));
+  image.push_back(0x04);
+  writeWholeFile(dir / "partial.vmc", image);
+  const RunResult partial = cli({"dump", "--json", dir / "partial.vmc"});
+  EXPECT_EQ(partial.exitCode, 2);
+  EXPECT_EQ(Json::parse(partial.out).size(), 2u) << "the whole units all the same";
+
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--address", "5"}));
+  EXPECT_EQ(Json::parse(ok({"--tcp", sim.endpoint("tcp"), "--address", "5", "--quiet", "get-address", "--json"}).out),
+            Json({{"address", 5}}));
+  EXPECT_EQ(Json::parse(ok({"scan", "--target", sim.endpoint("udp"), "--wait", "1", "--json"}).out),
+            Json::parse(R"([{"host": "127.0.0.1"}])"));
+  EXPECT_EQ(sim.stop(), 0);
 }
 
 // Each TCP connection has its own receive state: half a frame held on one

@@ -270,6 +270,26 @@ TEST(SessionWrite, A2049ByteImageIsAUsageError) {
   EXPECT_EQ(rig.channels.sends, sendsBefore);
 }
 
+// The read behind write --verify: one read, right after the write on the
+// same link, that brings what the device stored (a fault makes it differ).
+TEST(SessionWrite, ReadBackFollowsTheWriteOnceOverEitherChannel) {
+  for (const bool serial : {false, true}) {
+    SCOPED_TRACE(serial ? "serial" : "tcp");
+    Rig rig(linkOptions(serial));
+    sim::FaultPlan wrong;
+    wrong.storeWrongByte = 3;
+    rig.device.setFaults(wrong);
+    const Bytes written(160, 0x01);  // four packets each way
+    const Outcome& outcome = rig.run([&](CliSession& s) { s.startWrite(written, true); });
+    EXPECT_EQ(outcome.exitCode, kExitOk) << outcome.reason;
+    Bytes stored = written;
+    stored[3] ^= 0xFF;
+    EXPECT_EQ(rig.session.receivedImage(), stored);
+    EXPECT_EQ(rig.device.answeredCount(), 8) << "four acknowledgements, four data responses";
+    EXPECT_TRUE(rig.platform.logged("下发完成") && rig.platform.logged("读取完成"));
+  }
+}
+
 // Success, with its texts, runs in the process test.
 TEST(SessionAddress, SilenceOrAnotherAddressIsAFailure) {
   Rig silent(linkOptions(false));
@@ -341,6 +361,13 @@ TEST(CliOptions, UsageErrorsHaveAOneLineReason) {
       {"scan"},
       {"scan", "--target", "127.0.0.1:988", "--wait", "-1"},
       {"--bogus"},
+      {"diff", "a.vmc", "device"},                                  // a device side needs a link
+      {"--tcp", "127.0.0.1:1", "diff", "device", "device"},
+      {"diff", "a.vmc"},
+      {"import", "a.json"},                                         // no -o
+      {"-o", "b.json", "dump", "a.vmc"},
+      {"--tcp", "127.0.0.1:1", "read", "a.vmc", "--json"},
+      {"--tcp", "127.0.0.1:1", "get-address", "--verify"},
   };
   for (const auto& args : bad) {
     const auto r = parseArguments(args);

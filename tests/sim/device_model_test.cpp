@@ -346,6 +346,22 @@ TEST_F(Faults, EachFiresOnItsAnswer) {
   EXPECT_EQ(run(), (std::vector<Bytes>{report, buildAddressReport(7), report}));
 }
 
+// Acknowledged as sent, stored otherwise: the tool only sees it by reading back.
+TEST(DeviceModel, StoreWrongByteInvertsTheStoredImageOnly) {
+  FaultPlan plan;
+  plan.storeWrongByte = 9;
+  Rig rig(plan);
+  const Bytes image = imageOfUnits(12, 0x50);
+  EXPECT_EQ(writeImage(rig, image), (std::vector<int>{0, 1, 2}));
+  Bytes stored = image;
+  stored[9] ^= 0xFF;
+  EXPECT_EQ(rig.written, std::vector<Bytes>{stored}) << "the listener (--save) gets what is stored";
+  EXPECT_EQ(readImage(rig), stored);
+  const Bytes shortImage = imageOfUnits(1, 0x10);  // no byte 9
+  EXPECT_EQ(writeImage(rig, shortImage).size(), 1u);
+  EXPECT_EQ(readImage(rig), shortImage);
+}
+
 TEST_F(Faults, GarbageBurstsBeforeAnswers) {
   plan.garbageBytes = 300;
   plan.garbageAt = 2;

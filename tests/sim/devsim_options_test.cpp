@@ -13,7 +13,7 @@ TEST(DevsimOptions, EveryOptionReachesItsField) {
   const ParsedOptions p = parseDevsimOptions(
       {"--tcp", "127.0.0.1:0", "--udp", "[::1]:988", "--pty", "--address", "200", "--image", "a.vmc", "--save",
        "b.vmc", "--baud", "9600", "--drop", "3", "--corrupt", "4", "--duplicate", "5", "--delay", "6:2500",
-       "--reply-address", "7", "--close-after", "8", "--garbage", "2:100", "--log"});
+       "--reply-address", "7", "--close-after", "8", "--garbage", "2:100", "--store-wrong-byte", "0", "--log"});
   ASSERT_TRUE(p.options) << p.error;
   const DevsimOptions& o = *p.options;
   ASSERT_TRUE(o.tcp && o.udp);
@@ -26,6 +26,8 @@ TEST(DevsimOptions, EveryOptionReachesItsField) {
             std::make_tuple(3, 4, 5, 6, 8, 2, 100, 0));
   EXPECT_EQ(o.faults.delay.count(), 2500);
   EXPECT_EQ(o.faults.replyAddress, 7);
+  EXPECT_EQ(o.faults.storeWrongByte, 0u) << "byte 0 is a byte, not \"off\"";
+  EXPECT_FALSE(parseDevsimOptions({"--pty"}).options->faults.storeWrongByte);
 
   // The other forms: a burst before every answer, one reply address at the Nth.
   const ParsedOptions every = parseDevsimOptions({"--pty", "--garbage", "64", "--reply-address", "3:9"});
@@ -35,6 +37,7 @@ TEST(DevsimOptions, EveryOptionReachesItsField) {
   EXPECT_EQ(f.replyAddress, 9);
   EXPECT_TRUE(parseDevsimOptions({"--help"}).options->help);
   EXPECT_NE(devsimUsage().find("--close-after N"), std::string::npos);
+  EXPECT_NE(devsimUsage().find("--store-wrong-byte I"), std::string::npos);
 }
 
 // Only loopback unless allowed: the program must never be the reason a test
@@ -53,6 +56,7 @@ TEST(DevsimOptions, WhatIsTakenAndWhatIsRefused) {
       {"--pty", "--address", "0"}, {"--pty", "--address", "256"}, {"--pty", "--baud", "0"}, {"--pty", "--drop", "0"},
       {"--pty", "--drop", "-1"}, {"--pty", "--delay", "3"}, {"--pty", "--delay", "0:100"}, {"--pty", "--delay", "3:x"},
       {"--pty", "--reply-address", "256"}, {"--pty", "--garbage", "0"}, {"--pty", "--garbage", "65537"},
+      {"--pty", "--store-wrong-byte", "2048"}, {"--pty", "--store-wrong-byte", "-1"},
       {"--pty", "--frobnicate"}, {"--pty", "--image"}};
   for (const Args& args : taken) EXPECT_TRUE(parseDevsimOptions(args).options) << ::testing::PrintToString(args);
   for (const Args& args : refused) {
