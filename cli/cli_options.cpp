@@ -34,11 +34,14 @@ std::string usageText() {
          "       velmora-cli export FILE.vmc [-o FILE.json]\n"
          "       velmora-cli import FILE.json -o FILE.vmc\n"
          "       velmora-cli [LINK] diff A B [--json]\n"
+         "       velmora-cli [LINK] check FILE [--json]\n"
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
-         "  write FILE [--verify]\n"
-         "                       write FILE's configuration to the device; --verify reads it\n"
+         "  write FILE [--verify] [--check]\n"
+         "                       write FILE's configuration to the device, after printing what\n"
+         "                       the check finds in it; --check refuses (1) when it finds an\n"
+         "                       error, sending nothing; --verify reads the configuration\n"
          "                       back and fails (1) when the device holds anything else\n"
          "  get-address [--json] print the device's bus address\n"
          "  set-address N        change the device's bus address (1-255)\n"
@@ -48,11 +51,15 @@ std::string usageText() {
          "  import FILE.json     the JSON document as a configuration file, into -o FILE\n"
          "  diff A B             the settings that differ from A to B, one per line; A and B\n"
          "                       are files or the word device (read over --tcp/--serial)\n"
-         "files: write and diff take .vmc files and JSON documents alike; a file is JSON when\n"
+         "  check FILE           the settings that cannot work (overlapping registers, a mask\n"
+         "                       that is no mask, a port twice...), one per line; FILE is a\n"
+         "                       file or the word device\n"
+         "files: write, diff and check take .vmc files and JSON documents alike; a file is JSON when\n"
          "  its name ends in .json or, failing that, its first non-blank byte is '{'\n"
-         "--json: get-address, scan, dump and diff print JSON instead of text\n"
+         "--json: get-address, scan, dump, diff and check print JSON instead of text\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
-         "  diff: 0 equal, 1 different, 2 trouble (usage, files, the device or the link)\n";
+         "  diff: 0 equal, 1 different, 2 trouble (usage, files, the device or the link);\n"
+         "  check: 0 no error (warnings and notes allowed), 1 errors, 2 trouble\n";
 }
 
 ParseResult parseArguments(const std::vector<std::string>& args) {
@@ -117,6 +124,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       o.json = true;
     } else if (a == "--verify") {
       o.verify = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else if (a == "--force") {
       o.force = true;
     } else if (a == "--quiet" || a == "-q") {
@@ -128,7 +137,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     }
   }
   if (positional.empty())
-    return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff)");
+    return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff, check)");
   const std::string& name = positional[0];
   const size_t extra = positional.size() - 1;
   if (name == "read" || name == "write" || name == "dump") {
@@ -146,6 +155,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     o.file = positional[1];
     o.otherFile = positional[2];
     if (o.file == kDeviceSide && o.otherFile == kDeviceSide) return fail("diff can read only one side from the device");
+  } else if (name == "check") {
+    if (extra != 1) return fail("check needs exactly one FILE or device");
+    o.command = Command::Check;
+    o.file = positional[1];
   } else if (name == "get-address") {
     if (extra != 0) return fail("get-address takes no argument");
     o.command = Command::GetAddress;
@@ -164,10 +177,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   if (!o.output.empty() && o.command != Command::Export && o.command != Command::Import)
     return fail("-o is for export and import");
   if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
-      o.command != Command::Diff)
-    return fail("--json is for get-address, scan, dump and diff");
+      o.command != Command::Diff && o.command != Command::Check)
+    return fail("--json is for get-address, scan, dump, diff and check");
   if (o.verify && o.command != Command::Write) return fail("--verify is for write");
-  const bool deviceSide = o.command == Command::Diff && (o.file == kDeviceSide || o.otherFile == kDeviceSide);
+  if (o.check && o.command != Command::Write) return fail("--check is for write");
+  const bool deviceSide = (o.command == Command::Diff && (o.file == kDeviceSide || o.otherFile == kDeviceSide)) ||
+                          (o.command == Command::Check && o.file == kDeviceSide);
   const bool needsLink = o.command == Command::Read || o.command == Command::Write ||
                          o.command == Command::GetAddress || o.command == Command::SetAddress || deviceSide;
   if (needsLink) {

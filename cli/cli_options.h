@@ -8,9 +8,9 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Help, Version };
+enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Help, Version };
 
-// diff's word for the configuration read live from the device.
+// diff's and check's word for the configuration read live from the device.
 inline constexpr const char* kDeviceSide = "device";
 
 struct Options {
@@ -25,7 +25,7 @@ struct Options {
   uint8_t address = 1;
 
   Command command = Command::None;
-  std::string file;      // read / write / dump / export / import; diff's first side
+  std::string file;      // read / write / dump / export / import / check; diff's first side
   std::string otherFile; // diff's second side
   std::string output;    // export / import: -o FILE
   int newAddress = 0;    // set-address
@@ -34,8 +34,9 @@ struct Options {
   double scanWaitSeconds = 2.0;
   bool force = false;    // read: keep an image whose envelope fails its check
   bool verbose = true;   // log lines on stderr
-  bool json = false;     // get-address, scan, dump, diff: JSON on stdout
+  bool json = false;     // get-address, scan, dump, diff, check: JSON on stdout
   bool verify = false;   // write: read back and compare
+  bool check = false;    // write: refuse a configuration the check finds errors in
 };
 
 struct ParseResult {
@@ -56,5 +57,7 @@ inline constexpr int kExitDevice = 1;  // time-out, refused, send failed
 inline constexpr int kExitUsage = 2;   // usage or file error
 // diff: the sides differ (trouble of any kind, the device's too, is kExitUsage).
 inline constexpr int kExitDifferent = 1;
+// check, write --check: the check found errors.
+inline constexpr int kExitCheckErrors = 1;
 
 }  // namespace velmora::cli

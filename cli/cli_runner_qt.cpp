@@ -15,6 +15,7 @@
 #include "base/text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
+#include "config/image_check.h"
 #include "config/image_diff.h"
 #include "config/image_file_qt.h"
 #include "config/image_json.h"
@@ -237,6 +238,14 @@ int runWrite(const Options& options) {
   logLine(options, strprintf("打开文件: %s (%llu 字节)",
                              QFileInfo(QString::fromStdString(options.file)).absoluteFilePath().toStdString().c_str(),
                              static_cast<unsigned long long>(image.size())));
+  // Said before the transfer, so a refused or failed one still leaves them on
+  // the screen; the bytes go as they are, unless --check refuses them.
+  const std::vector<CheckFinding> findings = checkImage(image);
+  for (const CheckFinding& f : findings) printError(findingLine(f, DiffLanguage::English));
+  if (options.check && hasErrors(findings)) {
+    printReason(options.file + ": the check found errors, nothing was sent");
+    return kExitCheckErrors;
+  }
   DeviceRun run(options);
   if (run.connect()) {
     run.session.startWrite(image, options.verify);
@@ -308,6 +317,25 @@ int runDiff(const Options& options) {
     printOut(text);
   }
   return difference.empty() ? kExitOk : kExitDifferent;
+}
+
+int runCheck(const Options& options) {
+  std::vector<uint8_t> image;
+  if (options.file == kDeviceSide) {
+    // 1 means "errors found": a device that fails is trouble, 2.
+    if (readDevice(options, image) != kExitOk) return kExitUsage;
+  } else if (!loadConfiguration(options.file, image)) {
+    return kExitUsage;
+  }
+  const std::vector<CheckFinding> findings = checkImage(image);
+  if (options.json) {
+    printOut(findingsJson(findings) + "\n");
+  } else {
+    std::string text;
+    for (const CheckFinding& f : findings) text += findingLine(f, DiffLanguage::English) + "\n";
+    printOut(text);
+  }
+  return hasErrors(findings) ? kExitCheckErrors : kExitOk;
 }
 
 int runAddress(const Options& options) {
@@ -429,6 +457,7 @@ int runCommand(const Options& options) {
     case Command::Export: return runExport(options);
     case Command::Import: return runImport(options);
     case Command::Diff: return runDiff(options);
+    case Command::Check: return runCheck(options);
     case Command::Help:
       printOut(usageText());
       return kExitOk;

@@ -127,8 +127,8 @@ struct Checker {
       }
     }
     if (!present.empty() && !missingEn.empty())
-      add(CheckSeverity::Warning, "address_incomplete", present, en + ": no " + joined(missingEn, ", no "),
-          zh + "：缺少" + joined(missingZh, "、"));
+      add(CheckSeverity::Warning, "address_incomplete", present, en + ": " + joined(missingEn, " and ") + " missing",
+          zh + "：缺少 " + joined(missingZh, "、"));
     if (maskAt < 0) return;
     const uint32_t mask = valueOf(units[maskAt]);
     const std::optional<int> prefix = prefixLength(mask);
@@ -227,7 +227,8 @@ std::vector<CheckFinding> checkImage(const std::vector<uint8_t>& image) {
   if (partial != 0) {
     const std::string bytes = trim(hexBytesSpaced(image.data() + image.size() - partial, partial));
     c.add(CheckSeverity::Warning, "trailing_partial", {},
-          std::to_string(partial) + " bytes after the last whole unit (" + bytes + ") are not a unit",
+          std::to_string(partial) + (partial == 1 ? " byte" : " bytes") + " after the last whole unit (" + bytes +
+              ") not sent as a unit",
           "末尾残余字节（" + bytes + "）不足一个单元");
   }
   // Errors first; within a severity by the first unit concerned, the
