@@ -16,6 +16,7 @@
 
 #include "app/dialog_help.h"
 #include "app/tab_manager.h"
+#include "app/write_check.h"
 #include "config/image_rules.h"
 #include "diag/dialog_log.h"
 #include "diag/dialog_raw_bytes.h"
@@ -89,6 +90,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   // Log lines of a running transfer are shown in the pauses between frames.
   transferPanel_->setPauseHook([this] { releaseLog(); });
   transferPanel_->engine().setTransferEnded([this](const TransferOutcome& outcome) { onTransferEnded(outcome); });
+  transferPanel_->engine().setWriteApproval([this](const std::vector<uint8_t>& image) { return approveWrite(image); });
 
   // Cross-links between the strip and the connection page.
   if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot))) {
@@ -237,6 +239,14 @@ void MainDialog::logMessage(const std::string& text) {
   if (log == nullptr) return;
   if (transferPanel_ != nullptr && transferPanel_->engine().fields().operationState != kIdle) log->holdView();
   log->appendLog(text);
+}
+
+bool MainDialog::approveWrite(const std::vector<uint8_t>& image) {
+  const WriteCheckReport report = writeCheckReport(checkImage(image));
+  for (const std::string& line : report.logLines) logMessage(line);
+  if (report.question.empty() || ui::askYesNo(this, QString::fromStdString(report.question))) return true;
+  logMessage(kWriteCheckDeclined);
+  return false;
 }
 
 void MainDialog::releaseLog() {

@@ -101,6 +101,9 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   ui::FileDialogRequest configFileRequest(bool save) const;
   void rememberFileFolder(const QString& path);
   void onTransferEnded(const TransferOutcome& outcome);
+  // The check of the image a write would send: its warnings and notes to
+  // the log, its errors to a question; false when the user keeps it back.
+  bool approveWrite(const std::vector<uint8_t>& image);
   void showComparison();
 
   // Where a comparison's read puts the device's image; the pages never see it.

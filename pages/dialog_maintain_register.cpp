@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "pages/elided_combo_widget.h"
+#include "pages/register_map_widget.h"
 #include "pages/report_list_widget.h"
 #include "pages/tooltip_widget.h"
 #include "ui/ui_kit_qt.h"
@@ -19,8 +20,6 @@
 namespace velmora {
 
 namespace {
-const char* const kRowNames[kRegisterRows] = {"输入", "输出", "全局整数", "位变量"};
-
 struct ToolTipText {
   int id;
   const char* text;
@@ -78,7 +77,7 @@ void DialogMaintainRegister::buildControls() {
   for (int r = 0; r < kRegisterRows; ++r) {
     RowControls& row = rows_[r];
     const int gridRow = r + 1;
-    grid->addWidget(new QLabel(QString::fromUtf8(kRowNames[r]), group), gridRow, 0);
+    grid->addWidget(new QLabel(QString::fromUtf8(kRegisterRowNames[static_cast<size_t>(r)]), group), gridRow, 0);
     row.enable = new QCheckBox(QStringLiteral("使能"), group);
     ui::setControlId(row.enable, rowControlId(r, 0));
     grid->addWidget(row.enable, gridRow, 1);
@@ -110,9 +109,17 @@ void DialogMaintainRegister::buildControls() {
   }
   grid->setColumnStretch(7, 1);
 
+  auto* mapGroup = new QGroupBox(QStringLiteral("寄存器地址分布"), this);
+  auto* mapLayout = new QVBoxLayout(mapGroup);
+  mapLayout->setContentsMargins(6, 4, 6, 4);
+  map_ = new RegisterMapWidget(mapGroup);
+  map_->setObjectName(QStringLiteral("registerMap"));
+  mapLayout->addWidget(map_);
+
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(8, 8, 8, 8);
   page->addWidget(group);
+  page->addWidget(mapGroup);
   page->addStretch(1);
 
   connect(confirm_, &QPushButton::clicked, this, &DialogMaintainRegister::captureRegisters);
@@ -191,7 +198,12 @@ void DialogMaintainRegister::captureRegisters() {
 
 void DialogMaintainRegister::updatePending() {
   if (suppressEvents) return;
-  const bool pending = records_.wouldChange(readControls());
+  const HoldingRegisterControls controls = readControls();
+  // The map follows the typing: it shows what a confirmation would take.
+  HoldingRegisterRecords shown = records_;
+  shown.captureRegisters(controls);
+  map_->setRecords(shown.records());
+  const bool pending = records_.wouldChange(controls);
   // A new edit is news again, even after a line was logged for older ones.
   pendingLogged_ = false;
   if (pending == pending_) return;

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace velmora {
 
+class RegisterMapWidget;
 class ToolTipWidget;
 
 class DialogMaintainRegister : public QWidget, public DialogChildBase {
@@ -52,6 +53,8 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   // The controls hold edits that "修改确认" has not taken.
   bool hasPendingEdits() const { return pending_; }
   QLabel* pendingNote() const { return pendingNote_; }
+  // The groups' ranges as the controls show them now, confirmed or not.
+  RegisterMapWidget* registerMap() const { return map_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,6 +82,7 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   RowControls rows_[kRegisterRows];
   QPushButton* confirm_ = nullptr;
   QLabel* pendingNote_ = nullptr;
+  RegisterMapWidget* map_ = nullptr;
   ToolTipWidget* toolTips_ = nullptr;
   LogSink* log_ = nullptr;
   bool pending_ = false;

@@ -15,6 +15,9 @@ inline constexpr int kRegisterGroups = 5;
 // Groups 1..4 have a row of controls; group 5 only its enable switch.
 inline constexpr int kRegisterRows = 4;
 
+// The rows' names, in group order.
+inline constexpr std::array<const char*, kRegisterRows> kRegisterRowNames{"输入", "输出", "全局整数", "位变量"};
+
 // Shown beside "修改确认" while the controls hold edits it has not taken,
 // and logged once when such edits are left behind.
 inline constexpr const char* kPendingEditsNote = "有未确认的修改";

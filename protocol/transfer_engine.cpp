@@ -316,11 +316,19 @@ void TransferEngine::startWrite() {
   }
   f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
 
-  const std::vector<uint8_t>& image = f.mainWindow->configImage();
-  if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
+  if (f.mainWindow->configImage().size() > static_cast<size_t>(kMaxImageBytes)) {
     refuse(TransferKind::Write, "要发送的数据长度无效");
     return;
   }
+  if (approveWrite_) {
+    if (!approveWrite_(f.mainWindow->configImage())) return;
+    // The approver may have asked the user; the link may have gone meanwhile.
+    if (!f.connected) {
+      refuse(TransferKind::Write, "请先连接设备");
+      return;
+    }
+  }
+  const std::vector<uint8_t>& image = f.mainWindow->configImage();
   paceFrom_ = time_.tickUs();
   // Taken only once the write is sure to start: a refused press during a
   // running write must not change the address its acknowledgements carry.

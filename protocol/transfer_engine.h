@@ -120,6 +120,12 @@ class TransferEngine final : public LinkReceiver {
   // Told once for every transfer that ended or was refused, after the panel
   // has shown it.
   void setTransferEnded(std::function<void(const TransferOutcome&)> callback) { ended_ = std::move(callback); }
+  // Asked with the image a write would send, once the page is gathered and
+  // the image is known to fit, before anything changes. False leaves all as
+  // it was, a running write included: nothing is sent, no outcome follows,
+  // and the approver tells the user why. None set: every write goes.
+  using WriteApproval = std::function<bool(const std::vector<uint8_t>& image)>;
+  void setWriteApproval(WriteApproval approve) { approveWrite_ = std::move(approve); }
 
   // Initial texts, buttons, progress and the start-up log line; called once
   // the pointers are linked so that the line reaches the log.
@@ -177,6 +183,7 @@ class TransferEngine final : public LinkReceiver {
   TransferView& view_;
   LogSink* log_ = nullptr;
   std::function<void(const TransferOutcome&)> ended_;
+  WriteApproval approveWrite_;
   Fields f;
 };
 

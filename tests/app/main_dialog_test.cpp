@@ -24,6 +24,7 @@
 #include "app/main_dialog.h"
 #include "app/startup_qt.h"
 #include "app/tab_manager.h"
+#include "app/write_check.h"
 #include "config/dialog_child_base.h"
 #include "config/image_json.h"
 #include "diag/dialog_log.h"
@@ -391,4 +392,31 @@ TEST(Startup, WithoutSocketsTheProgramSaysSoAndStops) {
   EXPECT_TRUE(socketLayerReady());
   EXPECT_FALSE(prepareStart(false));
   EXPECT_EQ(UiRecorder::messages(), QStringList{"Socket初始化失败"});
+}
+
+// Errors make one question, at most ten of them listed; warnings and notes
+// only reach the log, one line each, errors or not.
+TEST(WriteCheckReport, ErrorsAskWarningsAndNotesLog) {
+  const auto finding = [](CheckSeverity severity, const std::string& chinese) {
+    return CheckFinding{severity, "rule", {0}, "english", chinese};
+  };
+  EXPECT_TRUE(writeCheckReport({}).logLines.empty());
+  EXPECT_TRUE(writeCheckReport({}).question.empty());
+
+  const WriteCheckReport quiet =
+      writeCheckReport({finding(CheckSeverity::Warning, "甲"), finding(CheckSeverity::Note, "乙")});
+  EXPECT_EQ(quiet.logLines, (std::vector<std::string>{"配置检查：警告：甲", "配置检查：提示：乙"}));
+  EXPECT_TRUE(quiet.question.empty());
+
+  for (const int errors : {1, 10, 12}) {
+    std::vector<CheckFinding> findings;
+    for (int i = 0; i < errors; ++i) findings.push_back(finding(CheckSeverity::Error, "错" + std::to_string(i)));
+    findings.push_back(finding(CheckSeverity::Note, "乙"));
+    const WriteCheckReport report = writeCheckReport(findings);
+    std::string expected = "配置检查发现以下错误：\n";
+    for (int i = 0; i < std::min(errors, 10); ++i) expected += "错" + std::to_string(i) + "\n";
+    if (errors > 10) expected += "……等 12 项\n";
+    EXPECT_EQ(report.question, expected + "\n仍要下发配置吗？") << errors;
+    EXPECT_EQ(report.logLines, std::vector<std::string>{"配置检查：提示：乙"}) << errors;
+  }
 }

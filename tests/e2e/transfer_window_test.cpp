@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QTest>
 
+#include "app/write_check.h"
 #include "tests/e2e/window_driver_qt.h"
 #include "tests/support/ui_recorder.h"
 
@@ -69,6 +70,33 @@ TEST_P(TransferWindowTest, AddressReadEditsWriteAndReconnect) {
 
 INSTANTIATE_TEST_SUITE_P(Links, TransferWindowTest, ::testing::Values(Transport::Tcp, Transport::Pty),
                          [](const auto& info) { return info.param == Transport::Tcp ? "Tcp" : "Pty"; });
+
+// Outputs moved onto the inputs: the check's question, answered 否, keeps
+// everything back; answered 是, the image goes as it is.
+TEST_F(DeviceTest, WriteWithCheckErrorsAsksAndGoesOnlyOnYes) {
+  ASSERT_NO_FATAL_FAILURE(startDevice());
+  ASSERT_NO_FATAL_FAILURE(connectOver(Transport::Tcp));
+  Bytes faulty = sampleImage();
+  faulty[11 * 8 + 4] = 8;  // outputs 8..23 over inputs 0..15
+  ui->window().loadImage(faulty.data(), static_cast<int32_t>(faulty.size()));
+  const size_t from = ui->log().mark();
+  UiRecorder::queueAnswer(false);
+  ui->press(false);
+  ASSERT_EQ(UiRecorder::questions().size(), 1);
+  EXPECT_EQ(UiRecorder::questions().first(),
+            QStringLiteral("配置检查发现以下错误：\n保持寄存器配置 输入 与 输出 的地址范围重叠（8–15）\n\n仍要下发配置吗？"));
+  EXPECT_TRUE(ui->log().has(kWriteCheckDeclined, from));
+  EXPECT_FALSE(ui->log().has("开始下发配置", from));
+  EXPECT_EQ(ui->stateText(), QStringLiteral("空闲"));
+  EXPECT_TRUE(ui->writeEnabled());
+  EXPECT_FALSE(saved().has_value());
+
+  UiRecorder::queueAnswer(true);
+  ASSERT_TRUE(ui->transfer(false));
+  EXPECT_EQ(UiRecorder::questions().size(), 2);
+  EXPECT_EQ(saved(), faulty) << "sent as it is";
+  EXPECT_EQ(ui->log().count("开始下发配置", from), 1);
+}
 
 // Quitting while a read waits for a late answer releases the pty: the next
 // window opens it again.

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "pages/dialog_maintain_register.h"
+#include "pages/register_map_widget.h"
 #include "pages/tooltip_widget.h"
 #include "tests/pages/page_widget_helpers.h"
 
@@ -119,6 +120,26 @@ TEST(DialogMaintainRegisterWindow, PendingEditsMarkedAndLoggedOnce) {
   loadImage(page, kDefaults);
   EXPECT_EQ(log.lines.size(), 2u);
   EXPECT_FALSE(marked());
+}
+
+// The map shows the controls as typed, before "修改确认", and a load's records.
+TEST(DialogMaintainRegisterWindow, MapFollowsTheControlsAndLoads) {
+  ShownPage<D> shown;
+  D& page = shown.page;
+  const RegisterMapWidget* map = page.registerMap();
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->map().bars.size(), 4u);
+  EXPECT_TRUE(map->map().overlaps.empty());
+  retype(&page, 8007, "550");
+  ASSERT_EQ(map->map().overlaps.size(), 1u) << "drawn while the edit is unconfirmed";
+  EXPECT_EQ(map->map().overlaps[0], (RegisterOverlap{0, 1, 550, 600}));
+  control<QCheckBox>(&page, 8002)->click();
+  EXPECT_TRUE(map->map().overlaps.empty());
+  EXPECT_EQ(map->map().bars.front().row, 1);
+  loadImage(page, imageOf({registerUnit(3, 1, 10, 5, 0), registerUnit(1, 0, 0, 0, 0), registerUnit(2, 0, 0, 0, 0),
+                           registerUnit(4, 0, 0, 0, 0)}));
+  EXPECT_EQ(map->map().bars, (std::vector<RegisterBar>{{2, 10, 15}}));
+  EXPECT_GE(map->height(), map->minimumSizeHint().height());
 }
 
 TEST(DialogMaintainRegisterWindow, ToolTipsAppearAfterThePointerRestsAndWrapTheLongOne) {

@@ -411,3 +411,46 @@ TEST_F(EngineTest, AFailedSendEndsTheTransferAndItsWatchdogSparesTheNextOne) {
   engine.stopWatchdogs();  // the host going away stops the watchdog that failure left
   EXPECT_EQ(side.expiry(kReadTimerId), 0u);
 }
+
+// The approver sees the gathered image; kept back, nothing changes, not even
+// a running write, and no outcome is told. A link lost while it asked refuses.
+TEST_F(EngineTest, WriteApprovalSeesTheGatheredImageAndKeptBackChangesNothing) {
+  std::vector<Bytes> asked;
+  bool approve = false;
+  std::function<void()> whileAsking;
+  engine.setWriteApproval([&](const Bytes& image) {
+    asked.push_back(image);
+    if (whileAsking) whileAsking();
+    return approve;
+  });
+  connect();
+  side.pageImage = patternBytes(43);
+  engine.startWrite();
+  EXPECT_EQ(asked, std::vector<Bytes>{patternBytes(43)});
+  EXPECT_TRUE(side.sent.empty() && side.states.empty() && side.logs.empty() && outcomes.empty());
+  EXPECT_EQ(side.expiry(kWriteTimerId), 0u);
+  EXPECT_EQ(f().operationState, kIdle);
+
+  approve = true;
+  engine.startWrite();
+  side.feed(writeAck(1, 0));
+  approve = false;
+  engine.startWrite();  // a restart kept back: packet 1 stays due
+  EXPECT_EQ(f().operationState, kWriting);
+  EXPECT_EQ(f().currentPacket, 1);
+  side.feed(writeAck(1, 1));
+  EXPECT_EQ(outcomes, Lines{"write done: 下发完成"});
+  EXPECT_EQ(side.sent.size(), 3u);
+
+  side.pageImage = patternBytes(2049);
+  engine.startWrite();
+  EXPECT_EQ(asked.size(), 3u) << "an image too long is refused before the check";
+  side.pageImage.reset();
+  side.image = patternBytes(8);
+  approve = true;
+  whileAsking = [&] { engine.setLinkState(false, "TCP已断开"); };
+  side.clear();
+  engine.startWrite();
+  EXPECT_EQ(side.boxes.back(), "请先连接设备");
+  EXPECT_TRUE(side.sent.empty());
+}

@@ -6,6 +6,9 @@
 //   velmora-screenshots --popups OUTDIR
 // The comparison dialog for a window holding WINDOW.vmc and a device DEVICE.vmc:
 //   velmora-screenshots --compare OUTDIR WINDOW.vmc DEVICE.vmc
+// The holding-register page at the smallest size, its map showing groups
+// that overlap:
+//   velmora-screenshots --register-map OUTDIR
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -79,6 +82,26 @@ int grabComparison(const QString& out, const QString& windowFile, const QString&
   return dialog.grab().save(QStringLiteral("%1/compare.png").arg(out)) ? 0 : 1;
 }
 
+// Inputs over outputs over global integers, each pair sharing registers.
+int grabRegisterMap(const QString& out) {
+  const auto unit = [](uint8_t group, uint16_t address, uint16_t count, uint8_t width) {
+    return std::vector<uint8_t>{4, group, 1, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
+                                static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count), width};
+  };
+  std::vector<uint8_t> image;
+  for (const auto& u : {unit(1, 0, 1000, 0), unit(2, 900, 300, 0), unit(3, 1100, 400, 1), unit(4, 2000, 200, 0),
+                        unit(5, 0, 0, 0)})
+    image.insert(image.end(), u.begin(), u.end());
+  velmora::ui::usePageFontEverywhere();
+  velmora::MainDialog dialog;
+  dialog.resize(dialog.minimumSize());
+  dialog.loadImage(image.data(), static_cast<int32_t>(image.size()));
+  dialog.show();
+  dialog.tabHost()->selectPage(4);
+  QApplication::processEvents();
+  return dialog.grab().save(QStringLiteral("%1/register-map.png").arg(out)) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +115,10 @@ int main(int argc, char** argv) {
   if (argc > 4 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--compare")) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     return grabComparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
+  }
+  if (argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--register-map")) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return grabRegisterMap(QString::fromLocal8Bit(argv[2]));
   }
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(out);

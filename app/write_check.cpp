@@ -1,0 +1,26 @@
+#include "app/write_check.h"
+
+#include "base/text.h"
+
+namespace velmora {
+
+WriteCheckReport writeCheckReport(const std::vector<CheckFinding>& findings) {
+  WriteCheckReport report;
+  std::vector<const CheckFinding*> errors;
+  for (const CheckFinding& f : findings) {
+    if (f.severity == CheckSeverity::Error)
+      errors.push_back(&f);
+    else
+      report.logLines.push_back("配置检查：" + findingLine(f, DiffLanguage::Chinese));
+  }
+  if (errors.empty()) return report;
+  // The heading says they are errors; the lines need not say it again.
+  report.question = "配置检查发现以下错误：\n";
+  for (size_t i = 0; i < errors.size() && i < kWriteCheckListed; ++i) report.question += errors[i]->chinese + "\n";
+  // A box taller than the screen would hide its buttons.
+  if (errors.size() > kWriteCheckListed) report.question += strprintf("……等 %d 项\n", static_cast<int>(errors.size()));
+  report.question += "\n仍要下发配置吗？";
+  return report;
+}
+
+}  // namespace velmora
