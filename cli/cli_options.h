@@ -36,6 +36,9 @@ struct Options {
   bool verbose = true;   // log lines on stderr
   bool json = false;     // get-address, scan, dump, diff: JSON on stdout
   bool verify = false;   // write: read back and compare
+  bool trace = false;    // decoded frames on stderr
+  std::string traceFile; // decoded frames into FILE
+  std::string pcapFile;  // the frames as a pcap capture
 };
 
 struct ParseResult {
