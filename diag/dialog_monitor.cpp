@@ -100,11 +100,13 @@ DialogMonitor::DialogMonitor(QWidget* parent) : QWidget(parent) {
   // Fixed row heights: the table never measures 10,000 rows.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  // The meaning whole; the bytes take what is left and elide.
   const QFontMetrics m(font());
   table_->setColumnWidth(0, m.horizontalAdvance(QStringLiteral("000000.000")) + 12);
   table_->setColumnWidth(1, m.horizontalAdvance(QStringLiteral("方向")) + 16);
-  table_->setColumnWidth(2, m.horizontalAdvance(QStringLiteral("00 ")) * 20);
+  table_->setColumnWidth(3, m.horizontalAdvance(QStringLiteral("写入数据包：包 00/42，50 字节")) + 16);
+  table_->horizontalHeader()->setStretchLastSection(false);
+  table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
 
   pause_ = new QPushButton(QStringLiteral("暂停"), this);
   clear_ = new QPushButton(QStringLiteral("清空"), this);
