@@ -19,6 +19,7 @@
 #include "app/write_check.h"
 #include "config/image_rules.h"
 #include "diag/dialog_log.h"
+#include "diag/dialog_monitor.h"
 #include "diag/dialog_raw_bytes.h"
 #include "link/dialog_connect.h"
 #include "link/dialog_scan.h"
@@ -97,6 +98,13 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
     connectPage->setPanel(transferPanel_);
     transferPanel_->setConnectionPage(&connectPage->deviceLink());
   }
+  // The monitor hears both halves of the link: what goes out and what the
+  // strip cuts out of the bytes that come in.
+  if (auto* monitor = dynamic_cast<DialogMonitor*>(tabHost_->page(TabManager::kMonitorSlot))) {
+    transferPanel_->engine().setFrameObserver(monitor);
+    if (auto* connectPage = dynamic_cast<DialogConnect*>(tabHost_->page(TabManager::kConnectSlot)))
+      connectPage->setFrameObserver(monitor);
+  }
 
   frame1001_->hide();
   frame1002_->hide();
@@ -136,6 +144,8 @@ QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
       return new DialogLog(parent);
     case TabManager::kHelpSlot:
       return new DialogHelp(parent);
+    case TabManager::kMonitorSlot:
+      return new DialogMonitor(parent);
     default:
       return nullptr;
   }

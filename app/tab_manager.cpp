@@ -13,7 +13,7 @@
 namespace velmora {
 
 const std::array<const char*, TabManager::kSlotCount> TabManager::kCaptions = {
-    "连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表", "日志", "帮助"};
+    "连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表", "日志", "帮助", "通信监视"};
 
 TabManager::TabManager(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());

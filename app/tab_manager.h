@@ -1,4 +1,4 @@
-// The tab host: nine pages in fixed slots behind one tab bar. Every page
+// The tab host: ten pages in fixed slots behind one tab bar. Every page
 // change lets the page being left store its units into the image before the
 // page being entered loads from it.
 #pragma once
@@ -19,11 +19,13 @@ class TabManager : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kTabControlId = 1003;
-  static constexpr int kSlotCount = 9;
+  static constexpr int kSlotCount = 10;
   // Slots other parts rely on.
   static constexpr int kConnectSlot = 0;
   static constexpr int kLogSlot = 7;
   static constexpr int kHelpSlot = 8;
+  // After the nine that were always there, so none of them moves.
+  static constexpr int kMonitorSlot = 9;
 
   explicit TabManager(QWidget* parent = nullptr);
   ~TabManager() override;
@@ -34,7 +36,7 @@ class TabManager : public QWidget {
   // Tab captions by slot.
   static const std::array<const char*, kSlotCount> kCaptions;
 
-  // Creates the nine pages in slot order (make returns the page for a slot,
+  // Creates the pages in slot order (make returns the page for a slot,
   // parented to this host), then shows slot 0. No image moves here: the main
   // window primes the pages afterwards.
   void createPages(const std::function<QWidget*(int slot, QWidget* parent)>& make);

@@ -28,7 +28,8 @@ bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, b
 std::string usageText() {
   return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
          "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space])\n"
-         "                   [--address N] [--quiet] COMMAND\n"
+         "                   [--address N] [--quiet] [--trace] [--trace-file FILE]\n"
+         "                   [--pcap FILE] COMMAND\n"
          "       velmora-cli scan --target HOST:PORT [--wait SECONDS] [--json]\n"
          "       velmora-cli dump FILE [--json]\n"
          "       velmora-cli export FILE.vmc [-o FILE.json]\n"
@@ -56,6 +57,9 @@ std::string usageText() {
          "                       file or the word device\n"
          "files: write, diff and check take .vmc files and JSON documents alike; a file is JSON when\n"
          "  its name ends in .json or, failing that, its first non-blank byte is '{'\n"
+         "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
+         "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
+         "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
          "--json: get-address, scan, dump, diff and check print JSON instead of text\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
          "  diff: 0 equal, 1 different, 2 trouble (usage, files, the device or the link);\n"
@@ -128,6 +132,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       o.check = true;
     } else if (a == "--force") {
       o.force = true;
+    } else if (a == "--trace") {
+      o.trace = true;
+    } else if (a == "--trace-file") {
+      if (!value(o.traceFile) || o.traceFile.empty()) return fail("--trace-file needs a FILE");
+    } else if (a == "--pcap") {
+      if (!value(o.pcapFile) || o.pcapFile.empty()) return fail("--pcap needs a FILE");
     } else if (a == "--quiet" || a == "-q") {
       o.verbose = false;
     } else if (!a.empty() && a[0] == '-') {
@@ -185,6 +195,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
                           (o.command == Command::Check && o.file == kDeviceSide);
   const bool needsLink = o.command == Command::Read || o.command == Command::Write ||
                          o.command == Command::GetAddress || o.command == Command::SetAddress || deviceSide;
+  if ((o.trace || !o.traceFile.empty() || !o.pcapFile.empty()) && !needsLink)
+    return fail("--trace, --trace-file and --pcap are for the commands that use the link");
   if (needsLink) {
     const bool tcp = !o.tcpHost.empty();
     const bool serial = !o.serialDevice.empty();

@@ -37,6 +37,9 @@ struct Options {
   bool json = false;     // get-address, scan, dump, diff, check: JSON on stdout
   bool verify = false;   // write: read back and compare
   bool check = false;    // write: refuse a configuration the check finds errors in
+  bool trace = false;    // decoded frames on stderr
+  std::string traceFile; // decoded frames into FILE
+  std::string pcapFile;  // the frames as a pcap capture
 };
 
 struct ParseResult {

@@ -7,7 +7,10 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -15,6 +18,7 @@
 #include "base/text.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
+#include "cli/cli_trace.h"
 #include "config/image_check.h"
 #include "config/image_diff.h"
 #include "config/image_file_qt.h"
@@ -29,6 +33,11 @@
 namespace velmora::cli {
 
 namespace {
+
+// The run's traffic recorder, when --trace, --trace-file or --pcap asked
+// for one; every link the run opens (diff and --verify open more than one
+// session) feeds it.
+FrameObserver* gTraffic = nullptr;
 
 void printOut(const std::string& text) {
   std::fputs(text.c_str(), stdout);
@@ -98,6 +107,7 @@ struct DeviceRun {
     channels.setPortLister([] { return std::vector<std::string>{}; });
     events.setSession(&session, &channels);
     platform.setSession(&session);
+    session.setFrameObserver(gTraffic);
   }
   ~DeviceRun() {
     events.setSession(nullptr, nullptr);
@@ -446,7 +456,39 @@ int runScan(const Options& options) {
 
 }  // namespace
 
+namespace {
+int runCommandRecorded(const Options& options);
+
+uint64_t epochUsNow() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+}
+}  // namespace
+
 int runCommand(const Options& options) {
+  if (!options.trace && options.traceFile.empty() && options.pcapFile.empty()) return runCommandRecorded(options);
+  TrafficRecorder recorder(steadyUs(), epochUsNow());
+  if (options.trace) recorder.traceTo(stderr);
+  if (!options.traceFile.empty() && !recorder.openTraceFile(options.traceFile)) {
+    printReason("--trace-file: cannot write " + options.traceFile + ": " + std::strerror(errno));
+    return kExitUsage;
+  }
+  if (!options.pcapFile.empty() && !recorder.openPcap(options.pcapFile)) {
+    printReason("--pcap: cannot write " + options.pcapFile + ": " + std::strerror(errno));
+    return kExitUsage;
+  }
+  gTraffic = &recorder;
+  int status = runCommandRecorded(options);
+  gTraffic = nullptr;
+  if (!recorder.finish()) {
+    printReason("the trace or capture file could not be written completely");
+    if (status == kExitOk) status = kExitUsage;
+  }
+  return status;
+}
+
+namespace {
+int runCommandRecorded(const Options& options) {
   switch (options.command) {
     case Command::Read: return runRead(options);
     case Command::Write: return runWrite(options);
@@ -469,5 +511,6 @@ int runCommand(const Options& options) {
   printReason("no command given");
   return kExitUsage;
 }
+}  // namespace
 
 }  // namespace velmora::cli

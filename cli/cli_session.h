@@ -84,6 +84,11 @@ class CliSession final : public LinkEventSink, private ConnectView {
   // (outcome() says why) or, for a host name, while the name is still being
   // looked up (connecting()): the connect notification then decides.
   bool connect();
+  // Hears every frame sent and received (null: none).
+  void setFrameObserver(FrameObserver* observer) {
+    engine_.setFrameObserver(observer);
+    connect_.setFrameObserver(observer);
+  }
   bool connecting() const { return connect_.connecting(); }
   bool linkUp() const { return connect_.linkUp(); }
 

@@ -66,3 +66,14 @@ Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)
+
+# The Wireshark dissector where Debian's Wireshark looks for Lua plugins of
+# every version (tshark -G folders: "Global Lua Plugins"); under a prefix
+# other than /usr, Wireshark needs -X lua_script:FILE instead.
+# The multiarch folder whatever the prefix, so the package puts it there too.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(wireshark_lua_dir lib/${CMAKE_LIBRARY_ARCHITECTURE}/wireshark/plugins)
+else()
+  set(wireshark_lua_dir ${CMAKE_INSTALL_LIBDIR}/wireshark/plugins)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/res/wireshark/velmora.lua DESTINATION ${wireshark_lua_dir})

@@ -2,9 +2,13 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 
+#include <algorithm>
+
 #include "base/clock.h"
+#include "diag/dialog_monitor.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -19,6 +23,12 @@ DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   edit_->setReadOnly(true);
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   edit_->setGeometry(rect());
+  save_ = new QPushButton(QStringLiteral("保存..."), this);
+  ui::setControlId(save_, kSaveButtonId);
+  connect(save_, &QPushButton::clicked, this, [this] {
+    release();
+    saveTextWithDialog(this, QStringLiteral("日志.txt"), log_.text());
+  });
   releaseTimer_.setSingleShot(true);
   releaseTimer_.setInterval(kHoldMs);
   connect(&releaseTimer_, &QTimer::timeout, this, &DialogLog::release);
@@ -77,7 +87,12 @@ void DialogLog::showEvent(QShowEvent* event) {
 
 void DialogLog::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  edit_->setGeometry(10, 60, width() - 20, height() - 70);
+  // The save button at the right edge beside the heading; a tall button
+  // font pushes the text down rather than out of the page.
+  const QSize b = save_->sizeHint().expandedTo(save_->minimumSize());
+  save_->setGeometry(width() - 10 - b.width(), 10, b.width(), b.height());
+  const int top = std::max(60, 10 + b.height() + 6);
+  edit_->setGeometry(10, top, width() - 20, height() - top - 10);
 }
 
 

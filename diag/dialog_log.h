@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace velmora {
 
@@ -17,6 +18,7 @@ class DialogLog : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kEditId = 1031;
+  static constexpr int kSaveButtonId = 1032;
 
   explicit DialogLog(QWidget* parent = nullptr);
 
@@ -44,6 +46,7 @@ class DialogLog : public QWidget {
 
   QLabel* heading_ = nullptr;
   QPlainTextEdit* edit_ = nullptr;
+  QPushButton* save_ = nullptr;
   LogText log_;
   QString held_;          // lines not yet in the view
   bool heldTrim_ = false;  // the text was cut back while held

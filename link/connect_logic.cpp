@@ -5,6 +5,7 @@
 #include <tuple>
 #include <utility>
 
+#include "base/clock.h"
 #include "base/text.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
@@ -438,7 +439,12 @@ bool ConnectLogic::sendBytes(const uint8_t* data, int32_t length) {
   Channel* channel = linkState_ == kTcpConnected ? static_cast<Channel*>(&tcp_)
                      : linkState_ == kSerialOpen  ? static_cast<Channel*>(&serial_)
                                                   : nullptr;
-  return channel != nullptr && channel->isOpen() && channel->send(data, length);
+  const bool sent = channel != nullptr && channel->isOpen() && channel->send(data, length);
+  // Only what went out: a failed send is the log's business.
+  if (sent && observer_ != nullptr && length > 0)
+    observer_->onFrame(FrameDirection::Sent, steadyUs(), data, length,
+                       describeFrame(FrameDirection::Sent, data, length, 0));
+  return sent;
 }
 
 uint8_t ConnectLogic::addressBoxValue() const {

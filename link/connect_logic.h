@@ -13,6 +13,7 @@
 
 #include "base/log_sink.h"
 #include "link/channel.h"
+#include "protocol/frame_trace.h"
 #include "protocol/link_interfaces.h"
 
 namespace velmora {
@@ -137,6 +138,8 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
   ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log = nullptr);
 
   void setPanel(LinkReceiver* panel) { panel_ = panel; }
+  // Hears every frame that went out (null: nobody listens).
+  void setFrameObserver(FrameObserver* observer) { observer_ = observer; }
 
   // Page start: the status line, the port list, the control states.
   void start();
@@ -198,6 +201,7 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
   TcpLink& tcp_;
   LinkReceiver* panel_ = nullptr;
   LogSink* log_ = nullptr;
+  FrameObserver* observer_ = nullptr;
   int32_t linkState_ = kSerialIdle;
   int32_t transport_ = kTransportSerial;
   bool connecting_ = false;

@@ -36,6 +36,8 @@ class DialogConnect : public QWidget, private velmora::ConnectView {
 
   // What the transfer panel sends through.
   DeviceLink& deviceLink() { return logic_; }
+  // Hears every frame the page sends (null: none).
+  void setFrameObserver(FrameObserver* observer) { logic_.setFrameObserver(observer); }
 
   int32_t linkState() const { return logic_.linkState(); }
   int32_t transport() const { return logic_.transport(); }

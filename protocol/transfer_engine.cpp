@@ -78,7 +78,7 @@ void TransferEngine::setProgressFromCount() {
 void TransferEngine::setLinkState(bool connected, const std::string& statusText) {
   f.connected = connected;
   if (!connected) {
-    f.receiveBuffer.clear();
+    dropReceived(DropCause::LinkClosed);
     f.lastByteTime = 0;
     view_.resetProgress();
     endTransferWithoutLink();
@@ -122,9 +122,19 @@ void TransferEngine::refuse(TransferKind kind, const char* text) {
 
 // ---- receive assembly and dispatch ----
 
+void TransferEngine::dropReceived(DropCause cause) {
+  std::vector<uint8_t>& buffer = f.receiveBuffer;
+  if (observer_ != nullptr && !buffer.empty()) {
+    const auto length = static_cast<int32_t>(buffer.size());
+    observer_->onFrame(FrameDirection::Received, time_.tickUs(), buffer.data(), length,
+                       describeDropped(buffer.data(), length, f.deviceAddress, cause));
+  }
+  buffer.clear();
+}
+
 void TransferEngine::receiveByte(uint8_t byte) {
   const uint64_t now = time_.tickMs();
-  if (f.lastByteTime != 0 && now - f.lastByteTime > kReceiveGapMs) f.receiveBuffer.clear();
+  if (f.lastByteTime != 0 && now - f.lastByteTime > kReceiveGapMs) dropReceived(DropCause::Gap);
   f.lastByteTime = now;
   f.receiveBuffer.push_back(byte);
 
@@ -138,11 +148,14 @@ void TransferEngine::receiveByte(uint8_t byte) {
     std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
     buffer.erase(buffer.begin(), buffer.begin() + length);
     paceFrom_ = time_.tickUs();
+    if (observer_ != nullptr)
+      observer_->onFrame(FrameDirection::Received, paceFrom_, frame.data(), length,
+                         describeFrame(FrameDirection::Received, frame.data(), length, f.deviceAddress));
     dispatchFrame(frame.data(), length);
     return;
   }
   if (buffer.size() > kReceiveOverflow) {
-    buffer.clear();
+    dropReceived(DropCause::Overflow);
     log("串口接收缓冲区溢出，已清空");
   }
 }
@@ -223,7 +236,7 @@ void TransferEngine::startRead(ImageHost* into) {
   f.currentPacket = 0;
   f.transferLength = 0;
   f.transferBuffer.fill(0);
-  f.receiveBuffer.clear();
+  dropReceived(DropCause::TransferStart);
   f.lastByteTime = 0;
   view_.resetProgress();
 
@@ -344,7 +357,7 @@ void TransferEngine::startWrite() {
   f.currentPacket = 0;
   f.transferLength = envelopeLength;
   std::memcpy(f.transferBuffer.data(), envelope.data(), envelope.size());
-  f.receiveBuffer.clear();
+  dropReceived(DropCause::TransferStart);
   f.lastByteTime = 0;
   view_.setProgress(0);
   // A read that ended on a failed send leaves its watchdog running; it must

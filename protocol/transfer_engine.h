@@ -21,6 +21,7 @@
 #include "base/text.h"
 #include "base/time_host.h"
 #include "config/image_host.h"
+#include "protocol/frame_trace.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
 
@@ -117,6 +118,9 @@ class TransferEngine final : public LinkReceiver {
   void setConnectionPage(DeviceLink* page) { f.connectionPage = page; }
   void setMainWindow(ImageHost* window) { f.mainWindow = window; }
   const Fields& fields() const { return f; }
+  // Hears every frame cut out of the received bytes and every run thrown
+  // away (null: nobody listens, and nothing is decoded).
+  void setFrameObserver(FrameObserver* observer) { observer_ = observer; }
   // Told once for every transfer that ended or was refused, after the panel
   // has shown it.
   void setTransferEnded(std::function<void(const TransferOutcome&)> callback) { ended_ = std::move(callback); }
@@ -170,6 +174,8 @@ class TransferEngine final : public LinkReceiver {
   void log(const std::string& text);
   void setProgressFromCount();
   void endTransferWithoutLink();
+  // Empties receiveBuffer, telling the observer what was lost and why.
+  void dropReceived(DropCause cause);
   void restartWatchdog(int id, int& handle);
   void stopWatchdog(int id, int& handle);
   // The 50 ms pause, then the bytes; false when they did not all go out.
@@ -182,6 +188,7 @@ class TransferEngine final : public LinkReceiver {
   TimeHost& time_;
   TransferView& view_;
   LogSink* log_ = nullptr;
+  FrameObserver* observer_ = nullptr;
   std::function<void(const TransferOutcome&)> ended_;
   WriteApproval approveWrite_;
   Fields f;

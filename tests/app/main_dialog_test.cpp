@@ -121,7 +121,7 @@ TEST_F(MainDialogTest, StartsWithCaptionTabsMenuIdsAndTheirKeys) {
   QStringList captions;
   for (int i = 0; i < tabs->count(); ++i) captions << tabs->tabText(i);
   EXPECT_EQ(captions, QStringList({"连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表",
-                                   "日志", "帮助"}));
+                                   "日志", "帮助", "通信监视"}));
   EXPECT_EQ(tabs->currentIndex(), 0);
 
   const std::vector<std::pair<int, QString>> menu{

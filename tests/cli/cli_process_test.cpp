@@ -12,6 +12,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <sstream>
 #include <filesystem>
 #include <set>
 
@@ -470,4 +473,94 @@ TEST(DevsimProcess, PtyCanBeReopenedAfterAnExclusiveSession) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "1: still busy, 3: no setuid, 4: no exclusive open";
   EXPECT_EQ(sim.stop(), 0);
+}
+
+namespace {
+struct PcapRecord {
+  uint32_t seconds = 0, micros = 0;
+  Bytes data;
+};
+// The records of a classic pcap file in this host's byte order; empty when
+// the global header is not the one velmora-cli writes.
+std::vector<PcapRecord> pcapRecords(const Bytes& file) {
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, file.data() + at, 4);
+    return v;
+  };
+  std::vector<PcapRecord> records;
+  if (file.size() < 24 || u32(0) != 0xA1B2C3D4 || u32(20) != 147) return records;
+  for (size_t at = 24; at + 16 <= file.size();) {
+    const uint32_t size = u32(at + 8);
+    if (size != u32(at + 12) || at + 16 + size > file.size()) return {};
+    records.push_back({u32(at), u32(at + 4), Bytes(file.begin() + static_cast<long>(at + 16),
+                                                   file.begin() + static_cast<long>(at + 16 + size))});
+    at += 16 + size;
+  }
+  return records;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+}  // namespace
+
+// A full image is 42 packets: the preamble and 42 requests out, 42 responses in.
+TEST(CliTrace, TraceLinesTraceFileAndPcapOfAFullRead) {
+  TempDir dir;
+  writeWholeFile(dir / "full.vmc", imageOfUnits(256));
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "full.vmc"}));
+  const Args link{"--tcp", sim.endpoint("tcp")};
+  const RunResult r = ok(link + Args{"--quiet", "--trace", "--trace-file", dir / "t.txt", "--pcap", dir / "t.pcap",
+                                     "read", dir / "got.vmc"});
+  const std::vector<std::string> lines = linesOf(r.err);
+  ASSERT_EQ(lines.size(), 85u) << r.err;
+  EXPECT_EQ(readWholeFile(dir / "t.txt"), std::optional<Bytes>(Bytes(r.err.begin(), r.err.end())));
+  EXPECT_TRUE(has(lines[0], "-> FF 00 FF 00 AA 55 ") && has(lines[0], "  transfer preamble")) << lines[0];
+  EXPECT_TRUE(has(lines[1], "-> 01 69 00 32 00 00 FC 0C  read request: packet 0")) << lines[1];
+  EXPECT_TRUE(has(lines[2], "<- 01 69 36 00 00 00 2A ") && has(lines[2], "data response: packet 0 of 42, 50 data bytes"))
+      << lines[2];
+  EXPECT_TRUE(has(lines[84], "data response: packet 41 of 42, 6 data bytes")) << lines[84];
+  int sent = 0, received = 0;
+  double previousMs = -1;
+  for (const std::string& line : lines) {
+    sent += has(line, " -> "), received += has(line, " <- ");
+    const double ms = std::stod(line);
+    EXPECT_GE(ms, previousMs) << line;
+    previousMs = ms;
+  }
+  EXPECT_EQ(std::make_pair(sent, received), std::make_pair(43, 42));
+
+  const auto file = readWholeFile(dir / "t.pcap");
+  ASSERT_TRUE(file);
+  const std::vector<PcapRecord> records = pcapRecords(*file);
+  ASSERT_EQ(records.size(), 85u);
+  const auto preamble = velmora::buildTransferPreamble();
+  Bytes first{0};
+  first.insert(first.end(), preamble.begin(), preamble.end());
+  EXPECT_EQ(records[0].data, first);
+  EXPECT_EQ(records[2].data.at(0), 1) << "received";
+  EXPECT_EQ(records[2].data.size(), 1u + 50 + 9);
+  const auto now = static_cast<uint32_t>(::time(nullptr));
+  EXPECT_LE(records.back().seconds, now);
+  EXPECT_GT(records.front().seconds + 60, now) << "wall-clock stamps";
+  EXPECT_LT(records.front().micros, 1000000u);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(CliTrace, AddressCommandsAndOptionsThatNeedALink) {
+  Devsim sim(kDevsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0"}));
+  const RunResult r = ok({"--tcp", sim.endpoint("tcp"), "--quiet", "--trace", "get-address"});
+  EXPECT_TRUE(has(r.err, "-> 55 F5 40 00 00 00 00 8A  address query\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "  address report: 1\n")) << r.err;
+  EXPECT_EQ(sim.stop(), 0);
+  TempDir dir;
+  for (const Args& args : {Args{"--trace", "dump", "x.vmc"}, Args{"--tcp", "127.0.0.1:1", "--pcap", "read", "x.vmc"},
+                           Args{"--tcp", sim.endpoint("tcp"), "--pcap", dir / "no/such/dir.pcap", "get-address"}})
+    EXPECT_EQ(cli(args).exitCode, 2) << ::testing::PrintToString(args);
 }

@@ -9,7 +9,14 @@
 // The holding-register page at the smallest size, its map showing groups
 // that overlap:
 //   velmora-screenshots --register-map OUTDIR
+// The monitor page during a read from a device on 127.0.0.1:PORT (velmora-devsim):
+//   velmora-screenshots --monitor OUTDIR PORT
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -104,6 +111,32 @@ int grabRegisterMap(const QString& out) {
 
 }  // namespace
 
+// Connects the window to 127.0.0.1:port as a user would, presses 读取配置
+// and grabs the monitor page once 30 frames are in its table.
+int grabMonitor(const QString& out, const QString& port) {
+  velmora::MainDialog dialog;
+  dialog.show();
+  QApplication::processEvents();
+  auto find = [&dialog](int id) { return dialog.findChild<QWidget*>(velmora::ui::controlName(id)); };
+  auto* tcp = qobject_cast<QRadioButton*>(find(2001));
+  auto* ip = qobject_cast<QLineEdit*>(find(2003));
+  auto* portEdit = qobject_cast<QLineEdit*>(find(2004));
+  auto* connectButton = qobject_cast<QPushButton*>(find(2011));
+  auto* read = qobject_cast<QPushButton*>(find(1012));
+  if (!tcp || !ip || !portEdit || !connectButton || !read) return 1;
+  tcp->click();
+  ip->setText(QStringLiteral("127.0.0.1"));
+  portEdit->setText(port);
+  connectButton->click();
+  if (!QTest::qWaitFor([&] { return read->isEnabled(); }, 5000)) return 1;
+  dialog.tabHost()->selectPage(velmora::TabManager::kMonitorSlot);
+  read->click();
+  auto* table = dialog.tabHost()->page(velmora::TabManager::kMonitorSlot)->findChild<QTableView*>();
+  if (table == nullptr || !QTest::qWaitFor([&] { return table->model()->rowCount() >= 30; }, 10000)) return 1;
+  dialog.grab().save(out + QStringLiteral("/monitor.png"));
+  return 0;
+}
+
 int main(int argc, char** argv) {
   const bool popups = argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--popups");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !popups) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -111,6 +144,10 @@ int main(int argc, char** argv) {
   if (popups) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     return grabPopups(QString::fromLocal8Bit(argv[2]));
+  }
+  if (argc > 3 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--monitor")) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return grabMonitor(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
   }
   if (argc > 4 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--compare")) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
