@@ -157,7 +157,7 @@ std::optional<std::vector<uint8_t>> DeviceModel::respondToWrite(const Request& r
 
 void DeviceModel::applyFaults(Answer& a) {
   const int n = a.sequence;
-  if (faults_.dropAt == n) {
+  if (faults_.dropEvery || faults_.dropAt == n) {
     a.bytes.clear();
   } else {
     if (faults_.corruptAt == n) a.bytes.back() ^= 0xFF;  // CRC high byte, or the address report's checksum

@@ -34,6 +34,7 @@ inline constexpr std::chrono::milliseconds kMaxFaultDelay{600000};
 // the fault says "every".
 struct FaultPlan {
   int dropAt = 0;       // that answer is not sent
+  bool dropEvery = false;  // no answer is ever sent: a device that has gone silent
   int corruptAt = 0;    // that answer goes out with a wrong CRC (checksum for an address report)
   int duplicateAt = 0;  // that answer goes out twice, back to back
   int delayAt = 0;      // that answer goes out delay later

@@ -3,6 +3,7 @@
 #include <array>
 #include <limits>
 
+#include "base/text.h"
 #include "protocol/frames.h"
 
 namespace velmora::sim {
@@ -170,7 +171,7 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
     static const char* const withValue[] = {"--tcp",   "--udp",     "--address",       "--image",
                                             "--save",  "--baud",    "--drop",          "--corrupt",
                                             "--duplicate", "--delay", "--reply-address", "--close-after",
-                                            "--garbage", "--store-wrong-byte"};
+                                            "--garbage", "--store-wrong-byte", "--count", "--fault-device"};
     bool known = false;
     for (const char* option : withValue) known = known || name == option;
     if (!known) return fail("unknown option " + name);
@@ -194,6 +195,16 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
       const auto n = strictNumber(value, 4'000'000);
       if (!n || *n < 50) return bad();
       o.baud = static_cast<int>(*n);
+    } else if (name == "--drop" && value == "all") {
+      o.faults.dropEvery = true;
+    } else if (name == "--count") {
+      const auto n = strictNumber(value, kMaxDevices);
+      if (!n || *n < 1) return fail(strprintf("--count needs 1..%d, got %s", kMaxDevices, value.c_str()));
+      o.count = static_cast<int>(*n);
+    } else if (name == "--fault-device") {
+      const auto n = strictNumber(value, kMaxDevices - 1);
+      if (!n) return bad();
+      o.faultDevice = static_cast<int>(*n);
     } else if (name == "--drop" || name == "--corrupt" || name == "--duplicate" || name == "--close-after") {
       const auto n = parseCount(value);
       if (!n) return bad();
@@ -233,8 +244,30 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
     if (*endpoint && !o.allowNonlocal && !isLoopbackHost(**endpoint))
       return fail((*endpoint)->host + " is not a loopback address; refusing without --allow-nonlocal");
   }
+  if (o.count > 1) {
+    if (!o.tcp || o.udp || o.pty) return fail("--count serves TCP only: give --tcp and neither --udp nor --pty");
+    if (o.tcp->port != 0 && o.tcp->port + o.count - 1 > 65535)
+      return fail(strprintf("--count %d from port %u runs past 65535", o.count, o.tcp->port));
+    if (!o.saveFile.empty() && o.saveFile.find("%d") == std::string::npos)
+      return fail("--save needs a %d in its name with --count, one file per device");
+  }
+  if (o.faultDevice && *o.faultDevice >= o.count)
+    return fail(strprintf("--fault-device %d is not below --count %d", *o.faultDevice, o.count));
   result.options = o;
   return result;
+}
+
+std::string saveFileOf(const std::string& pattern, int index) {
+  std::string out;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.compare(i, 2, "%d") == 0) {
+      out += std::to_string(index);
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
 }
 
 std::string devsimUsage() {
@@ -251,11 +284,15 @@ std::string devsimUsage() {
          "  --address N           bus address 1..255 (default 1)\n"
          "  --image FILE          start with this .vmc image (raw units, at most 2048 bytes; a\n"
          "                        length that is not whole units makes the tool see a header error)\n"
-         "  --save FILE           write each image the tool writes to FILE (atomically)\n"
+         "  --save FILE           write each image the tool writes to FILE (atomically); each\n"
+         "                        %d in FILE becomes the device's index (dev-%d.vmc, see --count)\n"
          "  --baud B              pace both directions as a serial line at B baud, 10 bits a byte\n"
+         "  --count N             N independent devices (1..1000), device I on --tcp's port + I\n"
+         "                        (port 0: N free consecutive ports); TCP only; each starts\n"
+         "                        with the same image and address and keeps its own\n"
          "\n"
-         "Faults (N counts answered requests from 1, over all links):\n"
-         "  --drop N              send no answer to request N\n"
+         "Faults (N counts a device's answered requests from 1, over all its links):\n"
+         "  --drop N              send no answer to request N (all: to no request at all)\n"
          "  --corrupt N           answer request N with a bad CRC\n"
          "  --duplicate N         send the answer to request N twice\n"
          "  --delay N:MS          send the answer to request N MS milliseconds late\n"
@@ -265,11 +302,13 @@ std::string devsimUsage() {
          "                        (N:BYTES: before answer N only; at most 65536)\n"
          "  --store-wrong-byte I  acknowledge every written image but store it with byte I\n"
          "                        (0-based, 0..2047) inverted, so a later read differs\n"
+         "  --fault-device I      the faults above hit device I (0-based) only, not every device\n"
          "\n"
          "  --log                 one line per request and answer on stderr\n"
          "  --help                this text\n"
          "\n"
-         "Prints one line per endpoint (\"tcp 127.0.0.1:PORT\", \"pty /dev/pts/N\", \"udp 127.0.0.1:PORT\")\n"
+         "Prints one line per endpoint (\"tcp 127.0.0.1:PORT\", \"pty /dev/pts/N\", \"udp 127.0.0.1:PORT\");\n"
+         "with --count one \"tcp\" line per device, device 0 first,\n"
          "and runs until SIGINT or SIGTERM.\n";
 }
 

@@ -17,15 +17,20 @@ struct Endpoint {
   bool ipv6 = false;
 };
 
+// Devices one process may simulate at once.
+inline constexpr int kMaxDevices = 1000;
+
 struct DevsimOptions {
   std::optional<Endpoint> tcp;
   std::optional<Endpoint> udp;
   bool pty = false;
   uint8_t address = 1;
   std::string imageFile;
-  std::string saveFile;
+  std::string saveFile;  // with count > 1 a pattern: each "%d" becomes the device's index
   int baud = 0;  // 0: no line pacing
   FaultPlan faults;
+  int count = 1;                   // devices, each on its own TCP port (consecutive from --tcp's)
+  std::optional<int> faultDevice;  // 0-based; the faults apply to that device only
   bool allowNonlocal = false;
   bool log = false;
   bool help = false;
@@ -47,6 +52,9 @@ bool isLoopbackHost(const Endpoint& endpoint);
 
 // The address to bind: "localhost" becomes 127.0.0.1.
 std::string numericHost(const Endpoint& endpoint);
+
+// The save file of device index: each "%d" of the pattern replaced by it.
+std::string saveFileOf(const std::string& pattern, int index);
 
 std::string devsimUsage();
 

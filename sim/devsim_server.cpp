@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
@@ -137,6 +138,8 @@ bool senderIsLoopback(const sockaddr_storage& s) {
   return false;
 }
 
+struct Device;
+
 // One link to the device: a TCP connection or the pty master.
 struct Link {
   Link(DeviceModel& device, int baud, Fd fd, std::string name, bool isPty)
@@ -150,6 +153,7 @@ struct Link {
   std::vector<uint8_t> pending;  // due but not yet accepted by the kernel
   bool dead = false;
   bool draining = false;  // closing: the last answer is out, waiting for it to be read
+  const Device* device = nullptr;  // the simulated device a TCP link reaches
   SimTime drainStart{0};
 };
 
@@ -184,17 +188,33 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
   return true;
 }
 
+// One simulated device with its own listening socket; the links to it are
+// the server's.
+struct Device {
+  Device(std::vector<uint8_t> image, uint8_t address) : model(std::move(image), address) {}
+  DeviceModel model;
+  Fd listen;
+  std::string saveFile;
+};
+
 class Server {
  public:
-  Server(const DevsimOptions& options, std::FILE* out, std::FILE* err, std::vector<uint8_t> image)
-      : options_(options), out_(out), err_(err), device_(std::move(image), options.address) {
-    device_.setFaults(options.faults);
-    if (options.log) device_.setLogSink([this](const std::string& line) { logLine(line); });
-    if (!options.saveFile.empty()) {
-      device_.setImageListener([this](const std::vector<uint8_t>& image) {
+  Server(const DevsimOptions& options, std::FILE* out, std::FILE* err, const std::vector<uint8_t>& image)
+      : options_(options), out_(out), err_(err) {
+    devices_.reserve(static_cast<size_t>(options.count));
+    for (int index = 0; index < options.count; ++index) {
+      devices_.emplace_back(image, options.address);
+      Device& d = devices_.back();
+      // Prefixed only when there are several, so a single device logs as it always has.
+      const std::string who = options.count > 1 ? strprintf("device %d: ", index) : std::string();
+      if (!options.faultDevice || *options.faultDevice == index) d.model.setFaults(options.faults);
+      if (options.log) d.model.setLogSink([this, who](const std::string& line) { logLine(who + line); });
+      if (options.saveFile.empty()) continue;
+      d.saveFile = saveFileOf(options.saveFile, index);
+      d.model.setImageListener([this, &d, who](const std::vector<uint8_t>& written) {
         std::string error;
-        if (!writeFileAtomically(options_.saveFile, image, error)) std::fprintf(err_, "velmora-devsim: %s\n", error.c_str());
-        else logLine(strprintf("saved %zu bytes to %s", image.size(), options_.saveFile.c_str()));
+        if (!writeFileAtomically(d.saveFile, written, error)) std::fprintf(err_, "velmora-devsim: %s\n", error.c_str());
+        else logLine(strprintf("%ssaved %zu bytes to %s", who.c_str(), written.size(), d.saveFile.c_str()));
       });
     }
   }
@@ -219,7 +239,7 @@ class Server {
       polled.clear();
       fds.push_back({gSignalPipe[0], POLLIN, 0});
       const size_t listenAt = fds.size();
-      if (listen_.valid()) fds.push_back({listen_.get(), POLLIN, 0});
+      for (const Device& d : devices_) fds.push_back({d.listen.get(), POLLIN, 0});
       const size_t udpAt = fds.size();
       if (udp_.valid()) fds.push_back({udp_.get(), POLLIN, 0});
       const size_t linksAt = fds.size();
@@ -246,7 +266,9 @@ class Server {
       }
       if (fds[0].revents & POLLIN) return 0;  // SIGINT or SIGTERM
       const SimTime arrived = monotonicNow();
-      if (listen_.valid() && (fds[listenAt].revents & POLLIN)) acceptConnections();
+      size_t at = listenAt;
+      for (Device& d : devices_)
+        if (fds[at++].revents & POLLIN) acceptConnections(d);
       if (udp_.valid() && (fds[udpAt].revents & POLLIN)) answerDatagrams();
       for (size_t i = 0; i < polled.size(); ++i) {
         const short revents = fds[linksAt + i].revents;
@@ -266,20 +288,63 @@ class Server {
     std::fflush(err_);
   }
 
+  // One listening socket per device on consecutive ports. With port 0 the
+  // first is the kernel's pick and the rest must be free after it; when one
+  // is taken the whole run starts again elsewhere, a bounded number of times.
   bool openTcp(const Endpoint& e) {
     SockAddr addr;
     if (!makeAddress(e, addr)) return failLine("tcp: bad address " + e.host);
-    Fd fd(socket(addr.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.valid()) return failErrno("tcp: socket");
-    const int one = 1;
-    setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&addr.storage), addr.length) != 0)
-      return failErrno("tcp: bind " + endpointText(e, e.port));
-    if (listen(fd.get(), 4) != 0) return failErrno("tcp: listen");
-    std::fprintf(out_, "tcp %s\n", endpointText(e, boundPort(fd.get())).c_str());
+    raiseDescriptorLimit();
+    constexpr int kAttempts = 32;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      uint16_t first = e.port;
+      bool taken = false;
+      for (Device& d : devices_) {
+        const size_t index = static_cast<size_t>(&d - &devices_.front());
+        const uint16_t port = index == 0 ? first : static_cast<uint16_t>(first + index);
+        if (first + index > 65535) {
+          taken = true;
+          break;
+        }
+        Fd fd(socket(addr.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!fd.valid()) return failErrno("tcp: socket");
+        const int one = 1;
+        setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        setPort(addr, port);
+        if (bind(fd.get(), reinterpret_cast<sockaddr*>(&addr.storage), addr.length) != 0) {
+          // A taken port after a picked first one: try another run.
+          if (errno == EADDRINUSE && e.port == 0 && index > 0) {
+            taken = true;
+            break;
+          }
+          return failErrno("tcp: bind " + endpointText(e, port));
+        }
+        if (listen(fd.get(), 4) != 0) return failErrno("tcp: listen");
+        if (index == 0) first = boundPort(fd.get());
+        d.listen = std::move(fd);
+      }
+      if (!taken) break;
+      for (Device& d : devices_) d.listen.reset();
+      if (attempt + 1 == kAttempts) return failLine(strprintf("tcp: found no %d free consecutive ports", options_.count));
+    }
+    for (const Device& d : devices_) std::fprintf(out_, "tcp %s\n", endpointText(e, boundPort(d.listen.get())).c_str());
     std::fflush(out_);
-    listen_ = std::move(fd);
     return true;
+  }
+
+  static void setPort(SockAddr& addr, uint16_t port) {
+    if (addr.family == AF_INET6) reinterpret_cast<sockaddr_in6*>(&addr.storage)->sin6_port = htons(port);
+    else reinterpret_cast<sockaddr_in*>(&addr.storage)->sin_port = htons(port);
+  }
+
+  // A thousand listening sockets and their links need more descriptors than
+  // the usual soft limit of 1024; the hard limit is ours to take.
+  void raiseDescriptorLimit() const {
+    const rlim_t wanted = static_cast<rlim_t>(options_.count) * (1 + kMaxTcpLinks) + 64;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+    limit.rlim_cur = std::min(wanted, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
   }
 
   bool openUdp(const Endpoint& e) {
@@ -312,7 +377,7 @@ class Server {
     setNonBlocking(master.get());
     Fd watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (watch.valid() && inotify_add_watch(watch.get(), name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) watch.reset();
-    links_.emplace_back(device_, options_.baud, std::move(master), std::string("pty ") + name, true);
+    links_.emplace_back(devices_.front().model, options_.baud, std::move(master), std::string("pty ") + name, true);
     links_.back().ptySlave = std::move(slave);
     links_.back().ptyWatch = std::move(watch);
     std::fprintf(out_, "pty %s\n", name);
@@ -410,23 +475,27 @@ class Server {
     }
   }
 
-  void acceptConnections() {
+  void acceptConnections(Device& device) {
     for (int i = 0; i < kMaxReadsPerWake; ++i) {
       sockaddr_storage peer{};
       socklen_t len = sizeof(peer);
-      Fd fd(accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC));
+      Fd fd(accept4(device.listen.get(), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC));
       if (!fd.valid()) return;
       size_t tcpLinks = 0;
-      for (const Link& link : links_) tcpLinks += link.isPty ? 0 : 1;
+      for (const Link& link : links_) tcpLinks += !link.isPty && link.device == &device ? 1 : 0;
       if (tcpLinks >= kMaxTcpLinks) {
         logLine("tcp: too many connections, one refused");
         continue;
       }
       const int one = 1;
       setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-      const std::string name = strprintf("tcp link %d", ++tcpCount_);
+      const std::string name = options_.count > 1
+                                   ? strprintf("device %d: tcp link %d", static_cast<int>(&device - &devices_.front()),
+                                               ++tcpCount_)
+                                   : strprintf("tcp link %d", ++tcpCount_);
       logLine(name + " accepted");
-      links_.emplace_back(device_, options_.baud, std::move(fd), name, false);
+      links_.emplace_back(device.model, options_.baud, std::move(fd), name, false);
+      links_.back().device = &device;
     }
   }
 
@@ -439,7 +508,7 @@ class Server {
       if (n < 0) return;
       // Answers go back only where probes can come from on a loopback bind.
       if (!options_.allowNonlocal && !senderIsLoopback(peer)) continue;
-      const auto reply = device_.probeReply(buffer, static_cast<size_t>(n));
+      const auto reply = devices_.front().model.probeReply(buffer, static_cast<size_t>(n));
       logLine(strprintf("udp datagram of %zd bytes%s", n, reply ? ", probe answered" : ", ignored"));
       if (reply) sendto(udp_.get(), reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&peer), len);
     }
@@ -470,8 +539,7 @@ class Server {
   const DevsimOptions& options_;
   std::FILE* out_;
   std::FILE* err_;
-  DeviceModel device_;
-  Fd listen_;
+  std::vector<Device> devices_;  // reserved up front: links and listeners hold their addresses
   Fd udp_;
   std::list<Link> links_;  // stable addresses while polled
   int tcpCount_ = 0;
@@ -523,7 +591,7 @@ int runDevsim(const DevsimOptions& options, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "velmora-devsim: signal handlers not installed\n");
     return 1;
   }
-  Server server(options, out, err, std::move(image));
+  Server server(options, out, err, image);
   if (const int rc = server.start(); rc != 0) return rc;
   return server.serve();
 }

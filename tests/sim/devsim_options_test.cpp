@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -64,5 +65,34 @@ TEST(DevsimOptions, WhatIsTakenAndWhatIsRefused) {
     EXPECT_FALSE(p.options) << ::testing::PrintToString(args);
     EXPECT_FALSE(p.error.empty());
     EXPECT_EQ(p.error.find('\n'), std::string::npos) << p.error;
+  }
+}
+
+TEST(DevsimOptions, SeveralDevicesAndFaultsForOne) {
+  const ParsedOptions p = parseDevsimOptions(
+      {"--tcp", "127.0.0.1:6000", "--count", "20", "--fault-device", "19", "--drop", "all", "--save", "d-%d.vmc"});
+  ASSERT_TRUE(p.options) << p.error;
+  EXPECT_EQ(std::tie(p.options->count, p.options->faultDevice, p.options->faults.dropEvery, p.options->faults.dropAt),
+            std::make_tuple(20, std::optional<int>{19}, true, 0));
+  EXPECT_EQ(parseDevsimOptions({"--pty"}).options->count, 1);
+  EXPECT_EQ(saveFileOf("out/d-%d.vmc", 17), "out/d-17.vmc");
+  EXPECT_EQ(saveFileOf("%d-%d", 3), "3-3");
+  EXPECT_EQ(saveFileOf("plain.vmc", 3), "plain.vmc");
+
+  const std::vector<Args> taken = {
+      {"--tcp", "127.0.0.1:0", "--count", "1000"}, {"--tcp", "127.0.0.1:64536", "--count", "1000"},
+      {"--pty", "--count", "1", "--fault-device", "0"}, {"--tcp", "[::1]:0", "--count", "2", "--save", "%d"}};
+  const std::vector<Args> refused = {
+      {"--tcp", "127.0.0.1:0", "--count", "0"}, {"--tcp", "127.0.0.1:0", "--count", "1001"},
+      {"--tcp", "127.0.0.1:64537", "--count", "1000"},               // past the last port
+      {"--pty", "--count", "2"}, {"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--count", "2"},
+      {"--tcp", "127.0.0.1:0", "--count", "2", "--save", "one.vmc"},  // both would write one file
+      {"--tcp", "127.0.0.1:0", "--count", "3", "--fault-device", "3"}, {"--pty", "--fault-device", "-1"},
+      {"--pty", "--drop", "every"}};
+  for (const Args& args : taken) EXPECT_TRUE(parseDevsimOptions(args).options) << ::testing::PrintToString(args);
+  for (const Args& args : refused) {
+    const ParsedOptions r = parseDevsimOptions(args);
+    EXPECT_FALSE(r.options) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
   }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -126,12 +127,14 @@ bool Devsim::start(const std::vector<std::string>& args, std::chrono::millisecon
   closeFd(errFd_);
   errFd_ = ::memfd_create("devsim-stderr", MFD_CLOEXEC);
   if (errFd_ < 0 || !child_.spawn(program_, args, errFd_)) return false;
-  const auto expected = std::count(args.begin(), args.end(), "--tcp") + std::count(args.begin(), args.end(), "--udp") +
-                        std::count(args.begin(), args.end(), "--pty");
+  const auto countAt = std::find(args.begin(), args.end(), "--count");
+  const long devices = countAt != args.end() && countAt + 1 != args.end() ? std::atol((countAt + 1)->c_str()) : 1;
+  const auto expected = std::count(args.begin(), args.end(), "--tcp") * std::max(devices, 1L) +
+                        std::count(args.begin(), args.end(), "--udp") + std::count(args.begin(), args.end(), "--pty");
   const bool complete = child_.collect(
       Clock::now() + limit, [&](const std::string& text) { return std::count(text.begin(), text.end(), '\n') >= expected; });
   std::istringstream in(child_.out);
-  for (std::string kind, where; in >> kind >> where;) endpoints_[kind] = where;
+  for (std::string kind, where; in >> kind >> where;) endpoints_[kind].push_back(where);
   return complete;
 }
 
@@ -140,13 +143,13 @@ int Devsim::stop(int sig) {
   return child_.reap(Clock::now() + std::chrono::seconds(10));
 }
 
-std::string Devsim::endpoint(const std::string& kind) const {
+std::string Devsim::endpoint(const std::string& kind, size_t index) const {
   const auto it = endpoints_.find(kind);
-  return it == endpoints_.end() ? std::string() : it->second;
+  return it == endpoints_.end() || index >= it->second.size() ? std::string() : it->second[index];
 }
 
-uint16_t Devsim::port(const std::string& kind) const {
-  const std::string where = endpoint(kind);
+uint16_t Devsim::port(const std::string& kind, size_t index) const {
+  const std::string where = endpoint(kind, index);
   return where.empty() ? 0 : static_cast<uint16_t>(std::stoi(where.substr(where.rfind(':') + 1)));
 }
 

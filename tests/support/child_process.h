@@ -54,7 +54,7 @@ RunResult runToEnd(const std::string& program, const std::vector<std::string>& a
 
 // velmora-devsim until stop() or the end of the object. start() waits for
 // the line printed per --tcp, --udp and --pty ("tcp 127.0.0.1:PORT", "pty
-// /dev/pts/N"). Standard error goes to an anonymous file: a --log run
+// /dev/pts/N"), with --count N for N "tcp" lines. Standard error goes to an anonymous file: a --log run
 // writes more than a pipe holds while nobody reads it.
 class Devsim {
  public:
@@ -65,9 +65,10 @@ class Devsim {
   // Sends sig and waits: the exit status, or -1 when it had to be killed.
   int stop(int sig = SIGTERM);
 
-  // Empty (port 0) when that kind was not announced.
-  std::string endpoint(const std::string& kind) const;
-  uint16_t port(const std::string& kind) const;
+  // The index-th of that kind (device index of --count); empty (port 0)
+  // when not announced.
+  std::string endpoint(const std::string& kind, size_t index = 0) const;
+  uint16_t port(const std::string& kind, size_t index = 0) const;
   // Standard error so far (--log lines, refusals), for failure reports.
   std::string errorOutput() const;
 
@@ -75,7 +76,7 @@ class Devsim {
   std::string program_;
   Child child_;
   int errFd_ = -1;
-  std::map<std::string, std::string> endpoints_;
+  std::map<std::string, std::vector<std::string>> endpoints_;
 };
 
 }  // namespace velmora::testing
