@@ -22,6 +22,8 @@
 // Diagnostics: --no-log-page (the log page replaced by a plain widget, so
 // lines are dropped), --hide-progress (the progress bar not painted),
 // --phases [--warm-font] (the moments of start-up; see startupPhases).
+// --show-page SLOT shows that page during the transfers (9: the traffic
+// monitor, whose table then follows every frame).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -70,6 +72,7 @@ struct Options {
   // the progress bar being painted.
   bool noLogPage = false;
   bool hideProgress = false;
+  int showPage = -1;
 };
 
 [[noreturn]] void fail(const std::string& why) {
@@ -90,6 +93,8 @@ Options parse(int argc, char** argv) {
     const std::string v = argv[++i];
     if (a == "--make-image") {
       o.makeImage = v;
+    } else if (a == "--show-page") {
+      o.showPage = std::atoi(v.c_str());
     } else if (a == "--serial") {
       o.serialPath = v;
     } else if (a == "--tcp") {
@@ -341,6 +346,10 @@ int main(int argc, char** argv) {
   control<QAbstractButton>(&dialog, kConnectButton)->click();
   if (!waitFor([readButton] { return readButton->isEnabled(); }, 5000)) fail("not connected");
 
+  if (options.showPage >= 0) {
+    dialog.tabHost()->selectPage(options.showPage);
+    runFor(options.settleMs);
+  }
   auto* page = dialog.findChild<velmora::DialogConnect*>();
   if (!page) fail("no connection page");
   ReceiveCounter counter;
