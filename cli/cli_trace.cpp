@@ -15,10 +15,8 @@ std::string traceLine(uint64_t sinceStartUs, FrameDirection direction, const uin
 }
 
 namespace {
-// pcap is written in the host's byte order; readers tell it by the magic.
-template <typename T>
-bool put(std::FILE* f, T value) {
-  return std::fwrite(&value, sizeof value, 1, f) == 1;
+bool put(std::FILE* f, const std::string& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
 }
 }  // namespace
 
@@ -26,22 +24,13 @@ bool PcapWriter::open(const std::string& path) {
   close();
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) return false;
-  failed_ = false;
-  const bool ok = put<uint32_t>(file_, 0xA1B2C3D4) && put<uint16_t>(file_, 2) && put<uint16_t>(file_, 4) &&
-                  put<int32_t>(file_, 0) && put<uint32_t>(file_, 0) && put<uint32_t>(file_, 65535) &&
-                  put<uint32_t>(file_, kPcapLinkType);
-  failed_ = !ok;
-  return ok;
+  failed_ = !put(file_, pcapFileHeader());
+  return !failed_;
 }
 
 bool PcapWriter::write(uint64_t epochUs, FrameDirection direction, const uint8_t* bytes, int32_t length) {
   if (file_ == nullptr || length < 0) return false;
-  const auto size = static_cast<uint32_t>(length) + 1;
-  const uint8_t header = direction == FrameDirection::Sent ? kPcapSentByTool : kPcapReceived;
-  const bool ok = put<uint32_t>(file_, static_cast<uint32_t>(epochUs / 1000000)) &&
-                  put<uint32_t>(file_, static_cast<uint32_t>(epochUs % 1000000)) && put<uint32_t>(file_, size) &&
-                  put<uint32_t>(file_, size) && put<uint8_t>(file_, header) &&
-                  (length == 0 || std::fwrite(bytes, 1, static_cast<size_t>(length), file_) == static_cast<size_t>(length));
+  const bool ok = put(file_, pcapRecord(epochUs, direction, bytes, length));
   if (!ok) failed_ = true;
   return ok;
 }

@@ -8,22 +8,17 @@
 #include <string>
 
 #include "protocol/frame_trace.h"
+#include "protocol/pcap_format.h"
 
 namespace velmora::cli {
-
-// DLT_USER0: a link type of our own, which the Wireshark dissector claims.
-inline constexpr uint32_t kPcapLinkType = 147;
-// The one-byte header in front of each record's frame.
-inline constexpr uint8_t kPcapSentByTool = 0;
-inline constexpr uint8_t kPcapReceived = 1;
 
 // "  12.345 -> 01 69 00 32 00 00 FC 0C  read request: packet 0": milliseconds
 // since the trace started, direction, the bytes, their meaning.
 std::string traceLine(uint64_t sinceStartUs, FrameDirection direction, const uint8_t* bytes, int32_t length,
                       const FrameInfo& info);
 
-// Classic libpcap: the 24-byte global header, then one record per frame
-// stamped with the wall clock (epoch µs).
+// The capture file as it is written: the global header, then one record per
+// frame stamped with the wall clock (epoch µs).
 class PcapWriter {
  public:
   PcapWriter() = default;

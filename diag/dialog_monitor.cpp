@@ -3,32 +3,42 @@
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTableView>
 
+#include "config/image_file_qt.h"
 #include "config/image_rules.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
 
-QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text) {
+namespace {
+QString saveWithDialog(QWidget* parent, const QString& filter, const QString& suffix, const QString& initialName,
+                       const std::string& bytes) {
   ui::FileDialogRequest request;
   request.save = true;
-  request.filter = QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)");
-  request.defaultSuffix = QStringLiteral("txt");
+  request.filter = filter;
+  request.defaultSuffix = suffix;
   request.initialName = initialName;
   const QString path = ui::fileDialog(parent, request);
   if (path.isEmpty()) return {};
-  QSaveFile file(path);
-  const bool ok = file.open(QIODevice::WriteOnly) &&
-                  file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
-                  file.commit();
-  if (!ok) {
+  std::string why;
+  if (!writeTextFile(path.toStdString(), bytes, why)) {
     ui::messageBox(parent, QString::fromUtf8(kSaveFileFailed));
     return {};
   }
   return path;
+}
+}  // namespace
+
+QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text) {
+  return saveWithDialog(parent, QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)"), QStringLiteral("txt"), initialName,
+                        text);
+}
+
+QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes) {
+  return saveWithDialog(parent, QStringLiteral("抓包文件 (*.pcap);;所有文件 (*.*)"), QStringLiteral("pcap"),
+                        initialName, bytes);
 }
 
 // The table's rows are the log's; the model is told how far the log moved
@@ -111,6 +121,9 @@ DialogMonitor::DialogMonitor(QWidget* parent) : QWidget(parent) {
   pause_ = new QPushButton(QStringLiteral("暂停"), this);
   clear_ = new QPushButton(QStringLiteral("清空"), this);
   save_ = new QPushButton(QStringLiteral("保存..."), this);
+  saveCapture_ = new QPushButton(QStringLiteral("保存抓包..."), this);
+  ui::setControlId(saveCapture_, kSaveCaptureButtonId);
+  connect(saveCapture_, &QPushButton::clicked, this, &DialogMonitor::saveCapture);
   ui::setControlId(pause_, kPauseButtonId);
   ui::setControlId(clear_, kClearButtonId);
   ui::setControlId(save_, kSaveButtonId);
@@ -157,10 +170,16 @@ void DialogMonitor::save() {
   saveTextWithDialog(this, QStringLiteral("通信监视.txt"), log_.text());
 }
 
+void DialogMonitor::saveCapture() {
+  flush();
+  saveCaptureWithDialog(this, QStringLiteral("通信监视.pcap"), log_.pcap());
+}
+
 QSize DialogMonitor::minimumSizeHint() const {
-  // The three buttons side by side and a few rows of the table.
+  // The four buttons side by side and a few rows of the table.
   auto sizeOf = [](const QPushButton* button) { return button->sizeHint().expandedTo(button->minimumSize()); };
-  const int buttons = sizeOf(pause_).width() + sizeOf(clear_).width() + sizeOf(save_).width() + 40;
+  const int buttons =
+      sizeOf(pause_).width() + sizeOf(clear_).width() + sizeOf(save_).width() + sizeOf(saveCapture_).width() + 50;
   return {buttons, sizeOf(pause_).height() + 20 + 5 * (table_->fontMetrics().height() + 4)};
 }
 
@@ -170,7 +189,7 @@ void DialogMonitor::resizeEvent(QResizeEvent* event) {
   auto sizeOf = [](const QPushButton* button) { return button->sizeHint().expandedTo(button->minimumSize()); };
   const QSize b = sizeOf(pause_);
   int x = 10;
-  for (QPushButton* button : {pause_, clear_, save_}) {
+  for (QPushButton* button : {pause_, clear_, save_, saveCapture_}) {
     const int w = std::max(b.width(), sizeOf(button).width());
     button->setGeometry(x, 10, w, b.height());
     x += w + 10;

@@ -23,6 +23,8 @@ class MonitorModel;
 // not at all); a failure is shown in a message box. The path written, or
 // empty when the user cancelled or the write failed.
 QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text);
+// The same for a capture file (*.pcap).
+QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes);
 
 class DialogMonitor : public QWidget, public FrameObserver {
   Q_OBJECT
@@ -31,6 +33,7 @@ class DialogMonitor : public QWidget, public FrameObserver {
   static constexpr int kPauseButtonId = 1052;
   static constexpr int kClearButtonId = 1053;
   static constexpr int kSaveButtonId = 1054;
+  static constexpr int kSaveCaptureButtonId = 1055;
 
   explicit DialogMonitor(QWidget* parent = nullptr);
   ~DialogMonitor() override;
@@ -53,6 +56,7 @@ class DialogMonitor : public QWidget, public FrameObserver {
   void togglePause();
   void clearRows();
   void save();
+  void saveCapture();
 
   MonitorLog log_;
   MonitorModel* model_ = nullptr;
@@ -60,6 +64,7 @@ class DialogMonitor : public QWidget, public FrameObserver {
   QPushButton* pause_ = nullptr;
   QPushButton* clear_ = nullptr;
   QPushButton* save_ = nullptr;
+  QPushButton* saveCapture_ = nullptr;
   QTimer batch_;
   bool paused_ = false;
 };

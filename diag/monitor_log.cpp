@@ -1,12 +1,21 @@
 #include "diag/monitor_log.h"
 
+#include <chrono>
+
 #include "base/text.h"
+#include "protocol/pcap_format.h"
 
 namespace velmora {
 
 void MonitorLog::add(FrameDirection direction, uint64_t tickUs, const uint8_t* bytes, int32_t length,
                      const FrameInfo& info) {
-  if (!started_) startTick_ = tickUs, started_ = true;
+  if (!started_) {
+    startTick_ = tickUs;
+    startEpochUs_ = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::system_clock::now().time_since_epoch())
+                                               .count());
+    started_ = true;
+  }
   MonitorRow row;
   row.timeUs = tickUs >= startTick_ ? tickUs - startTick_ : 0;
   row.direction = direction;
@@ -48,6 +57,13 @@ std::string MonitorLog::text() const {
   std::string out;
   for (const MonitorRow& r : rows_)
     out += timeText(r) + "\t" + directionText(r.direction) + "\t" + hexText(r) + "\t" + meaningText(r) + "\r\n";
+  return out;
+}
+
+std::string MonitorLog::pcap() const {
+  std::string out = pcapFileHeader();
+  for (const MonitorRow& row : rows_)
+    out += pcapRecord(startEpochUs_ + row.timeUs, row.direction, row.bytes.data(), static_cast<int32_t>(row.bytes.size()));
   return out;
 }
 

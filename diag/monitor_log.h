@@ -40,10 +40,14 @@ class MonitorLog {
   // One line per row, the columns apart by tabs, "\r\n" after each, as the
   // log page's text ends its lines.
   std::string text() const;
+  // The rows as a capture file for Wireshark, stamped with the wall clock
+  // from the moment the first row came.
+  std::string pcap() const;
 
  private:
   std::deque<MonitorRow> rows_;
   uint64_t startTick_ = 0;
+  uint64_t startEpochUs_ = 0;
   bool started_ = false;
   uint64_t dropped_ = 0;
 };

@@ -1,8 +1,10 @@
 // The monitor page on show while the window reads a full image from
-// velmora-devsim over TCP: every frame in order, and the saved text.
+// velmora-devsim over TCP: every frame in order, the saved text and capture.
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+
+#include <cstring>
 
 #include "app/tab_manager.h"
 #include "diag/dialog_monitor.h"
@@ -59,6 +61,40 @@ TEST_F(DeviceTest, MonitorShowsEveryFrameOfAFullReadInOrderAndSavesThem) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 85);
   EXPECT_NE(text.find("\t接收\t01 69 0A 00 29 00 2A "), std::string::npos) << "packet 41's answer";
   EXPECT_TRUE(UiRecorder::messages().isEmpty()) << UiRecorder::messages().join("; ").toStdString();
+
+  // The capture: the pcap header (USER0), then one record per row, its
+  // direction byte before the frame's bytes, time stamps in order.
+  UiRecorder::queueFile(QString::fromStdString(path("monitor.pcap")));
+  ui->click(TabManager::kMonitorSlot, DialogMonitor::kSaveCaptureButtonId);
+  const auto capture = testing::readWholeFile(path("monitor.pcap"));
+  ASSERT_TRUE(capture);
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, capture->data() + at, 4);
+    return v;
+  };
+  ASSERT_GE(capture->size(), 24u);
+  EXPECT_EQ(u32(0), 0xA1B2C3D4u);
+  EXPECT_EQ(u32(20), 147u);
+  size_t at = 24, records = 0;
+  uint64_t lastUs = 0;
+  while (at + 16 <= capture->size() && records < 85) {
+    const uint64_t us = uint64_t{u32(at)} * 1000000 + u32(at + 4);
+    const uint32_t size = u32(at + 8);
+    ASSERT_LE(at + 16 + size, capture->size());
+    const MonitorRow& row = monitor->log().row(records);
+    EXPECT_EQ((*capture)[at + 16], row.direction == FrameDirection::Sent ? 0 : 1) << records;
+    EXPECT_EQ(std::vector<uint8_t>(capture->begin() + static_cast<long>(at) + 17,
+                                   capture->begin() + static_cast<long>(at + 16 + size)),
+              row.bytes)
+        << records;
+    EXPECT_GE(us, lastUs);
+    lastUs = us;
+    at += 16 + size;
+    ++records;
+  }
+  EXPECT_EQ(records, 85u);
+  EXPECT_EQ(at, capture->size());
 
   // Paused, a second read adds nothing; clear empties the table.
   ui->click(TabManager::kMonitorSlot, DialogMonitor::kPauseButtonId);
