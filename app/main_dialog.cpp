@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -88,8 +89,9 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   transferPanel_->setMainWindow(this);
   transferPanel_->setGeometry(frame1002_->geometry());
   transferPanel_->show();
-  // Log lines of a running transfer are shown in the pauses between frames.
-  transferPanel_->setPauseHook([this] { releaseLog(); });
+  // What a running transfer adds to the log and the monitor is shown in the
+  // pauses between frames.
+  transferPanel_->setPauseHook([this] { showHeldViews(); });
   transferPanel_->engine().setTransferEnded([this](const TransferOutcome& outcome) { onTransferEnded(outcome); });
   transferPanel_->engine().setWriteApproval([this](const std::vector<uint8_t>& image) { return approveWrite(image); });
 
@@ -259,9 +261,13 @@ bool MainDialog::approveWrite(const std::vector<uint8_t>& image) {
   return false;
 }
 
-void MainDialog::releaseLog() {
+void MainDialog::showHeldViews() {
   if (tabHost_ == nullptr) return;
   if (auto* log = dynamic_cast<DialogLog*>(tabHost_->page(TabManager::kLogSlot))) log->release();
+  if (auto* monitor = dynamic_cast<DialogMonitor*>(tabHost_->page(TabManager::kMonitorSlot))) monitor->flush();
+  // Painted now, inside the pause: painting after the next frame went out
+  // would hold up the reading of its answer.
+  QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 void MainDialog::loadImage(const uint8_t* data, int32_t length) {

@@ -58,8 +58,8 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   const std::vector<uint8_t>& configImage() const override { return configImage_; }
   // LogSink: a stamped line on the log page; dropped when there is none.
   void logMessage(const std::string& text) override;
-  // Shows the log lines held back during a transfer.
-  void releaseLog();
+  // Shows what a transfer's log lines and frames added, and paints it.
+  void showHeldViews();
 
   void layoutChildren();
 

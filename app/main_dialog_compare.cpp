@@ -20,7 +20,7 @@ void MainDialog::compareWithDevice() {
 }
 
 void MainDialog::onTransferEnded(const TransferOutcome& outcome) {
-  releaseLog();
+  showHeldViews();
   if (outcome.kind != TransferKind::Read || !comparing_) return;
   comparing_ = false;
   // Nothing arrived when the read failed (its log says why) or when the read

@@ -47,6 +47,7 @@
 
 #include "app/main_dialog.h"
 #include "app/startup_qt.h"
+#include "app/tab_manager.h"
 #include "link/dialog_connect.h"
 #include "link/link_events_qt.h"
 #include "protocol/dialog_configuration.h"
