@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "config/config_unit.h"
+#include "config/image_rules.h"
 #include "pages/list_page_units.h"
 
 namespace velmora::cli {
@@ -60,11 +61,8 @@ std::string scanJson(const std::vector<std::string>& hosts) {
 }
 
 bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes) {
-  if (path.size() >= 5) {
-    std::string tail = path.substr(path.size() - 5);
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    if (tail == ".json") return true;
-  }
+  // The window's rule by name first; a document without the suffix by its first byte.
+  if (isJsonConfigPath(path)) return true;
   const auto first = std::find_if(bytes.begin(), bytes.end(),
                                   [](uint8_t b) { return b != ' ' && b != '\t' && b != '\n' && b != '\r'; });
   return first != bytes.end() && *first == '{';
