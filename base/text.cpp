@@ -11,10 +11,14 @@ std::string strprintf(const char* format, ...) {
   va_start(args, format);
   va_list copy;
   va_copy(copy, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, copy);
+  // Log lines are short: one pass into the stack does for nearly all of them.
+  char small[256];
+  const int needed = std::vsnprintf(small, sizeof small, format, copy);
   va_end(copy);
   std::string out;
-  if (needed > 0) {
+  if (needed > 0 && static_cast<size_t>(needed) < sizeof small) {
+    out.assign(small, static_cast<size_t>(needed));
+  } else if (needed > 0) {
     out.resize(static_cast<size_t>(needed) + 1);
     std::vsnprintf(out.data(), out.size(), format, args);
     out.resize(static_cast<size_t>(needed));

@@ -42,16 +42,26 @@ FrameInfo describeSent(const uint8_t* b, int32_t length) {
 }
 
 FrameInfo describeReceived(const uint8_t* b, int32_t length, uint8_t address) {
-  FrameInfo info;
   if (checkFrame(b, length, address) != length) return describeDropped(b, length, address, DropCause::Rejected);
+  return describeRecognised(b, length);
+}
+
+}  // namespace
+
+FrameInfo describeRecognised(const uint8_t* b, int32_t length) {
+  FrameInfo info;
+  // Shorter than 8 bytes is only ever accepted inside a longer buffer; alone
+  // it is no frame (as describeReceived and the dispatch judge it).
+  if (b == nullptr || length < 8) return describeDropped(b, length, 0, DropCause::Rejected);
   if (b[0] == kAddressReportHead && b[2] == kAddressCommand) {
     info.kind = FrameKind::AddressReport;
     info.address = b[1];
-  } else if (const auto response = parseDataResponse(b, length)) {
+  } else if (b[1] == kFunctionRead && b[2] >= 4 && length >= b[2] + 5) {
+    // parseDataResponse's reading, without copying the data out.
     info.kind = FrameKind::DataResponse;
-    info.packet = response->packetNumber;
-    info.total = response->totalPackets;
-    info.dataBytes = static_cast<int>(response->data.size());
+    info.packet = b[3] << 8 | b[4];
+    info.total = b[5] << 8 | b[6];
+    info.dataBytes = b[2] - 4;
   } else if (const auto ack = parseWriteAck(b, length)) {
     info.kind = FrameKind::WriteAck;
     info.packet = *ack;
@@ -60,8 +70,6 @@ FrameInfo describeReceived(const uint8_t* b, int32_t length, uint8_t address) {
   }
   return info;
 }
-
-}  // namespace
 
 FrameInfo describeFrame(FrameDirection direction, const uint8_t* bytes, int32_t length, uint8_t address) {
   if (bytes == nullptr || length <= 0) return describeDropped(bytes, 0, address, DropCause::Rejected);

@@ -54,6 +54,9 @@ struct FrameInfo {
 
 // A frame the tool sent, or one the receive assembly cut out for address.
 FrameInfo describeFrame(FrameDirection direction, const uint8_t* bytes, int32_t length, uint8_t address);
+// A received frame that checkFrame has just accepted at exactly this length
+// (the receive assembly's case): described without checking it once more.
+FrameInfo describeRecognised(const uint8_t* bytes, int32_t length);
 // Received bytes thrown away for cause; address is the one frames must carry.
 FrameInfo describeDropped(const uint8_t* bytes, int32_t length, uint8_t address, DropCause cause);
 

@@ -18,14 +18,28 @@ const Bytes kEmptyResponse{0x01, 0x69, 0x0C, 0x00, 0x00, 0x00, 0x01, 0x40, 0x19,
 const Bytes kAck0{0x01, 0x6C, 0x00, 0x32, 0x00, 0x00, 0x30, 0x0C};
 }  // namespace
 
-TEST(Crc16, CheckValueEmptyInputAndEveryByteAgainstTheBitwiseDefinition) {
+TEST(Crc16, CheckValueEmptyInputEveryByteAndEveryLengthAgainstTheBitwiseDefinition) {
+  const auto bitwise = [](const uint8_t* b, int n) {
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < n; ++i) {
+      crc ^= b[i];
+      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    return crc;
+  };
   EXPECT_EQ(crc16(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x4B37);
   EXPECT_EQ(crc16(nullptr, 0), 0xFFFF);
   for (int value = 0; value < 256; ++value) {
-    uint16_t crc = 0xFFFF ^ static_cast<uint16_t>(value);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
-    EXPECT_EQ(crc16(std::array<uint8_t, 1>{static_cast<uint8_t>(value)}.data(), 1), crc) << value;
+    const uint8_t byte = static_cast<uint8_t>(value);
+    EXPECT_EQ(crc16(&byte, 1), bitwise(&byte, 1)) << value;
   }
+  // Every remainder after whole eight-byte steps, at odd offsets too.
+  Bytes data(2100);
+  uint32_t seed = 12345;
+  for (auto& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+  for (int n : {2, 7, 8, 9, 15, 16, 17, 57, 255, 2048, 2099})
+    for (int offset = 0; offset < 3; ++offset)
+      EXPECT_EQ(crc16(data.data() + offset, static_cast<uint16_t>(n)), bitwise(data.data() + offset, n)) << n;
 }
 
 TEST(Frames, RequestBytes) {
