@@ -106,6 +106,7 @@ class CliSession final : public LinkEventSink, private ConnectView {
   void onTcpReceive(const uint8_t* block, int32_t count) override;
   void onTcpClose(int32_t errorCode) override;
   void onSerialByte(uint8_t byte) override;
+  void onArrival(uint64_t steadyUs) override { connect_.onArrival(steadyUs); }
   void onSerialLost(std::error_code reason) override;
   // A timer started through CliPlatform expired.
   void timerFired(int id);

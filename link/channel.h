@@ -51,6 +51,9 @@ class LinkEventSink {
   virtual void onSerialByte(uint8_t byte) = 0;
   // The serial device went away.
   virtual void onSerialLost(std::error_code reason) = 0;
+  // Comes before the bytes of a receive notification: when they were read
+  // off the link (steady clock, microseconds).
+  virtual void onArrival(uint64_t steadyUs) { (void)steadyUs; }
 };
 
 // What every transport does.

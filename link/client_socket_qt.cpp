@@ -4,6 +4,7 @@
 #include <QNetworkProxy>
 #include <QTcpSocket>
 
+#include "base/clock.h"
 #include "link/link_events_qt.h"
 
 namespace velmora {
@@ -108,11 +109,12 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
 void ClientSocket::onReadyRead() {
   // Everything there now goes out in this pass: no byte waits for another
   // readyRead that may never come.
+  const uint64_t arrived = steadyUs();
   while (socket_ && socket_->bytesAvailable() > 0) {
     const QByteArray chunk = socket_->read(kTcpReceiveBlock);
     if (chunk.isEmpty()) break;
     const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
-    post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size())));
+    post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size()), arrived));
   }
 }
 

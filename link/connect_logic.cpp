@@ -416,6 +416,10 @@ void ConnectLogic::onTcpReceive(const uint8_t* block, int32_t count) {
   for (int32_t i = 0; i < count; ++i) panel_->receiveByte(block[i]);
 }
 
+void ConnectLogic::onArrival(uint64_t steadyUs) {
+  if (panel_) panel_->noteArrival(steadyUs);
+}
+
 void ConnectLogic::onSerialByte(uint8_t byte) {
   if (panel_) panel_->receiveByte(byte);
 }

@@ -159,6 +159,7 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
   void onTcpReceive(const uint8_t* block, int32_t count) override;
   void onTcpClose(int32_t errorCode) override;
   void onSerialByte(uint8_t byte) override;
+  void onArrival(uint64_t steadyUs) override;
   // The serial device went away (the reader stopped on reason).
   void onSerialLost(std::error_code reason) override;
 

@@ -39,8 +39,10 @@ class TcpConnectEvent : public LinkEvent {
 class TcpReceiveEvent : public LinkEvent {
  public:
   static constexpr QEvent::Type kType = linkEventType(WM_LINK_TCP_RECEIVE);
-  TcpReceiveEvent(uint32_t session, std::vector<uint8_t> block) : LinkEvent(kType, session), block(std::move(block)) {}
+  TcpReceiveEvent(uint32_t session, std::vector<uint8_t> block, uint64_t arrivedUs)
+      : LinkEvent(kType, session), block(std::move(block)), arrivedUs(arrivedUs) {}
   std::vector<uint8_t> block;
+  const uint64_t arrivedUs;  // steady clock: when the block was read off the socket
 };
 
 class TcpCloseEvent : public LinkEvent {
@@ -53,8 +55,10 @@ class TcpCloseEvent : public LinkEvent {
 class SerialByteEvent : public LinkEvent {
  public:
   static constexpr QEvent::Type kType = linkEventType(WM_LINK_SERIAL_BYTE);
-  SerialByteEvent(uint32_t session, uint8_t byte) : LinkEvent(kType, session), byte(byte) {}
+  SerialByteEvent(uint32_t session, uint8_t byte, uint64_t arrivedUs)
+      : LinkEvent(kType, session), byte(byte), arrivedUs(arrivedUs) {}
   const uint8_t byte;
+  const uint64_t arrivedUs;  // steady clock: when the reader read it
 };
 
 // The reader stopped because the device went away; posted once, after the
@@ -99,15 +103,19 @@ bool dispatchLinkEvent(QEvent* event, const LinkSessions& now, Sink& sink) {
     }
     case TcpReceiveEvent::kType: {
       const auto* e = static_cast<TcpReceiveEvent*>(event);
+      sink.onArrival(e->arrivedUs);
       sink.onTcpReceive(e->block.data(), static_cast<int32_t>(e->block.size()));
       break;
     }
     case TcpCloseEvent::kType:
       sink.onTcpClose(static_cast<TcpCloseEvent*>(event)->errorCode);
       break;
-    case SerialByteEvent::kType:
-      sink.onSerialByte(static_cast<SerialByteEvent*>(event)->byte);
+    case SerialByteEvent::kType: {
+      const auto* e = static_cast<SerialByteEvent*>(event);
+      sink.onArrival(e->arrivedUs);
+      sink.onSerialByte(e->byte);
       break;
+    }
     case SerialLostEvent::kType:
       sink.onSerialLost(static_cast<SerialLostEvent*>(event)->reason());
       break;

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 
+#include "base/clock.h"
 #include "link/link_events_qt.h"
 #include "link/serial_posix.h"
 
@@ -154,16 +155,18 @@ void SerialChannel::postQueued() {
   [[maybe_unused]] const ssize_t n = ::read(notifyFd_, &count, sizeof count);  // re-arms the notifier
   std::vector<uint8_t> bytes;
   int lost = 0;
+  uint64_t arrived = 0;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     bytes.swap(queue_);
+    arrived = queuedAtUs_;
     if (lostErrno_ != 0 && !lostPosted_) {
       lost = lostErrno_;
       lostPosted_ = true;
     }
   }
   if (owner_ == nullptr) return;
-  for (uint8_t b : bytes) QCoreApplication::postEvent(owner_, new SerialByteEvent(session_, b));
+  for (uint8_t b : bytes) QCoreApplication::postEvent(owner_, new SerialByteEvent(session_, b, arrived));
   // After the bytes: whatever the device said before it went still counts.
   if (lost != 0) QCoreApplication::postEvent(owner_, new SerialLostEvent(session_, lost));
 }
@@ -218,6 +221,7 @@ void SerialChannel::readLoop() {
       {
         std::lock_guard<std::mutex> lock(queueMutex_);
         queue_.insert(queue_.end(), buffer, buffer + n);
+        queuedAtUs_ = steadyUs();
       }
       const uint64_t one = 1;
       [[maybe_unused]] const ssize_t w = ::write(notifyFd_, &one, sizeof one);

@@ -90,6 +90,7 @@ class SerialChannel {
   uint32_t session_ = 0;  // owner's thread only
   mutable std::mutex queueMutex_;
   std::vector<uint8_t> queue_;  // guarded by queueMutex_
+  uint64_t queuedAtUs_ = 0;     // guarded by queueMutex_: steady clock of the latest read
   int lostErrno_ = 0;           // guarded by queueMutex_; 0 while the device is there
   bool lostPosted_ = false;     // guarded by queueMutex_
 };

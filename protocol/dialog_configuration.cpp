@@ -71,6 +71,7 @@ void DialogConfiguration::setConnectionPage(DeviceLink* page) { engine_.setConne
 void DialogConfiguration::start() { engine_.start(); }
 
 void DialogConfiguration::receiveByte(uint8_t byte) { engine_.receiveByte(byte); }
+void DialogConfiguration::noteArrival(uint64_t tickUs) { engine_.noteArrival(tickUs); }
 void DialogConfiguration::setLinkState(bool connected, const std::string& statusText) {
   engine_.setLinkState(connected, statusText);
 }

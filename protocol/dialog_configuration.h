@@ -39,6 +39,7 @@ class DialogConfiguration : public QWidget, public LinkReceiver, private SteadyT
 
   // LinkReceiver: the connection page hands over every byte and link change.
   void receiveByte(uint8_t byte) override;
+  void noteArrival(uint64_t tickUs) override;
   void setLinkState(bool connected, const std::string& statusText) override;
 
   TransferEngine& engine() { return engine_; }

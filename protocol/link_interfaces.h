@@ -14,6 +14,9 @@ class LinkReceiver {
   virtual ~LinkReceiver() = default;
   // One received byte, in arrival order, on the UI thread.
   virtual void receiveByte(uint8_t byte) = 0;
+  // When the bytes that follow were read off the link, on the time host's
+  // microsecond tick; a receiver that paces by its answers overrides this.
+  virtual void noteArrival(uint64_t tickUs) { (void)tickUs; }
   // Every link change: connected or not, and the status text to show. Not
   // connected ends a running transfer: no answer can come any more.
   virtual void setLinkState(bool connected, const std::string& statusText) = 0;

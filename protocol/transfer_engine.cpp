@@ -148,7 +148,12 @@ void TransferEngine::receiveByte(uint8_t byte) {
     std::array<uint8_t, kMaxFrameBytes> frame;
     std::memcpy(frame.data(), buffer.data(), static_cast<size_t>(length));
     buffer.erase(buffer.begin(), buffer.begin() + length);
-    paceFrom_ = time_.tickUs();
+    // The pause counts from the answer's arrival: the time the event loop
+    // took to hand its bytes over is part of the pause, not added to it. A
+    // stamp from the future or from before the frame could start is none.
+    const uint64_t now = time_.tickUs();
+    const bool stamped = arrivalUs_ != 0 && arrivalUs_ <= now && now - arrivalUs_ < uint64_t{kReceiveGapMs} * 1000;
+    paceFrom_ = stamped ? arrivalUs_ : now;
     if (observer_ != nullptr)
       observer_->onFrame(FrameDirection::Received, paceFrom_, frame.data(), length,
                          describeRecognised(frame.data(), length));

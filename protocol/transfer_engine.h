@@ -139,6 +139,7 @@ class TransferEngine final : public LinkReceiver {
 
   // LinkReceiver. Going to not connected ends a running transfer at once.
   void receiveByte(uint8_t byte) override;
+  void noteArrival(uint64_t tickUs) override { arrivalUs_ = tickUs; }
   void setLinkState(bool connected, const std::string& statusText) override;
 
   void dispatchFrame(const uint8_t* frame, int32_t length);
@@ -182,6 +183,8 @@ class TransferEngine final : public LinkReceiver {
   bool pacedSend(const uint8_t* data, int32_t length);
   // When the event that the next paced send answers happened (tick µs).
   uint64_t paceFrom_ = 0;
+  // When the bytes being fed were read off the link (0: not known).
+  uint64_t arrivalUs_ = 0;
   // Where the running read delivers its image; null: f.mainWindow.
   ImageHost* readInto_ = nullptr;
 

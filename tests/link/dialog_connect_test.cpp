@@ -65,13 +65,13 @@ struct HoldBack : QObject {
     if (!holding) return false;
     if (event->type() == SerialByteEvent::kType) {
       const auto* e = static_cast<SerialByteEvent*>(event);
-      held.push_back([s = e->session, b = e->byte] { return new SerialByteEvent(s, b); });
+      held.push_back([s = e->session, b = e->byte, t = e->arrivedUs] { return new SerialByteEvent(s, b, t); });
       ++bytes;
       return true;
     }
     if (event->type() == TcpReceiveEvent::kType) {
       const auto* e = static_cast<TcpReceiveEvent*>(event);
-      held.push_back([s = e->session, b = e->block] { return new TcpReceiveEvent(s, b); });
+      held.push_back([s = e->session, b = e->block, t = e->arrivedUs] { return new TcpReceiveEvent(s, b, t); });
       bytes += e->block.size();
       return true;
     }

@@ -236,6 +236,23 @@ TEST_F(EngineTest, PacingCountsFromTheAnswerNotFromTheEndOfOurOwnWork) {
   EXPECT_EQ(side.io, Lines{"send"});
 }
 
+// The answer counts from when its bytes were read off the link, not from when
+// the event loop handed them over; a stamp that cannot be theirs is passed over.
+TEST_F(EngineTest, PacingCountsFromTheAnswersArrival) {
+  connect();
+  engine.startRead();
+  const Bytes envelope = buildEnvelope(patternBytes(160).data(), 160);  // four packets
+  const auto answerRead = [&](int packet, uint64_t stampUs) {
+    side.clear();
+    engine.noteArrival(stampUs);
+    side.feed(dataResponse(1, static_cast<uint16_t>(packet), 4, slice(envelope, packet * 50, 50)), 0);
+    return side.io;
+  };
+  EXPECT_EQ(answerRead(0, side.tickUs() - 15'000), (Lines{"wait 35", "send"}));
+  EXPECT_EQ(answerRead(1, side.tickUs() + 1), (Lines{"wait 50", "send"})) << "from the future";
+  EXPECT_EQ(answerRead(2, side.tickUs() - 200'000), (Lines{"wait 50", "send"})) << "older than a frame can be";
+}
+
 // Out of order or from another device: no request, no watchdog restart; time-out to the millisecond.
 TEST_F(EngineTest, StrayAnswersChangeNothingAndTheTransferTimesOut) {
   connect();
