@@ -184,6 +184,13 @@ void CliSession::finish() {
 
 // ---- commands ----
 
+bool CliSession::beginNext() {
+  if (outcome_.state != RunState::Succeeded) return false;
+  outcome_ = Outcome{};
+  command_ = Command::None;
+  return true;
+}
+
 void CliSession::startRead() {
   command_ = Command::Read;
   engine_.startRead();
