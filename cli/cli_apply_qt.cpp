@@ -476,7 +476,9 @@ class BenchApply {
       configure();
       return;
     }
-    if (phase_ == Phase::WaitGone && !answered) {
+    // Another address than the configured device's own is another device:
+    // this one was swapped faster than a poll.
+    if (phase_ == Phase::WaitGone && (!answered || address != configuredAddress_)) {
       beginRow(row_ + 1);
       return;
     }
@@ -494,6 +496,8 @@ class BenchApply {
     spec.verify = true;
     start(std::move(spec), [this](const AttemptResult& result, int) {
       addressChanged_ = addressChanged_ || result.addressChanged;
+      const std::optional<uint8_t>& wanted = devices_[row_].row.setAddress;
+      configuredAddress_ = addressChanged_ && wanted ? *wanted : talkTo_;
       if (!result.ok && attempts_ < kAttemptsPerDevice) {
         configure();
         return;
@@ -545,6 +549,7 @@ class BenchApply {
   int attempts_ = 0;
   bool addressChanged_ = false;
   uint8_t talkTo_ = 1;
+  int configuredAddress_ = 1;  // what the configured device answers to
   uint64_t startedMs_ = 0;
   bool interrupted_ = false;
   bool finished_ = false;
