@@ -624,6 +624,7 @@ int runApply(const Options& options) {
   const uint64_t started = steadyMs();
   FleetCounts counts;
   bool complete = true;
+  bool allOk = true;  // every device of every run
   if (!options.benchPort.empty()) {
     BenchApply bench(devices, options, output);
     complete = bench.run(counts);
@@ -632,6 +633,7 @@ int runApply(const Options& options) {
     for (int run = 1; run <= options.runs && complete; ++run) {
       counts = apply.run(run);
       complete = !apply.interrupted();
+      allOk = allOk && counts.ok == counts.total;
       output.endBar();
       if (options.runs > 1)
         output.line(strprintf("run %d of %d: ok %d, failed %d, not reached %d, RSS %ld kB", run, options.runs,
@@ -646,7 +648,7 @@ int runApply(const Options& options) {
     printReason("the report could not be written completely");
     return kExitUsage;
   }
-  return counts.ok == counts.total ? kExitOk : kExitDevice;
+  return allOk && counts.ok == counts.total ? kExitOk : kExitDevice;
 }
 
 }  // namespace velmora::cli
