@@ -159,6 +159,8 @@ class DeviceAttempt final : public QObject {
         channels_(this),
         session_(spec_.link, platform_, channels_.serial(), channels_.tcp()) {
     channels_.setPortLister([] { return std::vector<std::string>{}; });
+    // A device that does not answer its connect must not hold up the others.
+    channels_.setAsyncConnect(true);
     session_.setAsyncPacing(true);
   }
   ~DeviceAttempt() override { session_.finish(); }
