@@ -131,8 +131,9 @@ void FleetScheduler::attemptEnded(size_t index, const AttemptResult& result) {
     launch(index);
     return;
   }
-  finish(index, result.ok, result.reason, result.readBack);
+  // The next row takes the slot first, so the report's counts show it running.
   start();
+  finish(index, result.ok, result.reason, result.readBack);
 }
 
 void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack) {
