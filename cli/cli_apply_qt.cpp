@@ -1,6 +1,5 @@
 #include "cli/cli_apply_qt.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
@@ -12,14 +11,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <sstream>
+#include <optional>
 
 #include "base/clock.h"
 #include "base/text.h"
@@ -60,15 +61,15 @@ extern "C" void onInterrupt(int) {
 // done. The default comes back when the object goes.
 class InterruptWatch {
  public:
-  explicit InterruptWatch(std::function<void()> onInterrupt_) {
+  explicit InterruptWatch(std::function<void()> handler) {
     if (gInterruptPipe[0] < 0 && pipe2(gInterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(gInterruptPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this, onInterrupt_] {
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this, handler] {
       char buffer[16];
       while (read(gInterruptPipe[0], buffer, sizeof buffer) > 0) {
       }
       interrupted_ = true;
-      onInterrupt_();
+      handler();
     });
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
