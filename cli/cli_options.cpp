@@ -36,6 +36,9 @@ std::string usageText() {
          "       velmora-cli import FILE.json -o FILE.vmc\n"
          "       velmora-cli [LINK] diff A B [--json]\n"
          "       velmora-cli [LINK] check FILE [--json]\n"
+         "       velmora-cli apply PLAN.csv --template FILE [--jobs N] [--verify] [--report FILE]\n"
+         "       velmora-cli apply PLAN.csv --template FILE --bench DEVICE [--baud B ...]\n"
+         "                   [--poll-ms MS] [--report FILE]\n"
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
@@ -55,6 +58,18 @@ std::string usageText() {
          "  check FILE           the settings that cannot work (overlapping registers, a mask\n"
          "                       that is no mask, a port twice...), one per line; FILE is a\n"
          "                       file or the word device\n"
+         "  apply PLAN.csv       configure every device of a provisioning plan: each gets the\n"
+         "                       template with its row's settings (docs/provisioning.md); TCP\n"
+         "                       devices in parallel, at most --jobs (default 16) at once, rows\n"
+         "                       on one serial port one after another; a device that fails is\n"
+         "                       tried once more; --verify reads each one back and compares;\n"
+         "                       one JSON line per device into --report FILE (default stdout),\n"
+         "                       progress on stderr; exit 1 when any device failed\n"
+         "  apply --bench DEVICE the serial commissioning bench: row after row, wait for a\n"
+         "                       device to answer on DEVICE (an address query every --poll-ms,\n"
+         "                       default 500), configure and verify it, say \"next device\" and\n"
+         "                       wait until it is gone; the line is --baud etc. (9600 8N1);\n"
+         "                       Ctrl-C ends it with the report of what was done\n"
          "files: write, diff and check take .vmc files and JSON documents alike; a file is JSON when\n"
          "  its name ends in .json or, failing that, its first non-blank byte is '{'\n"
          "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
@@ -70,6 +85,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   Options o;
   auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
   std::vector<std::string> positional;
+  bool jobsGiven = false, pollGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -138,6 +154,26 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       if (!value(o.traceFile) || o.traceFile.empty()) return fail("--trace-file needs a FILE");
     } else if (a == "--pcap") {
       if (!value(o.pcapFile) || o.pcapFile.empty()) return fail("--pcap needs a FILE");
+    } else if (a == "--template") {
+      if (!value(o.templateFile) || o.templateFile.empty()) return fail("--template needs a FILE");
+    } else if (a == "--report") {
+      if (!value(o.reportFile) || o.reportFile.empty()) return fail("--report needs a FILE");
+    } else if (a == "--bench") {
+      if (!value(o.benchPort) || o.benchPort.empty()) return fail("--bench needs a serial device path");
+    } else if (a == "--jobs" || a == "-j") {
+      long n = 0;
+      if (!value(v) || !parseInt(v, 1, 1000, n)) return fail("--jobs needs a number of 1-1000");
+      o.jobs = static_cast<int>(n);
+      jobsGiven = true;
+    } else if (a == "--poll-ms") {
+      long n = 0;
+      if (!value(v) || !parseInt(v, 10, 10000, n)) return fail("--poll-ms needs 10-10000 milliseconds");
+      o.pollMs = static_cast<int>(n);
+      pollGiven = true;
+    } else if (a == "--runs") {
+      long n = 0;
+      if (!value(v) || !parseInt(v, 1, 1000, n)) return fail("--runs needs a number of 1-1000");
+      o.runs = static_cast<int>(n);
     } else if (a == "--quiet" || a == "-q") {
       o.verbose = false;
     } else if (!a.empty() && a[0] == '-') {
@@ -177,6 +213,11 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     if (extra != 1 || !parseInt(positional[1], 1, 255, n)) return fail("set-address needs N of 1-255");
     o.command = Command::SetAddress;
     o.newAddress = static_cast<int>(n);
+  } else if (name == "apply") {
+    if (extra != 1) return fail("apply needs exactly one PLAN.csv");
+    if (o.templateFile.empty()) return fail("apply needs --template FILE");
+    o.command = Command::Apply;
+    o.file = positional[1];
   } else if (name == "scan") {
     if (extra != 0) return fail("scan takes no argument");
     if (o.scanHost.empty()) return fail("scan needs --target HOST:PORT");
@@ -189,7 +230,22 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
       o.command != Command::Diff && o.command != Command::Check)
     return fail("--json is for get-address, scan, dump, diff and check");
-  if (o.verify && o.command != Command::Write) return fail("--verify is for write");
+  if (o.verify && o.command != Command::Write && o.command != Command::Apply)
+    return fail("--verify is for write and apply");
+  const bool applyOnly = !o.templateFile.empty() || !o.reportFile.empty() || !o.benchPort.empty() || jobsGiven ||
+                         pollGiven || o.runs != 1;
+  if (applyOnly && o.command != Command::Apply)
+    return fail("--template, --jobs, --report, --bench, --poll-ms and --runs are for apply");
+  if (o.command == Command::Apply) {
+    // The plan names every device; a link of its own would be a second answer.
+    if (!o.tcpHost.empty() || !o.serialDevice.empty())
+      return fail("apply takes its devices from the plan; --tcp and --serial are not for apply");
+    if (o.trace || !o.traceFile.empty() || !o.pcapFile.empty())
+      return fail("--trace, --trace-file and --pcap are not for apply");
+    if (!o.benchPort.empty() && o.runs != 1) return fail("--runs is not for --bench");
+    if (pollGiven && o.benchPort.empty())
+      return fail("--poll-ms is for --bench");
+  }
   if (o.check && o.command != Command::Write) return fail("--check is for write");
   const bool deviceSide = (o.command == Command::Diff && (o.file == kDeviceSide || o.otherFile == kDeviceSide)) ||
                           (o.command == Command::Check && o.file == kDeviceSide);

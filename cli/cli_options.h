@@ -8,7 +8,7 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Help, Version };
+enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help, Version };
 
 // diff's and check's word for the configuration read live from the device.
 inline constexpr const char* kDeviceSide = "device";
@@ -40,6 +40,14 @@ struct Options {
   bool trace = false;    // decoded frames on stderr
   std::string traceFile; // decoded frames into FILE
   std::string pcapFile;  // the frames as a pcap capture
+
+  // apply: file is the plan (CSV)
+  std::string templateFile;  // --template
+  int jobs = 16;             // --jobs: connections at once
+  std::string reportFile;    // --report: JSON lines; empty: standard output
+  std::string benchPort;     // --bench: the serial commissioning bench's port
+  int pollMs = 500;          // --poll-ms: the bench's address query interval
+  int runs = 1;              // --runs: the whole plan this many times (soak)
 };
 
 struct ParseResult {

@@ -16,6 +16,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
+#include "cli/cli_apply_qt.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
 #include "cli/cli_trace.h"
@@ -182,8 +183,8 @@ std::string_view textOf(const std::vector<uint8_t>& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// A configuration as write and diff take it: a .vmc file's bytes or a JSON
-// document's image. False with the reason printed.
+}  // namespace
+
 bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
   ImageFileRead file = readImageFile(path);
   if (!file.ok()) {
@@ -202,6 +203,8 @@ bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
   image = std::move(document.image);
   return true;
 }
+
+namespace {
 
 int runRead(const Options& options) {
   // Refused before the device is asked: a read that cannot be kept is wasted.
@@ -500,6 +503,7 @@ int runCommandRecorded(const Options& options) {
     case Command::Import: return runImport(options);
     case Command::Diff: return runDiff(options);
     case Command::Check: return runCheck(options);
+    case Command::Apply: return runApply(options);
     case Command::Help:
       printOut(usageText());
       return kExitOk;

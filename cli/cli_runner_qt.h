@@ -15,4 +15,8 @@ namespace velmora::cli {
 // and the reason of a failure on standard error. Returns the exit status.
 int runCommand(const Options& options);
 
+// A configuration as write, diff and apply take it: a .vmc file's bytes or
+// a JSON document's image. False with the reason on standard error.
+bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image);
+
 }  // namespace velmora::cli

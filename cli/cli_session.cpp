@@ -27,8 +27,9 @@ CliSession::CliSession(const Options& options, CliPlatform& platform, SerialLink
       platform_(platform),
       serial_(serial),
       terminal_(platform, options.verbose),
-      engine_(platform, terminal_, &terminal_),
-      connect_(static_cast<ConnectView&>(*this), serial, tcp, &terminal_),
+      // A quiet run gives the engine no log: it then formats no line per frame.
+      engine_(platform, terminal_, options.verbose ? &terminal_ : nullptr),
+      connect_(static_cast<ConnectView&>(*this), serial, tcp, options.verbose ? &terminal_ : nullptr),
       addressText_(std::to_string(options.address)) {
   engine_.setConnectionPage(&connect_);
   engine_.setMainWindow(&image_);
@@ -183,6 +184,13 @@ void CliSession::finish() {
 }
 
 // ---- commands ----
+
+bool CliSession::beginNext() {
+  if (outcome_.state != RunState::Succeeded) return false;
+  outcome_ = Outcome{};
+  command_ = Command::None;
+  return true;
+}
 
 void CliSession::startRead() {
   command_ = Command::Read;

@@ -91,6 +91,13 @@ class CliSession final : public LinkEventSink, private ConnectView {
   }
   bool connecting() const { return connect_.connecting(); }
   bool linkUp() const { return connect_.linkUp(); }
+  // The engine's pauses wait on timers instead of blocking (many sessions
+  // on one thread); set before the first command.
+  void setAsyncPacing(bool on) { engine_.setAsyncPacing(on); }
+  // After a command that succeeded, the session takes the next on the same
+  // link: the outcome is Running again. False (nothing changes) after a
+  // failure or while a command runs.
+  bool beginNext();
 
   // The commands; each needs the link up. The outcome is decided on the way
   // or by later notifications.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "base/clock.h"
 #include "link/link_events_qt.h"
@@ -35,6 +36,52 @@ ClientSocket::~ClientSocket() {
   dropSocket();
 }
 
+void ClientSocket::startConnect(const QHostAddress& address, quint16 port, int connectLimitMs) {
+  connecting_ = std::make_unique<QTcpSocket>();
+  connecting_->setProxy(QNetworkProxy::NoProxy);
+  QTcpSocket* s = connecting_.get();
+  QObject::connect(s, &QAbstractSocket::connected, s, [this] {
+    connectLimit_->stop();
+    connectError_.clear();
+    QTcpSocket* up = connecting_.release();
+    QObject::disconnect(up, nullptr, nullptr, nullptr);
+    adopt(std::unique_ptr<QTcpSocket>(up));
+  });
+  QObject::connect(s, &QAbstractSocket::errorOccurred, s,
+                   [this](QAbstractSocket::SocketError error) { connectFailed(error); });
+  if (!connectLimit_) {
+    connectLimit_ = std::make_unique<QTimer>();
+    connectLimit_->setSingleShot(true);
+    QObject::connect(connectLimit_.get(), &QTimer::timeout, connectLimit_.get(),
+                     [this] { connectFailed(QAbstractSocket::SocketTimeoutError); });
+  }
+  connectLimit_->start(connectLimitMs);
+  // Unbuffered: the bytes go straight between the system and our blocks, and
+  // the socket keeps no buffer of its own (16 KiB each, many links at once).
+  s->connectToHost(address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+}
+
+void ClientSocket::dropConnecting() {
+  // A connect under way is dropped without a notice, as a lookup is.
+  if (!connecting_) return;
+  connectLimit_->stop();
+  QObject::disconnect(connecting_.get(), nullptr, nullptr, nullptr);
+  connecting_->abort();
+  connecting_.reset();
+}
+
+void ClientSocket::connectFailed(QAbstractSocket::SocketError error) {
+  if (!connecting_) return;
+  connectLimit_->stop();
+  connectError_ = reasonOf(error);
+  // Not deleted here: this may run inside the socket's own signal.
+  QTcpSocket* s = connecting_.release();
+  QObject::disconnect(s, nullptr, nullptr, nullptr);
+  s->abort();
+  s->deleteLater();
+  post(new TcpConnectEvent(session_, 1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)));
+}
+
 void ClientSocket::post(QEvent* event) {
   if (notify_)
     QCoreApplication::postEvent(notify_, event);
@@ -52,19 +99,26 @@ void ClientSocket::dropSocket() {
 TcpConnectStart ClientSocket::connectTo(const QString& host, quint16 port, int connectLimitMs, int lookupLimitMs) {
   if (connected_) return TcpConnectStart::Connected;
   lookup_.cancel();
+  dropConnecting();
   connectError_.clear();
   if (port == 0 || host.isEmpty()) return TcpConnectStart::Failed;
   QHostAddress literal;
-  if (literal.setAddress(host)) {
-    if (literal.protocol() != QAbstractSocket::IPv4Protocol) return TcpConnectStart::Failed;
+  const bool isLiteral = literal.setAddress(host);
+  if (isLiteral && literal.protocol() != QAbstractSocket::IPv4Protocol) return TcpConnectStart::Failed;
+  if (isLiteral && !asyncConnect_)
     return connectAddress(literal, port, connectLimitMs) ? TcpConnectStart::Connected : TcpConnectStart::Failed;
-  }
   // The attempt's own notice must be the next one the owner sees: an "up"
   // notice of an earlier connection still queued would pass for it.
   if (notify_) QCoreApplication::removePostedEvents(notify_, TcpConnectEvent::kType);
+  if (isLiteral) {
+    startConnect(literal, port, connectLimitMs);
+    return TcpConnectStart::Pending;
+  }
   lookup_.start(host, lookupLimitMs, [this, port, connectLimitMs](const QHostAddress& address, TcpConnectFailure why) {
     if (address.isNull()) {
       post(new TcpConnectEvent(session_, 1, static_cast<int32_t>(why)));
+    } else if (asyncConnect_) {
+      startConnect(address, port, connectLimitMs);
     } else if (!connectAddress(address, port, connectLimitMs)) {
       post(new TcpConnectEvent(session_, 1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)));
     }
@@ -84,6 +138,11 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
     return false;
   }
   connectError_.clear();
+  adopt(std::move(socket));
+  return true;
+}
+
+void ClientSocket::adopt(std::unique_ptr<QTcpSocket> socket) {
   // The socket of a connection the peer ended stays until now.
   dropSocket();
   socket_ = std::move(socket);
@@ -103,7 +162,6 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
   closeNotified_ = false;
   ++session_;
   post(new TcpConnectEvent(session_, 0, 0));
-  return true;
 }
 
 void ClientSocket::onReadyRead() {
@@ -130,6 +188,7 @@ void ClientSocket::onLost(int errorCode) {
 
 void ClientSocket::disconnect() {
   lookup_.cancel();
+  dropConnecting();
   if (!connected_) return;
   // Our own close must not come back through the state signal.
   QObject::disconnect(socket_.get(), nullptr, nullptr, nullptr);

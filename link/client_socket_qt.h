@@ -4,6 +4,7 @@
 // up off the UI thread first, so a slow name server never freezes the window.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QHostAddress>
 #include <QString>
 
@@ -17,6 +18,7 @@
 class QEvent;
 class QObject;
 class QTcpSocket;
+class QTimer;
 
 namespace velmora {
 
@@ -33,6 +35,12 @@ class ClientSocket {
   // The object that receives the notifications; null posts nothing.
   void setNotify(QObject* window) { notify_ = window; }
 
+  // Off (the window's way): a connect to an address waits for its end.
+  // On: it runs on the event loop and connectTo answers Pending for an
+  // address too; its end is posted as after a lookup, so one peer that
+  // does not answer holds up nothing else on the thread.
+  void setAsyncConnect(bool on) { asyncConnect_ = on; }
+
   // Replaces the name resolver (tests); empty restores the system's.
   void setResolver(HostLookup::Resolver resolver) { lookup_.setResolver(std::move(resolver)); }
 
@@ -43,9 +51,10 @@ class ClientSocket {
   // answers, the connect to its first IPv4 address runs and its end is
   // posted: TcpConnectEvent(0, 0), or TcpConnectEvent(1, TcpConnectFailure).
   // Connect notices of earlier connections still queued are dropped then.
+  // With setAsyncConnect an address is Pending and posted the same way.
   TcpConnectStart connectTo(const QString& host, quint16 port, int connectLimitMs = kTcpConnectLimitMs,
                             int lookupLimitMs = kTcpConnectLimitMs);
-  bool lookingUp() const { return lookup_.busy(); }
+  bool lookingUp() const { return lookup_.busy() || connecting_ != nullptr; }
   // Drops a running lookup (its connect never starts, nothing is posted);
   // then closes the connection and posts the close notification, unless
   // one was already posted for this connection.
@@ -66,12 +75,21 @@ class ClientSocket {
 
  private:
   bool connectAddress(const QHostAddress& address, quint16 port, int connectLimitMs);
+  // The asynchronous connect: its end is posted.
+  void startConnect(const QHostAddress& address, quint16 port, int connectLimitMs);
+  void connectFailed(QAbstractSocket::SocketError error);
+  void dropConnecting();
+  // A connected socket becomes the channel's; "up" is posted.
+  void adopt(std::unique_ptr<QTcpSocket> socket);
   void onReadyRead();
   void onLost(int errorCode);
   void post(QEvent* event);
   void dropSocket();
 
   std::unique_ptr<QTcpSocket> socket_;
+  std::unique_ptr<QTcpSocket> connecting_;  // the asynchronous connect under way
+  std::unique_ptr<QTimer> connectLimit_;
+  bool asyncConnect_ = false;
   QObject* notify_ = nullptr;
   bool connected_ = false;
   bool closeNotified_ = false;

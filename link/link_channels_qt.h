@@ -37,6 +37,8 @@ class QtLinkChannels {
 
   // Replaces the search for serial devices; empty restores the real one.
   void setPortLister(std::function<std::vector<std::string>()> lister) { serial_.lister = std::move(lister); }
+  // TCP connects run on the event loop (ClientSocket::setAsyncConnect).
+  void setAsyncConnect(bool on) { tcp_.socket.setAsyncConnect(on); }
   // Replaces the host name resolver (tests); empty restores the system's.
   void setHostResolver(HostLookup::Resolver resolver) { tcp_.socket.setResolver(std::move(resolver)); }
 

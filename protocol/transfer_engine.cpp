@@ -34,6 +34,7 @@ void TransferEngine::start() {
 }
 
 void TransferEngine::stopWatchdogs() {
+  dropQueuedFrames();
   if (f.readTimer != 0) stopWatchdog(kReadTimerId, f.readTimer);
   if (f.writeTimer != 0) stopWatchdog(kWriteTimerId, f.writeTimer);
 }
@@ -49,8 +50,11 @@ void TransferEngine::stopWatchdog(int id, int& handle) {
   handle = 0;
 }
 
-bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
-  if (f.connectionPage == nullptr) return false;
+void TransferEngine::pacedSend(const uint8_t* data, int32_t length, PacedFrame what, int payloadLength) {
+  if (f.connectionPage == nullptr) {
+    frameSent(what, false, payloadLength);
+    return;
+  }
   // The device gets 50 ms of quiet after the event that called for this frame
   // (its answer, our previous frame, the button). The time our own logging
   // and painting took since then counts towards the 50 ms instead of adding
@@ -58,10 +62,63 @@ bool TransferEngine::pacedSend(const uint8_t* data, int32_t length) {
   constexpr uint64_t kPacingUs = uint64_t{kSendPacingMs} * 1000;
   const uint64_t now = time_.tickUs();
   const uint64_t elapsed = (paceFrom_ != 0 && now >= paceFrom_) ? now - paceFrom_ : 0;
+  if (asyncPacing_ && (elapsed < kPacingUs || !queued_.empty())) {
+    queued_.push_back(QueuedFrame{std::vector<uint8_t>(data, data + length), what, payloadLength});
+    if (queued_.size() == 1) {
+      // Whole milliseconds, rounded up: never shorter than the pause.
+      const uint64_t waitUs = kPacingUs - elapsed;
+      time_.startTimer(kPaceTimerId, static_cast<int>((waitUs + 999) / 1000));
+    }
+    return;
+  }
   if (elapsed < kPacingUs) time_.sleepUs(static_cast<int64_t>(kPacingUs - elapsed));
   const bool sent = f.connectionPage->sendBytes(data, length);
   paceFrom_ = time_.tickUs();
-  return sent;
+  frameSent(what, sent, payloadLength);
+}
+
+void TransferEngine::onPaceTimer() {
+  time_.stopTimer(kPaceTimerId);
+  if (queued_.empty()) return;
+  QueuedFrame frame = std::move(queued_.front());
+  queued_.erase(queued_.begin());
+  const bool sent = f.connectionPage != nullptr &&
+                    f.connectionPage->sendBytes(frame.bytes.data(), static_cast<int32_t>(frame.bytes.size()));
+  paceFrom_ = time_.tickUs();
+  // The next frame gets its own full pause after this one.
+  if (!queued_.empty()) time_.startTimer(kPaceTimerId, kSendPacingMs);
+  frameSent(frame.what, sent, frame.payloadLength);
+}
+
+void TransferEngine::dropQueuedFrames() {
+  if (queued_.empty()) return;
+  queued_.clear();
+  time_.stopTimer(kPaceTimerId);
+}
+
+void TransferEngine::frameSent(PacedFrame what, bool sent, int payloadLength) {
+  switch (what) {
+    case PacedFrame::Preamble: return;  // result not examined
+    case PacedFrame::ReadRequest:
+      if (sent) {
+        if (logging()) log(strprintf("发送读取配置请求: 包 %d", f.currentPacket));
+        return;
+      }
+      // The watchdog stays armed and resets the panel once more when it expires.
+      log("发送读取配置请求失败");
+      endTransfer(TransferKind::Read, TransferResult::SendFailed, "发送读取配置请求失败", "空闲", ProgressEnd::Keep);
+      return;
+    case PacedFrame::WritePacket:
+      if (sent) {
+        if (logging())
+          log(strprintf("发送配置数据包 %d/%d, 数据长度 %d", f.currentPacket + 1, f.totalPackets, payloadLength));
+        return;
+      }
+      // The caller arms the watchdog all the same; it resets the panel once more.
+      log("发送配置数据包失败");
+      endTransfer(TransferKind::Write, TransferResult::SendFailed, "发送配置数据包失败", "空闲", ProgressEnd::Keep);
+      return;
+  }
 }
 
 void TransferEngine::updateButtons() {
@@ -108,6 +165,7 @@ void TransferEngine::endTransfer(TransferKind kind, TransferResult result, std::
   // A watchdog that a failed send left armed ends nothing that is running:
   // its transfer was reported when the send failed.
   const bool running = f.operationState != kIdle;
+  dropQueuedFrames();
   f.operationState = kIdle;
   updateButtons();
   view_.setStateText(stateText);
@@ -199,7 +257,9 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
 }
 
 void TransferEngine::onTimer(int id) {
-  if (id == kReadTimerId)
+  if (id == kPaceTimerId)
+    onPaceTimer();
+  else if (id == kReadTimerId)
     onTimeout(TransferKind::Read);
   else if (id == kWriteTimerId)
     onTimeout(TransferKind::Write);
@@ -243,13 +303,14 @@ void TransferEngine::startRead(ImageHost* into) {
   f.currentPacket = 0;
   f.transferLength = 0;
   f.transferBuffer.fill(0);
+  dropQueuedFrames();
   dropReceived(DropCause::TransferStart);
   f.lastByteTime = 0;
   view_.resetProgress();
 
   if (f.connectionPage != nullptr) {
     const auto preamble = buildTransferPreamble();
-    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()));  // result not examined
+    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()), PacedFrame::Preamble);
   }
   log("开始读取配置...");
   sendReadRequest(f.deviceAddress);
@@ -257,13 +318,7 @@ void TransferEngine::startRead(ImageHost* into) {
 
 void TransferEngine::sendReadRequest(uint8_t address) {
   const auto request = buildReadRequest(address, static_cast<uint16_t>(f.currentPacket));
-  if (pacedSend(request.data(), static_cast<int32_t>(request.size()))) {
-    if (logging()) log(strprintf("发送读取配置请求: 包 %d", f.currentPacket));
-    return;
-  }
-  // The watchdog stays armed and resets the panel once more when it expires.
-  log("发送读取配置请求失败");
-  endTransfer(TransferKind::Read, TransferResult::SendFailed, "发送读取配置请求失败", "空闲", ProgressEnd::Keep);
+  pacedSend(request.data(), static_cast<int32_t>(request.size()), PacedFrame::ReadRequest);
 }
 
 void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
@@ -364,6 +419,7 @@ void TransferEngine::startWrite() {
   f.currentPacket = 0;
   f.transferLength = envelopeLength;
   std::memcpy(f.transferBuffer.data(), envelope.data(), envelope.size());
+  dropQueuedFrames();
   dropReceived(DropCause::TransferStart);
   f.lastByteTime = 0;
   view_.setProgress(0);
@@ -373,7 +429,7 @@ void TransferEngine::startWrite() {
 
   if (f.connectionPage != nullptr) {
     const auto preamble = buildTransferPreamble();
-    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()));  // result not examined
+    pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()), PacedFrame::Preamble);
   }
   if (logging()) log(strprintf("开始下发配置，共 %d 包，%d 字节", f.totalPackets, envelopeLength));
   sendWritePacket(f.deviceAddress);
@@ -384,14 +440,8 @@ void TransferEngine::sendWritePacket(uint8_t address) {
   const WritePacket packet =
       buildWritePacket(address, static_cast<uint16_t>(f.currentPacket), static_cast<uint16_t>(f.totalPackets),
                        f.transferBuffer.data(), f.transferLength);
-  if (pacedSend(packet.frame.data(), static_cast<int32_t>(packet.frame.size()))) {
-    if (logging())
-      log(strprintf("发送配置数据包 %d/%d, 数据长度 %d", f.currentPacket + 1, f.totalPackets, packet.payloadLength));
-    return;
-  }
-  // The caller arms the watchdog all the same; it resets the panel once more.
-  log("发送配置数据包失败");
-  endTransfer(TransferKind::Write, TransferResult::SendFailed, "发送配置数据包失败", "空闲", ProgressEnd::Keep);
+  pacedSend(packet.frame.data(), static_cast<int32_t>(packet.frame.size()), PacedFrame::WritePacket,
+            packet.payloadLength);
 }
 
 void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {

@@ -31,6 +31,9 @@ namespace velmora {
 inline constexpr int kReadTimerId = 2001;
 inline constexpr int kWriteTimerId = 2002;
 inline constexpr int kWatchdogMs = 2000;
+// With asynchronous pacing: the timer that sends the frame waiting for its
+// pause to end.
+inline constexpr int kPaceTimerId = 2003;
 // The device needs this pause before every frame of a transfer.
 inline constexpr int kSendPacingMs = 50;
 // A pause longer than this between two bytes ends an unfinished frame.
@@ -130,6 +133,11 @@ class TransferEngine final : public LinkReceiver {
   // and the approver tells the user why. None set: every write goes.
   using WriteApproval = std::function<bool(const std::vector<uint8_t>& image)>;
   void setWriteApproval(WriteApproval approve) { approveWrite_ = std::move(approve); }
+  // Off (the window's way): the pause before a frame blocks the caller.
+  // On: the frame waits in the engine and timer kPaceTimerId sends it when
+  // its pause is over, so many engines can share one thread; a send that
+  // fails then ends the transfer from that timer. Set before a transfer.
+  void setAsyncPacing(bool on) { asyncPacing_ = on; }
 
   // Initial texts, buttons, progress and the start-up log line; called once
   // the pointers are linked so that the line reaches the log.
@@ -179,8 +187,26 @@ class TransferEngine final : public LinkReceiver {
   void dropReceived(DropCause cause);
   void restartWatchdog(int id, int& handle);
   void stopWatchdog(int id, int& handle);
-  // The 50 ms pause, then the bytes; false when they did not all go out.
-  bool pacedSend(const uint8_t* data, int32_t length);
+  // What a paced frame is, for what follows its send.
+  enum class PacedFrame { Preamble, ReadRequest, WritePacket };
+  // The 50 ms pause, then the bytes, then frameSent. With asynchronous
+  // pacing a frame whose pause is not over (or that waits behind another)
+  // is queued instead.
+  void pacedSend(const uint8_t* data, int32_t length, PacedFrame what, int payloadLength = 0);
+  // The log line of a frame that went out, or the end of the transfer when
+  // it did not go (a preamble's result is not examined).
+  void frameSent(PacedFrame what, bool sent, int payloadLength);
+  // Sends the queued frame whose pause is over (kPaceTimerId).
+  void onPaceTimer();
+  // Drops queued frames and their timer: their transfer is over.
+  void dropQueuedFrames();
+  struct QueuedFrame {
+    std::vector<uint8_t> bytes;
+    PacedFrame what = PacedFrame::Preamble;
+    int payloadLength = 0;
+  };
+  bool asyncPacing_ = false;
+  std::vector<QueuedFrame> queued_;  // at most a preamble and one request or packet
   // When the event that the next paced send answers happened (tick µs).
   uint64_t paceFrom_ = 0;
   // When the bytes being fed were read off the link (0: not known).

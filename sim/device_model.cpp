@@ -172,6 +172,45 @@ void DeviceModel::applyFaults(Answer& a) {
   }
   if (faults_.delayAt == n) a.delay = std::min(faults_.delay, kMaxFaultDelay);
   if (faults_.closeAfter == n) a.closeLink = true;
+  if (faults_.randomPerMille > 0) applyRandomFault(a);
+}
+
+uint32_t deviceFaultSeed(uint32_t seed, int index) {
+  // splitmix32-style mixing: neighbouring indices give unrelated streams.
+  uint32_t z = seed + 0x9E3779B9u * static_cast<uint32_t>(index + 1);
+  z = (z ^ (z >> 16)) * 0x85EBCA6Bu;
+  z = (z ^ (z >> 13)) * 0xC2B2AE35u;
+  z ^= z >> 16;
+  return z != 0 ? z : 1;
+}
+
+uint32_t DeviceModel::nextFaultRandom() {
+  faultRandom_ ^= faultRandom_ << 13;
+  faultRandom_ ^= faultRandom_ >> 17;
+  faultRandom_ ^= faultRandom_ << 5;
+  return faultRandom_;
+}
+
+void DeviceModel::applyRandomFault(Answer& a) {
+  if (nextFaultRandom() % 1000 >= static_cast<uint32_t>(faults_.randomPerMille)) return;
+  switch (nextFaultRandom() % 4) {
+    case 0:
+      a.bytes.clear();
+      log(strprintf("random fault: answer #%d dropped", a.sequence));
+      return;
+    case 1:
+      if (!a.bytes.empty()) a.bytes.back() ^= 0xFF;
+      log(strprintf("random fault: answer #%d corrupted", a.sequence));
+      return;
+    case 2:
+      a.delay = std::chrono::milliseconds{100 + nextFaultRandom() % 2900};
+      log(strprintf("random fault: answer #%d delayed %lld ms", a.sequence, static_cast<long long>(a.delay.count())));
+      return;
+    default:
+      a.closeLink = true;
+      log(strprintf("random fault: link closes after answer #%d", a.sequence));
+      return;
+  }
 }
 
 // Bytes that can never start a frame the tool recognises: no address report

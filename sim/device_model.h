@@ -49,7 +49,17 @@ struct FaultPlan {
   // read returns other bytes than were written. An image too short to have
   // that byte is stored as sent.
   std::optional<size_t> storeWrongByte;
+  // Random faults for a soak: of every thousand answers about this many
+  // are dropped, corrupted, delayed (0.1 to 3 s) or followed by a close,
+  // one of the four at random. The same seed gives the same faults for the
+  // same requests.
+  int randomPerMille = 0;
+  uint32_t randomSeed = 1;
 };
+
+// The seed of device index from a run's seed: the devices of one run get
+// different but repeatable faults.
+uint32_t deviceFaultSeed(uint32_t seed, int index);
 
 // What the device does about one request.
 struct Answer {
@@ -76,7 +86,10 @@ class DeviceModel {
   uint8_t address() const { return address_; }
   int answeredCount() const { return answered_; }
 
-  void setFaults(const FaultPlan& faults) { faults_ = faults; }
+  void setFaults(const FaultPlan& faults) {
+    faults_ = faults;
+    faultRandom_ = faults.randomSeed != 0 ? faults.randomSeed : 1;  // xorshift never leaves 0
+  }
   const FaultPlan& faults() const { return faults_; }
 
   // Called with each image the tool writes, after the device has taken it.
@@ -97,6 +110,8 @@ class DeviceModel {
   std::optional<std::vector<uint8_t>> respondToWrite(const Request& request, WriteAssembly& assembly);
   void applyFaults(Answer& answer);
   std::vector<uint8_t> garbage(int count);
+  void applyRandomFault(Answer& answer);
+  uint32_t nextFaultRandom();
   void log(const std::string& line) const;
 
   std::vector<uint8_t> image_;
@@ -104,6 +119,7 @@ class DeviceModel {
   FaultPlan faults_;
   int answered_ = 0;
   uint32_t random_ = 0x2545F491u;
+  uint32_t faultRandom_ = 1;
   std::function<void(const std::vector<uint8_t>&)> imageListener_;
   std::function<void(const std::string&)> log_;
 };

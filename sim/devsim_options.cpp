@@ -171,7 +171,8 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
     static const char* const withValue[] = {"--tcp",   "--udp",     "--address",       "--image",
                                             "--save",  "--baud",    "--drop",          "--corrupt",
                                             "--duplicate", "--delay", "--reply-address", "--close-after",
-                                            "--garbage", "--store-wrong-byte", "--count", "--fault-device"};
+                                            "--garbage", "--store-wrong-byte", "--count", "--fault-device",
+                                            "--random-faults"};
     bool known = false;
     for (const char* option : withValue) known = known || name == option;
     if (!known) return fail("unknown option " + name);
@@ -228,6 +229,22 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
       if (!parsed || parsed->second < 1) return bad();
       o.faults.garbageAt = parsed->first;
       o.faults.garbageBytes = static_cast<int>(parsed->second);
+    } else if (name == "--random-faults") {
+      // PERCENT[:SEED], PERCENT with at most one decimal (0.1 to 100).
+      const size_t colon = value.find(':');
+      const std::string percent = value.substr(0, colon);
+      const size_t dot = percent.find('.');
+      const auto whole = strictNumber(percent.substr(0, dot), 100);
+      std::optional<int64_t> tenth = 0;
+      if (dot != std::string::npos) tenth = percent.size() == dot + 2 ? strictNumber(percent.substr(dot + 1), 9) : std::nullopt;
+      if (!whole || !tenth || *whole * 10 + *tenth < 1 || *whole * 10 + *tenth > 1000)
+        return fail("--random-faults needs PERCENT[:SEED] with 0.1 <= PERCENT <= 100, got " + value);
+      o.faults.randomPerMille = static_cast<int>(*whole * 10 + *tenth);
+      if (colon != std::string::npos) {
+        const auto seed = strictNumber(value.substr(colon + 1), 4294967295LL);
+        if (!seed) return fail("--random-faults needs a SEED of 0..4294967295, got " + value);
+        o.faults.randomSeed = static_cast<uint32_t>(*seed);
+      }
     } else if (name == "--store-wrong-byte") {
       const auto n = strictNumber(value, kMaxEnvelopeBytes - kEnvelopeHeader - 1);
       if (!n) return bad();
@@ -302,6 +319,9 @@ std::string devsimUsage() {
          "                        (N:BYTES: before answer N only; at most 65536)\n"
          "  --store-wrong-byte I  acknowledge every written image but store it with byte I\n"
          "                        (0-based, 0..2047) inverted, so a later read differs\n"
+         "  --random-faults P[:SEED]  drop, corrupt, delay (0.1-3 s) or close after about P per cent\n"
+         "                        of the answers (0.1..100), at random but the same for the same\n"
+         "                        SEED (default 1) and requests; each device draws its own\n"
          "  --fault-device I      the faults above hit device I (0-based) only, not every device\n"
          "\n"
          "  --log                 one line per request and answer on stderr\n"

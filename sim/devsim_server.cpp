@@ -207,7 +207,11 @@ class Server {
       Device& d = devices_.back();
       // Prefixed only when there are several, so a single device logs as it always has.
       const std::string who = options.count > 1 ? strprintf("device %d: ", index) : std::string();
-      if (!options.faultDevice || *options.faultDevice == index) d.model.setFaults(options.faults);
+      if (!options.faultDevice || *options.faultDevice == index) {
+        FaultPlan faults = options.faults;
+        faults.randomSeed = deviceFaultSeed(options.faults.randomSeed, index);
+        d.model.setFaults(faults);
+      }
       if (options.log) d.model.setLogSink([this, who](const std::string& line) { logLine(who + line); });
       if (options.saveFile.empty()) continue;
       d.saveFile = saveFileOf(options.saveFile, index);

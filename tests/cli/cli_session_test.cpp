@@ -26,10 +26,14 @@ struct FakePlatform : CliPlatform {
   std::map<int, uint64_t> due;
   std::map<int, int> period;
   std::vector<std::string> lines;
+  int sleeps = 0;
 
   uint64_t tickMs() override { return now; }
   LocalTime localTime() override { return {2026, 12, 8, 9, 5, 3}; }
-  void sleepMs(int ms) override { now += static_cast<uint64_t>(ms); }
+  void sleepMs(int ms) override {
+    ++sleeps;
+    now += static_cast<uint64_t>(ms);
+  }
   void startTimer(int id, int ms) override {
     due[id] = now + static_cast<uint64_t>(ms);
     period[id] = ms;
@@ -51,6 +55,7 @@ struct FakeChannels final : SerialLink, TcpLink {
   int failSendsFrom = -1;     // the index of the first send that fails, -1 none
   bool serialNoticeLate = false;  // a vanished pty shows first as a failed send
   int sends = 0;
+  std::vector<uint64_t> sendTimes;  // virtual ms of every frame that went out
   bool serial = false;
   SerialSettings openedSettings;
   std::optional<sim::DeviceSession> link;
@@ -74,6 +79,7 @@ struct FakeChannels final : SerialLink, TcpLink {
   bool send(const uint8_t* data, int32_t length) override {
     const int index = sends++;
     if (!linkOpen || (failSendsFrom >= 0 && index >= failSendsFrom)) return false;
+    sendTimes.push_back(platform.now);
     link->receive(simNow(), data, static_cast<size_t>(length));
     return true;
   }
@@ -343,6 +349,75 @@ TEST(CliOptions, LinkSettingsAndCommandsAreTaken) {
   ASSERT_TRUE(r.options) << r.error;
   EXPECT_EQ(r.options->scanPort, 988);
   EXPECT_DOUBLE_EQ(r.options->scanWaitSeconds, 0.5);
+}
+
+// apply's sessions share one thread: the engine's pauses must wait on its
+// timer, never block, and still give the device its 50 ms before every frame.
+TEST(SessionAsyncPacing, PausesWaitOnTheTimerWithTheSameFramesAndGaps) {
+  std::vector<std::vector<uint64_t>> gaps;
+  for (const bool async : {false, true}) {
+    SCOPED_TRACE(async ? "async" : "blocking");
+    Rig rig(linkOptions(false));
+    rig.session.setAsyncPacing(async);
+    const Outcome& outcome = rig.run([](CliSession& s) { s.startWrite(Bytes(160, 0x01), true); });
+    EXPECT_EQ(outcome.exitCode, kExitOk) << outcome.reason;
+    EXPECT_EQ(rig.session.receivedImage(), Bytes(160, 0x01));
+    EXPECT_EQ(rig.platform.sleeps > 0, !async);
+    gaps.emplace_back();
+    for (size_t i = 1; i < rig.channels.sendTimes.size(); ++i) {
+      const uint64_t gap = rig.channels.sendTimes[i] - rig.channels.sendTimes[i - 1];
+      EXPECT_GE(gap, static_cast<uint64_t>(kSendPacingMs)) << "frame " << i;
+      gaps.back().push_back(gap);
+    }
+    rig.session.finish();
+    EXPECT_TRUE(rig.platform.due.empty()) << "no timer left behind";
+  }
+  EXPECT_EQ(gaps[0], gaps[1]) << "the same frames at the same pace";
+
+  // A frame that cannot go out ends the transfer from the timer that sent it.
+  Rig rig(linkOptions(false));
+  rig.session.setAsyncPacing(true);
+  rig.channels.failSendsFrom = 3;
+  const Outcome& outcome = rig.run(kWrite20);
+  EXPECT_EQ(outcome.reason, "发送配置数据包失败");
+  EXPECT_EQ(rig.platform.sleeps, 0);
+  EXPECT_EQ(rig.channels.sends, 4) << "nothing queued behind it goes out";
+}
+
+TEST(CliOptions, ApplyTakesItsDevicesFromThePlan) {
+  auto r = parseArguments({"apply", "plan.csv", "--template", "t.json", "--jobs", "200", "--verify", "--report",
+                           "r.jsonl", "--runs", "5"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(std::tie(r.options->command, r.options->file, r.options->templateFile, r.options->jobs,
+                     r.options->verify, r.options->reportFile, r.options->runs),
+            std::make_tuple(Command::Apply, std::string("plan.csv"), std::string("t.json"), 200, true,
+                            std::string("r.jsonl"), 5));
+  r = parseArguments({"apply", "plan.csv", "--template", "t.vmc"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->jobs, 16);
+  r = parseArguments({"--baud", "19200", "apply", "p.csv", "--template", "t.vmc", "--bench", "/dev/ttyUSB0",
+                      "--poll-ms", "100"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(std::tie(r.options->benchPort, r.options->pollMs, r.options->baud),
+            std::make_tuple(std::string("/dev/ttyUSB0"), 100, 19200));
+
+  const std::vector<std::vector<std::string>> bad{
+      {"apply", "plan.csv"},                                                 // no template
+      {"apply", "--template", "t.vmc"},                                      // no plan
+      {"--tcp", "127.0.0.1:1", "apply", "p.csv", "--template", "t.vmc"},     // the plan names the devices
+      {"apply", "p.csv", "--template", "t.vmc", "--jobs", "0"},
+      {"apply", "p.csv", "--template", "t.vmc", "--jobs", "1001"},
+      {"apply", "p.csv", "--template", "t.vmc", "--poll-ms", "100"},         // the bench's
+      {"apply", "p.csv", "--template", "t.vmc", "--bench", "/dev/x", "--runs", "2"},
+      {"apply", "p.csv", "--template", "t.vmc", "--trace"},
+      {"--tcp", "127.0.0.1:1", "write", "a.vmc", "--jobs", "4"},             // apply's options
+      {"--tcp", "127.0.0.1:1", "write", "a.vmc", "--template", "t.vmc"},
+  };
+  for (const auto& args : bad) {
+    const auto refused = parseArguments(args);
+    EXPECT_FALSE(refused.options) << ::testing::PrintToString(args);
+    EXPECT_EQ(refused.error.find('\n'), std::string::npos);
+  }
 }
 
 TEST(CliOptions, UsageErrorsHaveAOneLineReason) {

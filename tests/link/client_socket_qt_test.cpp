@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <numeric>
 
@@ -90,6 +91,48 @@ TEST_F(ClientSocketTest, ConnectsOnceOrFailsWithoutNotices) {
   EXPECT_FALSE(server.hasPendingConnections()) << "no second connection";
   EXPECT_EQ(sink.connects, (Connects{{0, 0}})) << "one notice, none for the failures";
   EXPECT_TRUE(sink.closes.empty());
+}
+
+// apply's many links on one thread: a connect to an address waits on the
+// event loop and ends in a notice, refused or up; one dropped on the way
+// leaves no notice.
+TEST_F(ClientSocketTest, AnAsynchronousConnectPostsItsEndAndCanBeDropped) {
+  socket.setAsyncConnect(true);
+  EXPECT_EQ(connect(socket), TcpConnectStart::Pending);
+  EXPECT_FALSE(socket.connected());
+  socket.disconnect();  // before the loop has run: dropped
+  settle(100);
+  EXPECT_TRUE(sink.connects.empty());
+  EXPECT_FALSE(socket.connected());
+
+  EXPECT_EQ(connect(socket), TcpConnectStart::Pending);
+  ASSERT_TRUE(waitUntil([&] { return !sink.connects.empty(); }));
+  EXPECT_EQ(sink.connects, (Connects{{0, 0}}));
+  EXPECT_TRUE(socket.connected());
+  // The dropped attempt may have reached the server before its reset: the
+  // bytes tell which connection is the channel's.
+  ASSERT_NE(accept(), nullptr);
+  const uint8_t ping[] = {1, 2, 3};
+  EXPECT_EQ(socket.Send(ping, 3), 3);
+  ASSERT_TRUE(waitUntil([&] {
+    while (server.hasPendingConnections()) peers.emplace_back(server.nextPendingConnection());
+    return std::any_of(peers.begin(), peers.end(), [](const auto& p) { return p->bytesAvailable() == 3; });
+  })) << "the adopted socket carries the bytes";
+
+  quint16 closed = 0;
+  {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    closed = probe.serverPort();
+  }
+  ClientSocket other;
+  other.setNotify(&sink);
+  other.setAsyncConnect(true);
+  EXPECT_EQ(other.connectTo(QStringLiteral("127.0.0.1"), closed), TcpConnectStart::Pending);
+  ASSERT_TRUE(waitUntil([&] { return sink.connects.size() == 2; }));
+  EXPECT_EQ(sink.connects.back(), (std::pair<int32_t, int32_t>{1, static_cast<int32_t>(TcpConnectFailure::ConnectFailed)}));
+  EXPECT_EQ(other.connectError(), std::errc::connection_refused);
+  EXPECT_FALSE(other.connected());
 }
 
 TEST_F(ClientSocketTest, HostNameIsLookedUpFirstAndAnOldNoticeCannotPassForItsAnswer) {

@@ -1,6 +1,7 @@
 // The model and its wire frames, each answer checked with the tool's own parsers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <set>
@@ -378,4 +379,37 @@ TEST_F(Faults, GarbageBurstsBeforeAnswers) {
   plan.garbageAt = 0;
   plan.garbageBytes = 5;
   for (const Bytes& a : run()) EXPECT_EQ(a.size(), 13u);
+}
+
+// The soak's faults: about the rate asked for, of all four kinds, the same
+// again for the same seed, and another stream for each device of a run.
+TEST(DeviceModel, RandomFaultsAreRareRepeatableAndOfEveryKind) {
+  const Bytes query = bytesOf(buildAddressQuery());
+  const Bytes report = bytesOf(buildAddressReport(1));
+  auto faultsOf = [&](uint32_t seed) {
+    DeviceModel device(builtinImage());
+    FaultPlan plan;
+    plan.randomPerMille = 50;
+    plan.randomSeed = seed;
+    device.setFaults(plan);
+    const ScanResult scanned = scanRequest(query.data(), query.size());
+    WriteAssembly assembly;
+    std::string kinds;
+    for (int i = 0; i < 2000; ++i) {
+      const Answer a = device.handle(scanned.request, assembly);
+      if (a.delay.count() > 0) {
+        EXPECT_TRUE(a.delay >= 100ms && a.delay < 3000ms) << a.delay.count();
+      }
+      kinds += a.bytes.empty() ? 'D' : a.bytes != report ? 'C' : a.delay.count() > 0 ? 'L' : a.closeLink ? 'X' : '.';
+    }
+    return kinds;
+  };
+  const std::string first = faultsOf(deviceFaultSeed(7, 0));
+  EXPECT_EQ(first, faultsOf(deviceFaultSeed(7, 0)));
+  EXPECT_NE(first, faultsOf(deviceFaultSeed(7, 1)));
+  EXPECT_NE(first, faultsOf(deviceFaultSeed(8, 0)));
+  const auto faults = 2000 - std::count(first.begin(), first.end(), '.');
+  EXPECT_GT(faults, 60) << "5 % of 2000";
+  EXPECT_LT(faults, 140);
+  for (const char kind : std::string("DCLX")) EXPECT_GT(std::count(first.begin(), first.end(), kind), 10) << kind;
 }

@@ -37,6 +37,14 @@ TEST(DevsimOptions, EveryOptionReachesItsField) {
   EXPECT_EQ(std::tie(f.garbageAt, f.garbageBytes, f.replyAddressAt), std::make_tuple(0, 64, 3));
   EXPECT_EQ(f.replyAddress, 9);
   EXPECT_TRUE(parseDevsimOptions({"--help"}).options->help);
+
+  // Random faults: per cent with one decimal at most, and a seed.
+  const ParsedOptions soak = parseDevsimOptions({"--pty", "--random-faults", "2.5:9"});
+  ASSERT_TRUE(soak.options) << soak.error;
+  EXPECT_EQ(std::tie(soak.options->faults.randomPerMille, soak.options->faults.randomSeed), std::make_tuple(25, 9u));
+  EXPECT_EQ(parseDevsimOptions({"--pty", "--random-faults", "100"}).options->faults.randomPerMille, 1000);
+  for (const char* bad : {"0", "0.0", "100.1", "2.55", "2.", ".5", "x", "3:", "3:-1", "3:4294967296"})
+    EXPECT_FALSE(parseDevsimOptions({"--pty", "--random-faults", bad}).options) << bad;
   EXPECT_NE(devsimUsage().find("--close-after N"), std::string::npos);
   EXPECT_NE(devsimUsage().find("--store-wrong-byte I"), std::string::npos);
 }

@@ -1,0 +1,170 @@
+#include "cli/fleet.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/text.h"
+#include "cli/cli_files.h"
+
+namespace velmora::cli {
+
+namespace {
+
+constexpr uint8_t kNetworkKind = 2;
+constexpr uint8_t kSerialNumberField = 3;
+
+std::string lineText(const PlanTarget& t) {
+  static const char kParity[] = {'N', 'O', 'E', 'M', 'S'};
+  static const char* const kStop[] = {"1", "1.5", "2"};
+  const char parity = t.parityCode >= 0 && t.parityCode <= 4 ? kParity[t.parityCode] : 'N';
+  const char* stop = t.stopBitsCode >= 0 && t.stopBitsCode <= 2 ? kStop[t.stopBitsCode] : "1";
+  return strprintf("%d,%d%c%s", t.baud, t.dataBits, parity, stop);
+}
+
+}  // namespace
+
+std::string targetText(const PlanTarget& target) {
+  if (target.kind == PlanTarget::Kind::Serial) return "serial:" + target.path + "@" + lineText(target);
+  const bool v6 = target.host.find(':') != std::string::npos;
+  return strprintf(v6 ? "tcp:[%s]:%u" : "tcp:%s:%u", target.host.c_str(), target.port);
+}
+
+std::optional<std::string> serialNumberOf(const std::vector<uint8_t>& image) {
+  for (size_t at = 0; at + 8 <= image.size(); at += 8) {
+    const uint8_t* u = image.data() + at;
+    if (u[0] == kNetworkKind && u[3] == kSerialNumberField) return strprintf("%u.%u.%u.%u", u[4], u[5], u[6], u[7]);
+  }
+  return std::nullopt;
+}
+
+std::string verifyMismatch(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
+  const std::string where = firstByteDifference(written, read);
+  return where.empty() ? std::string() : "the device holds other bytes than were written (" + where + ")";
+}
+
+std::string reportLine(const DeviceReport& r) {
+  nlohmann::ordered_json j;
+  if (r.run != 0) j["run"] = r.run;
+  j["row"] = r.row;
+  j["target"] = r.target;
+  j["result"] = r.ok ? "ok" : "failed";
+  j["reason"] = r.reason;
+  // Milliseconds are all a person or a script needs.
+  j["seconds"] = std::round(r.seconds * 1000.0) / 1000.0;
+  j["attempts"] = r.attempts;
+  j["serial"] = r.serial ? nlohmann::ordered_json(*r.serial) : nlohmann::ordered_json(nullptr);
+  // A reason may hold bytes of a file name that are no UTF-8.
+  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string progressLine(const DeviceReport& r, const FleetCounts& c) {
+  std::string line = strprintf("%-6s row %d %s %.1f s", r.ok ? "ok" : "FAILED", r.row, r.target.c_str(), r.seconds);
+  if (!r.ok) line += ": " + r.reason;
+  return line + strprintf(" (done %d, failed %d, remaining %d)", c.ok + c.failed, c.failed, c.remaining());
+}
+
+std::string progressBar(const FleetCounts& c, int width) {
+  const int finished = c.ok + c.failed;
+  const int marks = c.total > 0 ? static_cast<int>(int64_t{finished} * width / c.total) : width;
+  return "[" + std::string(static_cast<size_t>(marks), '#') + std::string(static_cast<size_t>(width - marks), '.') +
+         "]" + strprintf(" %d/%d  ok %d  failed %d  running %d", finished, c.total, c.ok, c.failed, c.running);
+}
+
+// ---- scheduler ----
+
+FleetScheduler::FleetScheduler(const std::vector<FleetDevice>& devices, int jobs, AttemptStarter& starter,
+                               std::function<uint64_t()> tickMs, Finished finished)
+    : devices_(devices),
+      jobs_(std::clamp(jobs, 1, kMaxJobs)),
+      starter_(starter),
+      tickMs_(std::move(tickMs)),
+      finished_(std::move(finished)),
+      state_(devices.size()) {
+  for (size_t i = 0; i < devices.size(); ++i) queue_.push_back(i);
+  counts_.total = static_cast<int>(devices.size());
+}
+
+bool FleetScheduler::portBusy(size_t index) const {
+  const PlanTarget& t = devices_[index].row.target;
+  if (t.kind != PlanTarget::Kind::Serial) return false;
+  for (size_t i = 0; i < devices_.size(); ++i) {
+    const PlanTarget& o = devices_[i].row.target;
+    if (state_[i].running && o.kind == PlanTarget::Kind::Serial && o.path == t.path) return true;
+  }
+  return false;
+}
+
+void FleetScheduler::start() {
+  if (cancelled_) return;
+  // Plan order, passing over rows whose serial port is in use.
+  for (auto it = queue_.begin(); it != queue_.end() && counts_.running < jobs_;) {
+    if (portBusy(*it)) {
+      ++it;
+      continue;
+    }
+    const size_t index = *it;
+    it = queue_.erase(it);
+    state_[index].startedMs = tickMs_();
+    launch(index);
+  }
+}
+
+void FleetScheduler::launch(size_t index) {
+  State& s = state_[index];
+  const PlanRow& row = devices_[index].row;
+  s.running = true;
+  ++s.attempts;
+  ++counts_.running;
+  const bool changed = s.addressChanged && row.setAddress;
+  starter_.startAttempt(index, changed ? *row.setAddress : row.address, row.setAddress.has_value() && !changed);
+}
+
+void FleetScheduler::attemptEnded(size_t index, const AttemptResult& result) {
+  if (index >= state_.size() || !state_[index].running) return;
+  State& s = state_[index];
+  s.running = false;
+  --counts_.running;
+  s.addressChanged = s.addressChanged || result.addressChanged;
+  if (!result.ok && s.attempts < kAttemptsPerDevice && !cancelled_) {
+    launch(index);
+    return;
+  }
+  // The next row takes the slot first, so the report's counts show it running.
+  start();
+  finish(index, result.ok, result.reason, result.readBack);
+}
+
+void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack) {
+  State& s = state_[index];
+  s.finished = true;
+  (ok ? counts_.ok : counts_.failed) += 1;
+  DeviceReport r;
+  r.row = devices_[index].row.row;
+  r.target = targetText(devices_[index].row.target);
+  r.ok = ok;
+  r.reason = reason;
+  r.seconds = static_cast<double>(tickMs_() - s.startedMs) / 1000.0;
+  r.attempts = s.attempts;
+  // What the device returned when it was read back, else what it was given
+  // (a device that failed without a read-back holds who knows what).
+  if (!readBack.empty())
+    r.serial = serialNumberOf(readBack);
+  else if (ok)
+    r.serial = serialNumberOf(devices_[index].image);
+  r.run = run_;
+  if (finished_) finished_(r, counts_);
+}
+
+void FleetScheduler::cancel(const std::string& reason) {
+  cancelled_ = true;
+  for (size_t i = 0; i < state_.size(); ++i) {
+    if (!state_[i].running) continue;
+    state_[i].running = false;
+    --counts_.running;
+    finish(i, false, reason, {});
+  }
+}
+
+}  // namespace velmora::cli
