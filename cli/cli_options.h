@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/tr_text.h"
+
 namespace velmora::cli {
 
 enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Help, Version };
@@ -40,6 +42,9 @@ struct Options {
   bool trace = false;    // decoded frames on stderr
   std::string traceFile; // decoded frames into FILE
   std::string pcapFile;  // the frames as a pcap capture
+  // --lang: the language of the log lines it shares with the window (its
+  // own texts are English); unset, the locale decides as for the window.
+  std::optional<Language> language;
 };
 
 struct ParseResult {
