@@ -188,7 +188,7 @@ std::string_view textOf(const std::vector<uint8_t>& bytes) {
 bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
   ImageFileRead file = readImageFile(path);
   if (!file.ok()) {
-    printReason(file.error + ": " + path);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), path.c_str()));
     return false;
   }
   if (!isJsonDocument(path, file.bytes)) {
@@ -270,7 +270,7 @@ int runWrite(const Options& options) {
 int runExport(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   if (isJsonDocument(options.file, file.bytes)) {
@@ -291,7 +291,7 @@ int runExport(const Options& options) {
 int runImport(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   const ImageJsonImport document = importImageJson(textOf(file.bytes));
@@ -367,7 +367,7 @@ int runAddress(const Options& options) {
 int runDump(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   printOut(options.json ? dumpJson(file.bytes) : dumpText(file.bytes));
