@@ -8,8 +8,8 @@ namespace velmora {
 WriteCheckReport writeCheckReport(const std::vector<CheckFinding>& findings) {
   WriteCheckReport report;
   // The findings carry their English words already (velmora-cli prints them).
-  const bool english = textLanguage() == Language::English;
-  const DiffLanguage language = english ? DiffLanguage::English : DiffLanguage::Chinese;
+  const DiffLanguage language = diffLanguageOfWindow();
+  const bool english = language == DiffLanguage::English;
   std::vector<const CheckFinding*> errors;
   for (const CheckFinding& f : findings) {
     if (f.severity == CheckSeverity::Error)

@@ -82,7 +82,7 @@ int grabComparison(const QString& out, const QString& windowFile, const QString&
   if (!window.ok() || !device.ok()) return 2;
   QStringList lines;
   for (const std::string& line : velmora::diffLines(velmora::diffImages(window.bytes, device.bytes),
-                                                    velmora::DiffLanguage::Chinese))
+                                                    velmora::diffLanguageOfWindow()))
     lines << QString::fromStdString(line);
   velmora::ui::usePageFontEverywhere();
   velmora::DialogCompare dialog(nullptr, lines);
