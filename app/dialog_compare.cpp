@@ -15,9 +15,10 @@ DialogCompare::DialogCompare(QWidget* parent, const QStringList& lines) : QDialo
   setWindowTitle(QCoreApplication::translate("DialogCompare", "与设备比较"));
   setFont(ui::pageFont());
 
-  heading_ = new QLabel(lines.isEmpty() ? QCoreApplication::translate("DialogCompare", "当前配置与设备配置一致。")
-                                        : QCoreApplication::translate("DialogCompare", "当前配置与设备配置有 %1 处不同（当前 → 设备）：")
-                                              .arg(lines.size()));
+  heading_ = new QLabel(
+      lines.isEmpty() ? QCoreApplication::translate("DialogCompare", "当前配置与设备配置一致。")
+                      : QCoreApplication::translate("DialogCompare", "当前配置与设备配置有 %1 处不同（当前 → 设备）：")
+                            .arg(lines.size()));
   ui::setControlId(heading_, kHeadingId);
   heading_->setWordWrap(true);
   list_ = new QListWidget;

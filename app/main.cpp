@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  const velmora::Language language = velmora::chooseLanguage(lang.language, std::getenv("LC_ALL"),
-                                                             std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  const velmora::Language language =
+      velmora::chooseLanguage(lang.language, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
   // Chinese is the source text: no translator of ours, only Qt's own button texts.
   if (language == velmora::Language::English)
     velmora::ui::useLanguage(language);

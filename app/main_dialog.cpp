@@ -169,16 +169,21 @@ void MainDialog::buildMenu() {
     return action;
   };
   QMenu* file = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "文件(&F)"));
-  connect(add(file, kFileNew, trText("MainDialog", "新建(&N)\tCtrl+N")), &QAction::triggered, this, &MainDialog::newImage);
-  connect(add(file, kFileOpen, trText("MainDialog", "打开(&O)...\tCtrl+O")), &QAction::triggered, this, &MainDialog::openFile);
-  connect(add(file, kFileSave, trText("MainDialog", "保存(&S)...\tCtrl+S")), &QAction::triggered, this, &MainDialog::saveFile);
+  connect(add(file, kFileNew, trText("MainDialog", "新建(&N)\tCtrl+N")), &QAction::triggered, this,
+          &MainDialog::newImage);
+  connect(add(file, kFileOpen, trText("MainDialog", "打开(&O)...\tCtrl+O")), &QAction::triggered, this,
+          &MainDialog::openFile);
+  connect(add(file, kFileSave, trText("MainDialog", "保存(&S)...\tCtrl+S")), &QAction::triggered, this,
+          &MainDialog::saveFile);
   file->addSeparator();
   connect(add(file, kAppExit, trText("MainDialog", "退出(&X)")), &QAction::triggered, this,
           [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
   QMenu* edit = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "编辑(&E)"));
-  connect(add(edit, kDeviceScan, trText("MainDialog", "设备地址扫描(&N)...")), &QAction::triggered, this, &MainDialog::runDeviceScan);
+  connect(add(edit, kDeviceScan, trText("MainDialog", "设备地址扫描(&N)...")), &QAction::triggered, this,
+          &MainDialog::runDeviceScan);
   add(edit, kDeviceConfig, trText("MainDialog", "设备配置(&S)..."));  // intentionally does nothing
-  connect(add(edit, kCompareDevice, trText("MainDialog", "与设备比较(&C)...")), &QAction::triggered, this, &MainDialog::compareWithDevice);
+  connect(add(edit, kCompareDevice, trText("MainDialog", "与设备比较(&C)...")), &QAction::triggered, this,
+          &MainDialog::compareWithDevice);
   QMenu* help = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "帮助(&H)"));
   connect(add(help, kAppHelp, trText("MainDialog", "软件帮助(&H)...")), &QAction::triggered, this, [this] {
     if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);

@@ -68,7 +68,8 @@ void MainDialog::openFile() {
     const ImageJsonImport document = importImageJson(text);
     if (!document.ok) {
       logMessage(strprintf("%s: %s", trText("ImageRules", kOpenFileFailed), shown.c_str()));
-      logMessage(strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
+      logMessage(
+          strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
       ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
       return;
     }
@@ -81,7 +82,8 @@ void MainDialog::openFile() {
   } else {
     loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
   }
-  logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(), static_cast<unsigned long long>(file.bytes.size())));
+  logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(),
+                       static_cast<unsigned long long>(file.bytes.size())));
 }
 
 void MainDialog::saveFile() {
@@ -101,12 +103,14 @@ void MainDialog::saveFile() {
   const bool written =
       json ? writeTextFile(path.toStdString(), document, why) : writeImageFile(path.toStdString(), configImage_, why);
   if (!written) {
-    logMessage(strprintf("%s: %s", trText("ImageRules", kSaveFileFailed), QDir::toNativeSeparators(path).toStdString().c_str()));
+    logMessage(strprintf("%s: %s", trText("ImageRules", kSaveFileFailed),
+                         QDir::toNativeSeparators(path).toStdString().c_str()));
     if (!why.empty()) logMessage(strprintf(trText("MainDialog", "原因: %s"), why.c_str()));
     ui::messageBox(this, ui::trQ("ImageRules", kSaveFileFailed));
     return;
   }
-  logMessage(strprintf(trText("MainDialog", "保存文件: %s (%d 字节)"), QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
+  logMessage(strprintf(trText("MainDialog", "保存文件: %s (%d 字节)"),
+                       QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
                        static_cast<int>(json ? document.size() : configImage_.size())));
 }
 

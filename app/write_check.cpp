@@ -20,10 +20,11 @@ WriteCheckReport writeCheckReport(const std::vector<CheckFinding>& findings) {
   if (errors.empty()) return report;
   // The heading says they are errors; the lines need not say it again.
   report.question = trText("WriteCheck", "配置检查发现以下错误：\n");
-  for (size_t i = 0; i < errors.size() && i < kWriteCheckListed; ++i) report.question += (english ? errors[i]->english : errors[i]->chinese) + "\n";
+  for (size_t i = 0; i < errors.size() && i < kWriteCheckListed; ++i)
+    report.question += (english ? errors[i]->english : errors[i]->chinese) + "\n";
   // A box taller than the screen would hide its buttons.
-  if (errors.size() > kWriteCheckListed) report.question +=
-        strprintf(trText("WriteCheck", "……等 %d 项\n"), static_cast<int>(errors.size()));
+  if (errors.size() > kWriteCheckListed)
+    report.question += strprintf(trText("WriteCheck", "……等 %d 项\n"), static_cast<int>(errors.size()));
   report.question += trText("WriteCheck", "\n仍要下发配置吗？");
   return report;
 }

@@ -23,8 +23,8 @@ const char* trText(const char* context, const char* source) {
 
 std::optional<Language> languageFromName(std::string_view name) {
   const auto isLanguage = [&](std::string_view code) {
-    return name.substr(0, 2) == code && (name.size() == 2 || name[2] == '_' || name[2] == '.' || name[2] == '@' ||
-                                         name[2] == '-');
+    return name.substr(0, 2) == code &&
+           (name.size() == 2 || name[2] == '_' || name[2] == '.' || name[2] == '@' || name[2] == '-');
   };
   if (isLanguage("en")) return Language::English;
   if (isLanguage("zh")) return Language::Chinese;

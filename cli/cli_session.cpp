@@ -130,11 +130,13 @@ void CliSession::settleConnect() {
   if (linkUp() || done()) return;  // up, or the page refused the input
   if (!options_.tcpHost.empty()) {
     const std::string& why = connect_.tcpFailureReason();
-    fail(kExitDevice, strprintf(trText("CliSession", "TCP连接失败: %s:%d"), options_.tcpHost.c_str(), options_.tcpPort) +
-                          (why.empty() ? "" : " " + why));
+    fail(kExitDevice,
+         strprintf(trText("CliSession", "TCP连接失败: %s:%d"), options_.tcpHost.c_str(), options_.tcpPort) +
+             (why.empty() ? "" : " " + why));
   } else {
     const std::string& why = connect_.serialFailureReason();
-    fail(kExitDevice, strprintf(trText("CliSession", "串口打开失败: %s"), options_.serialDevice.c_str()) + (why.empty() ? "" : " " + why));
+    fail(kExitDevice, strprintf(trText("CliSession", "串口打开失败: %s"), options_.serialDevice.c_str()) +
+                          (why.empty() ? "" : " " + why));
   }
 }
 

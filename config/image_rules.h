@@ -16,7 +16,8 @@
 namespace velmora {
 
 // The open and save dialogs' filter, in the "desc|pattern|...||" form.
-inline constexpr const char* kConfigFileFilter = VELMORA_TR_NOOP("ImageRules", "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||");
+inline constexpr const char* kConfigFileFilter =
+    VELMORA_TR_NOOP("ImageRules", "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||");
 inline constexpr const char* kConfigFileExtension = "vmc";
 inline constexpr const char* kConfigFileDefaultName = "config.vmc";
 // The window also reads and writes the image as a JSON document; .vmc stays

@@ -20,8 +20,10 @@ std::string serialProtocolText(uint8_t flags) {
   if (flags & kSerialProgramDownload) text += trText("UnitText", "程序下载 ");
   if (flags & kSerialTemporaryPackets) text += trText("UnitText", "临时数据包 ");
   const int extra = flags >> 4;
-  if (extra == kExtraRemoteControl) text += trText("UnitText", "远程控制 ");
-  else if (extra == kExtraModbusTcp) text += trText("UnitText", "Modbus TCP协议 ");
+  if (extra == kExtraRemoteControl)
+    text += trText("UnitText", "远程控制 ");
+  else if (extra == kExtraModbusTcp)
+    text += trText("UnitText", "Modbus TCP协议 ");
   return finishProtocolText(text);
 }
 
@@ -45,40 +47,58 @@ std::string stopBitsText(int code) {
 
 std::string parityShortText(int code) {
   switch (code) {
-    case 1: return trText("UnitText", "偶");
-    case 2: return trText("UnitText", "奇");
-    case 3: return trText("UnitText", "标记");
-    default: return trText("UnitText", "无");
+    case 1:
+      return trText("UnitText", "偶");
+    case 2:
+      return trText("UnitText", "奇");
+    case 3:
+      return trText("UnitText", "标记");
+    default:
+      return trText("UnitText", "无");
   }
 }
 
 std::string parityLongText(int code) {
   switch (code) {
-    case 1: return trText("UnitText", "偶校验");
-    case 2: return trText("UnitText", "奇校验");
-    case 3: return trText("UnitText", "标记校验");
-    default: return trText("UnitText", "无校验");
+    case 1:
+      return trText("UnitText", "偶校验");
+    case 2:
+      return trText("UnitText", "奇校验");
+    case 3:
+      return trText("UnitText", "标记校验");
+    default:
+      return trText("UnitText", "无校验");
   }
 }
 
 std::string selectorText(int selector) {
   switch (selector) {
     case kFieldIp: return "IP";
-    case kFieldMask: return trText("UnitText", "掩码");
-    case kFieldGateway: return trText("UnitText", "网关");
-    case kFieldSerialNumber: return trText("UnitText", "序列号");
-    default: return trText("UnitText", "未知");
+    case kFieldMask:
+      return trText("UnitText", "掩码");
+    case kFieldGateway:
+      return trText("UnitText", "网关");
+    case kFieldSerialNumber:
+      return trText("UnitText", "序列号");
+    default:
+      return trText("UnitText", "未知");
   }
 }
 
 std::string groupText(int group) {
   switch (group) {
-    case kGroupInput: return trText("UnitText", "输入");
-    case kGroupOutput: return trText("UnitText", "输出");
-    case kGroupGlobalInteger: return trText("UnitText", "全局整数");
-    case kGroupBitVariable: return trText("UnitText", "位变量");
-    case kGroupAllEnable: return trText("UnitText", "全部使能");
-    default: return trText("UnitText", "未知");
+    case kGroupInput:
+      return trText("UnitText", "输入");
+    case kGroupOutput:
+      return trText("UnitText", "输出");
+    case kGroupGlobalInteger:
+      return trText("UnitText", "全局整数");
+    case kGroupBitVariable:
+      return trText("UnitText", "位变量");
+    case kGroupAllEnable:
+      return trText("UnitText", "全部使能");
+    default:
+      return trText("UnitText", "未知");
   }
 }
 

@@ -35,13 +35,13 @@ QString saveWithDialog(QWidget* parent, const QString& filter, const QString& su
 }  // namespace
 
 QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text) {
-  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "文本文件 (*.txt);;所有文件 (*.*)"), QStringLiteral("txt"), initialName,
-                        text);
+  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "文本文件 (*.txt);;所有文件 (*.*)"),
+                        QStringLiteral("txt"), initialName, text);
 }
 
 QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes) {
-  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "抓包文件 (*.pcap);;所有文件 (*.*)"), QStringLiteral("pcap"),
-                        initialName, bytes);
+  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "抓包文件 (*.pcap);;所有文件 (*.*)"),
+                        QStringLiteral("pcap"), initialName, bytes);
 }
 
 // The table's rows are the log's; the model is told how far the log moved
@@ -63,8 +63,9 @@ class MonitorModel final : public QAbstractTableModel {
     }
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    static const char* const kHeaders[] = {VELMORA_TR_NOOP("DialogMonitor", "时间 (ms)"), VELMORA_TR_NOOP("DialogMonitor", "方向"),
-                                           VELMORA_TR_NOOP("DialogMonitor", "报文"), VELMORA_TR_NOOP("DialogMonitor", "含义")};
+    static const char* const kHeaders[] = {
+        VELMORA_TR_NOOP("DialogMonitor", "时间 (ms)"), VELMORA_TR_NOOP("DialogMonitor", "方向"),
+        VELMORA_TR_NOOP("DialogMonitor", "报文"), VELMORA_TR_NOOP("DialogMonitor", "含义")};
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section > 3) return {};
     return QCoreApplication::translate("DialogMonitor", kHeaders[section]);
   }
@@ -118,7 +119,8 @@ DialogMonitor::DialogMonitor(QWidget* parent) : QWidget(parent) {
   const QFontMetrics m(font());
   table_->setColumnWidth(0, m.horizontalAdvance(QStringLiteral("000000.000")) + 12);
   table_->setColumnWidth(1, m.horizontalAdvance(QCoreApplication::translate("DialogMonitor", "方向")) + 16);
-  table_->setColumnWidth(3, m.horizontalAdvance(QCoreApplication::translate("DialogMonitor", "写入数据包：包 00/42，50 字节")) + 16);
+  table_->setColumnWidth(
+      3, m.horizontalAdvance(QCoreApplication::translate("DialogMonitor", "写入数据包：包 00/42，50 字节")) + 16);
   table_->horizontalHeader()->setStretchLastSection(false);
   table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
 
@@ -160,7 +162,8 @@ void DialogMonitor::flush() {
 
 void DialogMonitor::togglePause() {
   paused_ = !paused_;
-  pause_->setText(paused_ ? QCoreApplication::translate("DialogMonitor", "继续") : QCoreApplication::translate("DialogMonitor", "暂停"));
+  pause_->setText(paused_ ? QCoreApplication::translate("DialogMonitor", "继续")
+                          : QCoreApplication::translate("DialogMonitor", "暂停"));
 }
 
 void DialogMonitor::clearRows() {

@@ -155,27 +155,34 @@ std::string reasonLine(const std::error_code& error, std::initializer_list<Reaso
 }  // namespace
 
 std::string serialOpenReason(const std::error_code& error) {
-  return reasonLine(error, {{std::errc::permission_denied, trText("ConnectLogic", "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）")},
-                            {std::errc::device_or_resource_busy, trText("ConnectLogic", "（串口已被其他程序占用）")},
-                            {std::errc::inappropriate_io_control_operation, trText("ConnectLogic", "（该设备不是串口）")}});
+  return reasonLine(error,
+                    {{std::errc::permission_denied,
+                      trText("ConnectLogic", "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）")},
+                     {std::errc::device_or_resource_busy, trText("ConnectLogic", "（串口已被其他程序占用）")},
+                     {std::errc::inappropriate_io_control_operation, trText("ConnectLogic", "（该设备不是串口）")}});
 }
 
 std::string tcpConnectFailureReason(int32_t code) {
   switch (static_cast<TcpConnectFailure>(code)) {
-    case TcpConnectFailure::HostNotFound: return trText("ConnectLogic", "原因: 无法解析主机名");
-    case TcpConnectFailure::NoIpv4Address: return trText("ConnectLogic", "原因: 该主机名没有 IPv4 地址");
-    case TcpConnectFailure::LookupTimedOut: return trText("ConnectLogic", "原因: 主机名解析超时");
-    case TcpConnectFailure::LookupFailed: return trText("ConnectLogic", "原因: 主机名解析失败");
+    case TcpConnectFailure::HostNotFound:
+      return trText("ConnectLogic", "原因: 无法解析主机名");
+    case TcpConnectFailure::NoIpv4Address:
+      return trText("ConnectLogic", "原因: 该主机名没有 IPv4 地址");
+    case TcpConnectFailure::LookupTimedOut:
+      return trText("ConnectLogic", "原因: 主机名解析超时");
+    case TcpConnectFailure::LookupFailed:
+      return trText("ConnectLogic", "原因: 主机名解析失败");
     case TcpConnectFailure::ConnectFailed: break;
   }
   return {};
 }
 
 std::string tcpConnectErrorReason(const std::error_code& error) {
-  return reasonLine(error, {{std::errc::connection_refused, trText("ConnectLogic", "（该端口没有服务在监听，请检查端口号）")},
-                            {std::errc::timed_out, trText("ConnectLogic", "（设备没有应答，请检查 IP 地址和网络连接）")},
-                            {std::errc::network_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")},
-                            {std::errc::host_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")}});
+  return reasonLine(error,
+                    {{std::errc::connection_refused, trText("ConnectLogic", "（该端口没有服务在监听，请检查端口号）")},
+                     {std::errc::timed_out, trText("ConnectLogic", "（设备没有应答，请检查 IP 地址和网络连接）")},
+                     {std::errc::network_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")},
+                     {std::errc::host_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")}});
 }
 
 ConnectLogic::ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log)
@@ -317,12 +324,13 @@ void ConnectLogic::openSerial() {
   }
   const SerialSettings s =
       chooseSerialSettings(view_.baudEntry(), view_.dataBitsEntry(), view_.stopBitsIndex(), view_.parityIndex());
-  log(strprintf(trText("ConnectLogic", "正在打开串口: %s (%d,%d,%d,%d)..."), name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity));
+  log(strprintf(trText("ConnectLogic", "正在打开串口: %s (%d,%d,%d,%d)..."), name.c_str(), s.baudRate, s.byteSize,
+                s.stopBits, s.parity));
   std::error_code error;
   serialFailureReason_.clear();
   if (serial_.open(name, s, error)) {
-    const std::string text =
-        strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity);
+    const std::string text = strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), name.c_str(), s.baudRate,
+                                       s.byteSize, s.stopBits, s.parity);
     view_.setStatusText(text);
     linkState_ = kSerialOpen;
     lossText_.clear();
@@ -417,7 +425,8 @@ void ConnectLogic::onTcpClose(int32_t /*errorCode*/) {
 void ConnectLogic::onTcpReceive(const uint8_t* block, int32_t count) {
   if (block == nullptr || count <= 0 || panel_ == nullptr) return;
   // The block's line comes before anything its bytes make the panel log.
-  log(strprintf("%s: %s", trText("ConnectLogic", "接收到报文"), hexBytesSpaced(block, static_cast<size_t>(count)).c_str()));
+  log(strprintf("%s: %s", trText("ConnectLogic", "接收到报文"),
+                hexBytesSpaced(block, static_cast<size_t>(count)).c_str()));
   for (int32_t i = 0; i < count; ++i) panel_->receiveByte(block[i]);
 }
 

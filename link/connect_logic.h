@@ -50,9 +50,9 @@ inline constexpr const char* kDataBitsEntries[] = {"5", "6", "7", "8"};
 inline constexpr int kDefaultDataBitsIndex = 3;
 inline constexpr const char* kStopBitsEntries[] = {"1", "1.5", "2"};
 // Shown through trText("ConnectLogic", …).
-inline constexpr const char* kParityEntries[] = {VELMORA_TR_NOOP("ConnectLogic", "无"), VELMORA_TR_NOOP("ConnectLogic", "奇"),
-                                                 VELMORA_TR_NOOP("ConnectLogic", "偶"), VELMORA_TR_NOOP("ConnectLogic", "标记"),
-                                                 VELMORA_TR_NOOP("ConnectLogic", "空格")};
+inline constexpr const char* kParityEntries[] = {
+    VELMORA_TR_NOOP("ConnectLogic", "无"), VELMORA_TR_NOOP("ConnectLogic", "奇"), VELMORA_TR_NOOP("ConnectLogic", "偶"),
+    VELMORA_TR_NOOP("ConnectLogic", "标记"), VELMORA_TR_NOOP("ConnectLogic", "空格")};
 
 // linkState values: 1 and 3 are connected, 0 and 2 only remember which
 // channel was used last.

@@ -83,8 +83,10 @@ void DialogConnect::buildControls() {
   statusText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   addressEdit_ = numbered(new QLineEdit(QString::fromUtf8(kDefaultAddressText)), kAddressEdit);
-  readAddressButton_ = numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "读地址")), kReadAddressButton);
-  writeAddressButton_ = numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "写地址")), kWriteAddressButton);
+  readAddressButton_ =
+      numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "读地址")), kReadAddressButton);
+  writeAddressButton_ =
+      numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "写地址")), kWriteAddressButton);
   addressMessageEdit_ = numbered(new QLineEdit, kAddressMessageEdit);
   addressMessageEdit_->setReadOnly(true);
 

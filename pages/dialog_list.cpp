@@ -16,7 +16,10 @@ DialogList::DialogList(QWidget* parent) : QWidget(parent) {
   caption_->move(10, 20);
   caption_->adjustSize();
   list_ = makeReportList(this, kIdList,
-                         {{QCoreApplication::translate("DialogList", "序号"), 60}, {QCoreApplication::translate("DialogList", "类型"), 100, QCoreApplication::translate("DialogList", "保持寄存器配置")}, {QCoreApplication::translate("DialogList", "参数"), 400}});
+                         {{QCoreApplication::translate("DialogList", "序号"), 60},
+                          {QCoreApplication::translate("DialogList", "类型"), 100,
+                           QCoreApplication::translate("DialogList", "保持寄存器配置")},
+                          {QCoreApplication::translate("DialogList", "参数"), 400}});
   list_->setGeometry(10, 60, 560, 200);
 }
 

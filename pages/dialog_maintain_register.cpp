@@ -40,7 +40,9 @@ const ToolTipText kToolTipTexts[] = {
     {8015, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量起始地址，范围 0~65535，默认 2500。")},
     {8016, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量数量，范围 0~65535，默认 100。")},
     {8017, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
-    {8018, VELMORA_TR_NOOP("DialogMaintainRegister", "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。")},
+    {8018,
+     VELMORA_TR_NOOP("DialogMaintainRegister",
+                     "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。")},
 };
 
 bool isEnterOrEscape(const QEvent* event) {
@@ -80,7 +82,8 @@ void DialogMaintainRegister::buildControls() {
   for (int r = 0; r < kRegisterRows; ++r) {
     RowControls& row = rows_[r];
     const int gridRow = r + 1;
-    grid->addWidget(new QLabel(ui::trQ("HoldingRegisterRecords", kRegisterRowNames[static_cast<size_t>(r)]), group), gridRow, 0);
+    grid->addWidget(new QLabel(ui::trQ("HoldingRegisterRecords", kRegisterRowNames[static_cast<size_t>(r)]), group),
+                    gridRow, 0);
     row.enable = new QCheckBox(QCoreApplication::translate("DialogMaintainRegister", "使能"), group);
     ui::setControlId(row.enable, rowControlId(r, 0));
     grid->addWidget(row.enable, gridRow, 1);
@@ -103,7 +106,8 @@ void DialogMaintainRegister::buildControls() {
       edit->setMaxLength(10);
       edit->setFixedWidth(numberWidth);
     }
-    for (const char* item : kWidthItems[static_cast<size_t>(r)]) row.width->addItem(ui::trQ("HoldingRegisterRecords", item));
+    for (const char* item : kWidthItems[static_cast<size_t>(r)])
+      row.width->addItem(ui::trQ("HoldingRegisterRecords", item));
     // The box shrinks with the page; its list always shows the whole items.
     row.width->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     row.width->setMinimumContentsLength(8);

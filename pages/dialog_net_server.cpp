@@ -43,7 +43,9 @@ void DialogNetServer::buildControls() {
   add_->resize(add_->sizeHint());
   delete_->resize(delete_->sizeHint());
 
-  list_ = makeReportList(this, kIdList, {{QCoreApplication::translate("DialogNetServer", "端口号"), 100}, {QCoreApplication::translate("DialogNetServer", "协议支持"), 220}});
+  list_ = makeReportList(this, kIdList,
+                         {{QCoreApplication::translate("DialogNetServer", "端口号"), 100},
+                          {QCoreApplication::translate("DialogNetServer", "协议支持"), 220}});
 
   auto* grid = new QGridLayout(paramGroup_);
   grid->setContentsMargins(10, 6, 10, 8);

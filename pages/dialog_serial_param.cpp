@@ -76,7 +76,8 @@ void DialogSerialParam::buildControls() {
                           {QCoreApplication::translate("DialogSerialParam", "波特率"), 80, QStringLiteral("115200")},
                           {QCoreApplication::translate("DialogSerialParam", "数据位"), 70},
                           {QCoreApplication::translate("DialogSerialParam", "停止位"), 70},
-                          {QCoreApplication::translate("DialogSerialParam", "校验位"), 70, QCoreApplication::translate("DialogSerialParam", "标记校验")},
+                          {QCoreApplication::translate("DialogSerialParam", "校验位"), 70,
+                           QCoreApplication::translate("DialogSerialParam", "标记校验")},
                           {QCoreApplication::translate("DialogSerialParam", "协议"), 140}});
 
   // Parameters: the line settings on the left, protocols and the extra
@@ -105,9 +106,11 @@ void DialogSerialParam::buildControls() {
   grid->addWidget(portName_, 0, 1);
   grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "波特率"), kIdBaudLabel, paramGroup_), 1, 0);
   grid->addWidget(baud_, 1, 1);
-  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "数据位"), kIdDataBitsLabel, paramGroup_), 2, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "数据位"), kIdDataBitsLabel, paramGroup_), 2,
+                  0);
   grid->addWidget(dataBits_, 2, 1);
-  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "停止位"), kIdStopBitsLabel, paramGroup_), 3, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "停止位"), kIdStopBitsLabel, paramGroup_), 3,
+                  0);
   grid->addWidget(stopBits_, 3, 1);
   grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "校验位"), kIdParityLabel, paramGroup_), 4, 0);
   grid->addWidget(parity_, 4, 1);
@@ -115,8 +118,10 @@ void DialogSerialParam::buildControls() {
   auto* choices = new QVBoxLayout;
   choices->setSpacing(1);
   choices->addWidget(label(QCoreApplication::translate("DialogSerialParam", "协议"), kIdProtocolLabel, paramGroup_));
-  const QString protocolTexts[4] = {QCoreApplication::translate("DialogSerialParam", "55协议"), QCoreApplication::translate("DialogSerialParam", "Modbus RTU协议"),
-                                    QCoreApplication::translate("DialogSerialParam", "程序下载"), QCoreApplication::translate("DialogSerialParam", "临时数据包")};
+  const QString protocolTexts[4] = {QCoreApplication::translate("DialogSerialParam", "55协议"),
+                                    QCoreApplication::translate("DialogSerialParam", "Modbus RTU协议"),
+                                    QCoreApplication::translate("DialogSerialParam", "程序下载"),
+                                    QCoreApplication::translate("DialogSerialParam", "临时数据包")};
   for (int bit = 0; bit < 4; ++bit) {
     protocolBits_[bit] = new QCheckBox(protocolTexts[bit], paramGroup_);
     ui::setControlId(protocolBits_[bit], kIdProtocol55 + bit);

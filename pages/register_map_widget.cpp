@@ -37,7 +37,8 @@ int RegisterMapWidget::laneHeight() const { return fontMetrics().height() + 8; }
 
 int RegisterMapWidget::nameWidth() const {
   int w = 0;
-  for (const char* name : kRegisterRowNames) w = std::max(w, fontMetrics().horizontalAdvance(ui::trQ("HoldingRegisterRecords", name)));
+  for (const char* name : kRegisterRowNames)
+    w = std::max(w, fontMetrics().horizontalAdvance(ui::trQ("HoldingRegisterRecords", name)));
   return w;
 }
 
@@ -68,7 +69,8 @@ void RegisterMapWidget::paintEvent(QPaintEvent*) {
 
   if (map_.bars.empty()) {
     p.setPen(palette().color(QPalette::Disabled, QPalette::WindowText));
-    p.drawText(QRect(left, kMargin, width, kRegisterRows * lane), Qt::AlignCenter, ui::trQ("RegisterMapWidget", kNoBarsText));
+    p.drawText(QRect(left, kMargin, width, kRegisterRows * lane), Qt::AlignCenter,
+               ui::trQ("RegisterMapWidget", kNoBarsText));
     return;
   }
   // A bar or a shared part of one register in 65536 still shows.

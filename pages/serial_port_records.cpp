@@ -30,7 +30,9 @@ std::array<std::string, 6> dataPortRowTexts(const SerialPortRecord& r) {
           serialProtocolText(static_cast<uint8_t>(r.protocolFlags))};
 }
 
-std::string tooManyDataPortsMessage() { return strprintf(trText("SerialPortRecords", "已达到最大数据口数量 (%d)"), kMaxDataPorts); }
+std::string tooManyDataPortsMessage() {
+  return strprintf(trText("SerialPortRecords", "已达到最大数据口数量 (%d)"), kMaxDataPorts);
+}
 
 SerialPortRecords::SerialPortRecords() {
   for (int i = 0; i < kMaxDataPorts; ++i) records_[static_cast<size_t>(i)] = freshDataPort(i);

@@ -10,7 +10,9 @@
 
 namespace velmora {
 
-std::string tooManyServerPortsMessage() { return strprintf(trText("ServerPortRecords", "已达到最大端口数量 (%d)"), kMaxServerPorts); }
+std::string tooManyServerPortsMessage() {
+  return strprintf(trText("ServerPortRecords", "已达到最大端口数量 (%d)"), kMaxServerPorts);
+}
 
 std::array<std::string, 2> serverPortRowTexts(const ServerPortRecord& r) {
   return {strprintf("%d", r.port), serverProtocolText(r.protocolFlags)};

@@ -97,11 +97,16 @@ FrameInfo describeDropped(const uint8_t* b, int32_t length, uint8_t address, Dro
 
 static const char* causeZh(DropCause cause) {
   switch (cause) {
-    case DropCause::Gap: return trText("FrameTrace", "间隔超过 200 ms");
-    case DropCause::Overflow: return trText("FrameTrace", "缓冲区溢出");
-    case DropCause::Rejected: return trText("FrameTrace", "帧长度无效");
-    case DropCause::LinkClosed: return trText("FrameTrace", "连接断开");
-    case DropCause::TransferStart: return trText("FrameTrace", "开始传输");
+    case DropCause::Gap:
+      return trText("FrameTrace", "间隔超过 200 ms");
+    case DropCause::Overflow:
+      return trText("FrameTrace", "缓冲区溢出");
+    case DropCause::Rejected:
+      return trText("FrameTrace", "帧长度无效");
+    case DropCause::LinkClosed:
+      return trText("FrameTrace", "连接断开");
+    case DropCause::TransferStart:
+      return trText("FrameTrace", "开始传输");
     case DropCause::None: break;
   }
   return trText("FrameTrace", "未成帧");
@@ -121,17 +126,28 @@ static const char* causeEn(DropCause cause) {
 
 std::string frameMeaningZh(const FrameInfo& i, int32_t length) {
   switch (i.kind) {
-    case FrameKind::Preamble: return trText("FrameTrace", "传输前导");
-    case FrameKind::ReadRequest: return strprintf(trText("FrameTrace", "读取请求：包 %d"), i.packet);
-    case FrameKind::DataResponse: return strprintf(trText("FrameTrace", "数据响应：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
-    case FrameKind::WritePacket: return strprintf(trText("FrameTrace", "写入数据包：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
-    case FrameKind::WriteAck: return strprintf(trText("FrameTrace", "写入确认：包 %d"), i.packet);
-    case FrameKind::AddressQuery: return trText("FrameTrace", "地址查询");
-    case FrameKind::AddressChange: return strprintf(trText("FrameTrace", "修改地址：%d"), i.address);
-    case FrameKind::AddressReport: return strprintf(trText("FrameTrace", "地址报告：%d"), i.address);
-    case FrameKind::Unknown: return strprintf(trText("FrameTrace", "未知报文，%d 字节"), length);
+    case FrameKind::Preamble:
+      return trText("FrameTrace", "传输前导");
+    case FrameKind::ReadRequest:
+      return strprintf(trText("FrameTrace", "读取请求：包 %d"), i.packet);
+    case FrameKind::DataResponse:
+      return strprintf(trText("FrameTrace", "数据响应：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
+    case FrameKind::WritePacket:
+      return strprintf(trText("FrameTrace", "写入数据包：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
+    case FrameKind::WriteAck:
+      return strprintf(trText("FrameTrace", "写入确认：包 %d"), i.packet);
+    case FrameKind::AddressQuery:
+      return trText("FrameTrace", "地址查询");
+    case FrameKind::AddressChange:
+      return strprintf(trText("FrameTrace", "修改地址：%d"), i.address);
+    case FrameKind::AddressReport:
+      return strprintf(trText("FrameTrace", "地址报告：%d"), i.address);
+    case FrameKind::Unknown:
+      return strprintf(trText("FrameTrace", "未知报文，%d 字节"), length);
     case FrameKind::Dropped: {
-      const char* why = i.checkFailed ? trText("FrameTrace", "校验错误") : i.otherAddress ? trText("FrameTrace", "地址不符") : causeZh(i.cause);
+      const char* why = i.checkFailed    ? trText("FrameTrace", "校验错误")
+                        : i.otherAddress ? trText("FrameTrace", "地址不符")
+                                         : causeZh(i.cause);
       return strprintf(trText("FrameTrace", "丢弃 %d 字节：%s"), length, why);
     }
   }

@@ -99,7 +99,8 @@ void TransferEngine::endTransferWithoutLink() {
   const bool writing = f.operationState == kWriting || (f.operationState == kIdle && f.writeTimer != 0);
   if (!reading && !writing) return;
   stopWatchdogs();
-  const char* line = reading ? trText("TransferEngine", "读取配置中断，连接已断开") : trText("TransferEngine", "下发配置中断，连接已断开");
+  const char* line = reading ? trText("TransferEngine", "读取配置中断，连接已断开")
+                             : trText("TransferEngine", "下发配置中断，连接已断开");
   log(line);
   endTransfer(reading ? TransferKind::Read : TransferKind::Write, TransferResult::LinkLost, line,
               reading ? trText("TransferEngine", "读取中断") : trText("TransferEngine", "下发中断"), ProgressEnd::Keep);
@@ -185,14 +186,14 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
     if (f.connectionPage != nullptr) {
       const LocalTime t = time_.localTime();
       f.connectionPage->showAddressReport(
-          strprintf("%03d", address),
-          strprintf(trText("TransferEngine", "%02d:%02d:%02d 收到地址更新：%03d"), t.hour, t.minute, t.second, address));
+          strprintf("%03d", address), strprintf(trText("TransferEngine", "%02d:%02d:%02d 收到地址更新：%03d"), t.hour,
+                                                t.minute, t.second, address));
     }
     return;
   }
   if (logging())
-    log(strprintf(trText("TransferEngine", "收到未知响应: %02X %02X %02X %02X %02X %02X %02X %02X …… 长度 %d"), frame[0], frame[1], frame[2],
-                  frame[3], frame[4], frame[5], frame[6], frame[7], length));
+    log(strprintf(trText("TransferEngine", "收到未知响应: %02X %02X %02X %02X %02X %02X %02X %02X …… 长度 %d"),
+                  frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6], frame[7], length));
 }
 
 void TransferEngine::onTimer(int id) {
@@ -208,7 +209,8 @@ void TransferEngine::onTimeout(TransferKind kind) {
     stopWatchdog(kReadTimerId, f.readTimer);
   else
     stopWatchdog(kWriteTimerId, f.writeTimer);
-  const char* line = read ? trText("TransferEngine", "读取配置超时，复位") : trText("TransferEngine", "下发配置超时，复位");
+  const char* line =
+      read ? trText("TransferEngine", "读取配置超时，复位") : trText("TransferEngine", "下发配置超时，复位");
   log(line);
   endTransfer(kind, TransferResult::TimedOut, line, trText("TransferEngine", "空闲"), ProgressEnd::Reset);
 }
@@ -260,7 +262,8 @@ void TransferEngine::sendReadRequest(uint8_t address) {
   }
   // The watchdog stays armed and resets the panel once more when it expires.
   log(trText("TransferEngine", "发送读取配置请求失败"));
-  endTransfer(TransferKind::Read, TransferResult::SendFailed, trText("TransferEngine", "发送读取配置请求失败"), trText("TransferEngine", "空闲"), ProgressEnd::Keep);
+  endTransfer(TransferKind::Read, TransferResult::SendFailed, trText("TransferEngine", "发送读取配置请求失败"),
+              trText("TransferEngine", "空闲"), ProgressEnd::Keep);
 }
 
 void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
@@ -287,7 +290,8 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
       std::memcpy(f.transferBuffer.data() + f.transferLength, response->data.data(), static_cast<size_t>(count));
     f.transferLength += count;
   }
-  if (logging()) log(strprintf(trText("TransferEngine", "收到配置数据包 %d/%d, 数据长度 %d"), packet + 1, total, count));
+  if (logging())
+    log(strprintf(trText("TransferEngine", "收到配置数据包 %d/%d, 数据长度 %d"), packet + 1, total, count));
   ++f.currentPacket;
   setProgressFromCount();
 
@@ -310,10 +314,11 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   stopWatchdog(kReadTimerId, f.readTimer);
   // A bare "读取完成" would vouch for bytes whose header did not check out.
   if (sound)
-    endTransfer(TransferKind::Read, TransferResult::Done, trText("TransferEngine", "读取完成"), trText("TransferEngine", "读取完成"), ProgressEnd::Full);
+    endTransfer(TransferKind::Read, TransferResult::Done, trText("TransferEngine", "读取完成"),
+                trText("TransferEngine", "读取完成"), ProgressEnd::Full);
   else
-    endTransfer(TransferKind::Read, TransferResult::DoneWithHeaderError, trText("TransferEngine", "配置报文头错误！"), trText("TransferEngine", kReadDoneHeaderError),
-                ProgressEnd::Full);
+    endTransfer(TransferKind::Read, TransferResult::DoneWithHeaderError, trText("TransferEngine", "配置报文头错误！"),
+                trText("TransferEngine", kReadDoneHeaderError), ProgressEnd::Full);
 }
 
 // ---- configuration write ----
@@ -372,7 +377,8 @@ void TransferEngine::startWrite() {
     const auto preamble = buildTransferPreamble();
     pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()));  // result not examined
   }
-  if (logging()) log(strprintf(trText("TransferEngine", "开始下发配置，共 %d 包，%d 字节"), f.totalPackets, envelopeLength));
+  if (logging())
+    log(strprintf(trText("TransferEngine", "开始下发配置，共 %d 包，%d 字节"), f.totalPackets, envelopeLength));
   sendWritePacket(f.deviceAddress);
   restartWatchdog(kWriteTimerId, f.writeTimer);
 }
@@ -383,12 +389,14 @@ void TransferEngine::sendWritePacket(uint8_t address) {
                        f.transferBuffer.data(), f.transferLength);
   if (pacedSend(packet.frame.data(), static_cast<int32_t>(packet.frame.size()))) {
     if (logging())
-      log(strprintf(trText("TransferEngine", "发送配置数据包 %d/%d, 数据长度 %d"), f.currentPacket + 1, f.totalPackets, packet.payloadLength));
+      log(strprintf(trText("TransferEngine", "发送配置数据包 %d/%d, 数据长度 %d"), f.currentPacket + 1, f.totalPackets,
+                    packet.payloadLength));
     return;
   }
   // The caller arms the watchdog all the same; it resets the panel once more.
   log(trText("TransferEngine", "发送配置数据包失败"));
-  endTransfer(TransferKind::Write, TransferResult::SendFailed, trText("TransferEngine", "发送配置数据包失败"), trText("TransferEngine", "空闲"), ProgressEnd::Keep);
+  endTransfer(TransferKind::Write, TransferResult::SendFailed, trText("TransferEngine", "发送配置数据包失败"),
+              trText("TransferEngine", "空闲"), ProgressEnd::Keep);
 }
 
 void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
@@ -413,7 +421,8 @@ void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
   }
   log(trText("TransferEngine", "下发配置完成"));
   stopWatchdog(kWriteTimerId, f.writeTimer);
-  endTransfer(TransferKind::Write, TransferResult::Done, trText("TransferEngine", "下发完成"), trText("TransferEngine", "下发完成"), ProgressEnd::Full);
+  endTransfer(TransferKind::Write, TransferResult::Done, trText("TransferEngine", "下发完成"),
+              trText("TransferEngine", "下发完成"), ProgressEnd::Full);
 }
 
 }  // namespace velmora

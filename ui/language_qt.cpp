@@ -52,8 +52,6 @@ bool useLanguage(Language language) {
   return true;
 }
 
-QString trQ(const char* context, const char* source) {
-  return QString::fromUtf8(trText(context, source));
-}
+QString trQ(const char* context, const char* source) { return QString::fromUtf8(trText(context, source)); }
 
 }  // namespace velmora::ui

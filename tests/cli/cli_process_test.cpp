@@ -230,7 +230,8 @@ TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
 TEST(CliLanguage, SharedLinesFollowTheChoiceItsOwnTextsStayEnglish) {
   TempDir dir;
   writeWholeFile(dir / "one.vmc", {0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D});
-  const std::string zh = "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n";
+  const std::string zh =
+      "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n";
   const std::string en =
       "0\tData port\tData port 3: baud=9600, data bits=8, stop bits=1.5, parity=None, "
       "protocols=55 protocol Program download Temporary data packets\n";

@@ -122,7 +122,8 @@ TEST_P(LanguageWindowTest, MainPathsSpeakOneLanguage) {
   user.start(20);
   window.action(MainDialog::kDeviceScan)->trigger();
   user.stop();
-  EXPECT_TRUE(scanTexts.contains(QString::fromUtf8(pick("扫描设备", "Scan for devices")))) << scanTexts.join('|').toStdString();
+  EXPECT_TRUE(scanTexts.contains(QString::fromUtf8(pick("扫描设备", "Scan for devices"))))
+      << scanTexts.join('|').toStdString();
   EXPECT_TRUE(scanTexts.contains(QStringLiteral("127.0.0.1")));
 
   ASSERT_NO_FATAL_FAILURE(connectOver(Transport::Tcp));
@@ -145,7 +146,8 @@ TEST_P(LanguageWindowTest, MainPathsSpeakOneLanguage) {
   UiRecorder::queueFile(file);
   window.action(MainDialog::kFileOpen)->trigger();
   ASSERT_EQ(UiRecorder::fileRequests().size(), 2u);
-  EXPECT_TRUE(UiRecorder::fileRequests()[0].filter.startsWith(QString::fromUtf8(pick("配置文件 (*.vmc)", "Configuration files (*.vmc)"))))
+  EXPECT_TRUE(UiRecorder::fileRequests()[0].filter.startsWith(
+      QString::fromUtf8(pick("配置文件 (*.vmc)", "Configuration files (*.vmc)"))))
       << UiRecorder::fileRequests()[0].filter.toStdString();
   EXPECT_TRUE(ui->log().has(pick("保存文件: ", "File saved: "), from));
   EXPECT_TRUE(ui->log().has(pick("打开文件: ", "File opened: "), from));
@@ -163,9 +165,11 @@ TEST_P(LanguageWindowTest, MainPathsSpeakOneLanguage) {
                            pick("下发配置", "Write config"), pick("文件(&F)", "&File")})
     EXPECT_TRUE(shown.contains(QString::fromUtf8(text))) << text;
   // The help page has a text of its own in each language.
-  auto* help = window.tabHost()->page(TabManager::kHelpSlot)->findChild<QPlainTextEdit*>(QString::number(DialogHelp::kEditId));
+  auto* help =
+      window.tabHost()->page(TabManager::kHelpSlot)->findChild<QPlainTextEdit*>(QString::number(DialogHelp::kEditId));
   ASSERT_NE(help, nullptr);
-  EXPECT_TRUE(help->toPlainText().startsWith(QString::fromUtf8(pick("设备配置工具 使用说明", "Device configuration tool"))));
+  EXPECT_TRUE(
+      help->toPlainText().startsWith(QString::fromUtf8(pick("设备配置工具 使用说明", "Device configuration tool"))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageWindowTest, ::testing::Values(Language::Chinese, Language::English),

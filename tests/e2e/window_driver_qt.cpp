@@ -173,8 +173,9 @@ void DeviceTest::connectOver(Transport t, const std::string& baud) {
   ui->click(0, 2011);
   // In the language the test runs in (Chinese unless it chose English).
   const std::string expected =
-      t == Transport::Tcp ? strprintf(trText("ConnectLogic", "TCP已连接：%s:%d"), "127.0.0.1", device->port("tcp"))
-                          : strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), pty.c_str(), std::stoi(baud), 8, 0, 0);
+      t == Transport::Tcp
+          ? strprintf(trText("ConnectLogic", "TCP已连接：%s:%d"), "127.0.0.1", device->port("tcp"))
+          : strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), pty.c_str(), std::stoi(baud), 8, 0, 0);
   ASSERT_EQ(ui->text(0, 1011).toStdString(), expected);
   ASSERT_EQ(ui->panelStatus().toStdString(), expected);
   ASSERT_TRUE(ui->readEnabled() && ui->writeEnabled());

@@ -81,8 +81,8 @@ int grabComparison(const QString& out, const QString& windowFile, const QString&
   const velmora::ImageFileRead device = velmora::readImageFile(deviceFile.toStdString());
   if (!window.ok() || !device.ok()) return 2;
   QStringList lines;
-  for (const std::string& line : velmora::diffLines(velmora::diffImages(window.bytes, device.bytes),
-                                                    velmora::diffLanguageOfWindow()))
+  for (const std::string& line :
+       velmora::diffLines(velmora::diffImages(window.bytes, device.bytes), velmora::diffLanguageOfWindow()))
     lines << QString::fromStdString(line);
   velmora::ui::usePageFontEverywhere();
   velmora::DialogCompare dialog(nullptr, lines);

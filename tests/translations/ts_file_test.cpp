@@ -63,7 +63,8 @@ Messages readTs(const QString& path, QString* error) {
 
 // The printf conversions and Qt's %1..%99, in order.
 QStringList placeholders(const QString& text) {
-  static const QRegularExpression re(QStringLiteral(R"(%(?:[-+ #0]*\d*(?:\.\d+)?(?:hh|h|ll|l|z)?[diouxXscp%]|\d{1,2}))"));
+  static const QRegularExpression re(
+      QStringLiteral(R"(%(?:[-+ #0]*\d*(?:\.\d+)?(?:hh|h|ll|l|z)?[diouxXscp%]|\d{1,2}))"));
   QStringList out;
   for (auto it = re.globalMatch(text); it.hasNext();) out << it.next().captured();
   return out;
@@ -74,14 +75,20 @@ int accelerators(const QString& text) {
   int n = 0;
   for (int i = 0; i < text.size(); ++i) {
     if (text[i] != u'&') continue;
-    if (i + 1 < text.size() && text[i + 1] == u'&') ++i;
-    else ++n;
+    if (i + 1 < text.size() && text[i + 1] == u'&')
+      ++i;
+    else
+      ++n;
   }
   return n;
 }
 
-QString leading(const QString& t) { return t.left(t.size() - QString(t).remove(QRegularExpression(QStringLiteral("^\\s+"))).size()); }
-QString trailing(const QString& t) { return t.right(t.size() - QString(t).remove(QRegularExpression(QStringLiteral("\\s+$"))).size()); }
+QString leading(const QString& t) {
+  return t.left(t.size() - QString(t).remove(QRegularExpression(QStringLiteral("^\\s+"))).size());
+}
+QString trailing(const QString& t) {
+  return t.right(t.size() - QString(t).remove(QRegularExpression(QStringLiteral("\\s+$"))).size());
+}
 
 bool hasCjk(const QString& text) {
   for (QChar c : text)
@@ -91,7 +98,9 @@ bool hasCjk(const QString& text) {
   return false;
 }
 
-std::string name(const std::pair<QString, QString>& key) { return (key.first + QStringLiteral(" / ") + key.second).toStdString(); }
+std::string name(const std::pair<QString, QString>& key) {
+  return (key.first + QStringLiteral(" / ") + key.second).toStdString();
+}
 
 class TsFile : public ::testing::Test {
  protected:
@@ -110,7 +119,8 @@ class TsFile : public ::testing::Test {
 TEST_F(TsFile, HoldsExactlyTheTextsTheSourcesMark) {
   ASSERT_GT(current.size(), 300u) << "lupdate found too few texts: are trText and VELMORA_TR_NOOP still aliased?";
   for (const auto& [key, m] : current) EXPECT_TRUE(committed.count(key)) << "not in velmora_en.ts: " << name(key);
-  for (const auto& [key, m] : committed) EXPECT_TRUE(current.count(key)) << "no source marks it any more: " << name(key);
+  for (const auto& [key, m] : committed)
+    EXPECT_TRUE(current.count(key)) << "no source marks it any more: " << name(key);
 }
 
 TEST_F(TsFile, EveryTranslationIsFinishedEnglishAndKeepsWhatTheProgramFillsIn) {
@@ -141,8 +151,10 @@ TEST_F(TsFile, EveryTranslationIsFinishedEnglishAndKeepsWhatTheProgramFillsIn) {
 TEST(TsChecks, CatchDroppedPlaceholdersAndAccelerators) {
   EXPECT_EQ(placeholders(QStringLiteral("收到配置数据包 %d/%d, 数据长度 %d")), (QStringList{"%d", "%d", "%d"}));
   EXPECT_NE(placeholders(QStringLiteral("packet %d, length")), placeholders(QStringLiteral("包 %d, 长度 %d")));
-  EXPECT_NE(placeholders(QStringLiteral("%s at %d")), placeholders(QStringLiteral("%d 于 %s"))) << "order counts for printf";
-  EXPECT_EQ(placeholders(QStringLiteral("%02X %03d %llu %zu %1 %%")), (QStringList{"%02X", "%03d", "%llu", "%zu", "%1", "%%"}));
+  EXPECT_NE(placeholders(QStringLiteral("%s at %d")), placeholders(QStringLiteral("%d 于 %s")))
+      << "order counts for printf";
+  EXPECT_EQ(placeholders(QStringLiteral("%02X %03d %llu %zu %1 %%")),
+            (QStringList{"%02X", "%03d", "%llu", "%zu", "%1", "%%"}));
   EXPECT_EQ(accelerators(QStringLiteral("文件(&F)")), 1);
   EXPECT_EQ(accelerators(QStringLiteral("Save && quit")), 0);
   EXPECT_EQ(trailing(QStringLiteral("55 protocol ")), QStringLiteral(" "));
