@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/unit_text.h"
 #include "pages/report_list_widget.h"
 #include "ui/ui_kit_qt.h"
@@ -72,7 +73,9 @@ void DialogSerialParam::buildControls() {
   remove_->resize(remove_->sizeHint());
 
   list_ = makeReportList(this, kIdList,
-                         {{QCoreApplication::translate("DialogSerialParam", "数据口"), 100},
+                         // The widest port name, for a language whose names are longer.
+                         {{QCoreApplication::translate("DialogSerialParam", "数据口"), 100,
+                           QString::fromStdString(strprintf(trText("SerialPortRecords", "数据口%d"), kMaxDataPorts))},
                           {QCoreApplication::translate("DialogSerialParam", "波特率"), 80, QStringLiteral("115200")},
                           {QCoreApplication::translate("DialogSerialParam", "数据位"), 70},
                           {QCoreApplication::translate("DialogSerialParam", "停止位"), 70},
