@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QNetworkProxy>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTest>
@@ -101,6 +102,7 @@ TEST_P(LanguageWindowTest, MainPathsSpeakOneLanguage) {
   // The scan, probing a silent socket on loopback; its texts are looked at
   // while it is open, then it is closed (after 5 s at the latest).
   QUdpSocket silent;
+  silent.setProxy(QNetworkProxy::NoProxy);  // no proxy lookup thread (and its race under TSan)
   ASSERT_TRUE(silent.bind(QHostAddress(QHostAddress::LocalHost), 0));
   window.setScanTarget(QStringLiteral("127.0.0.1"), silent.localPort());
   QStringList scanTexts;
