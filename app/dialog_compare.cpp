@@ -1,5 +1,6 @@
 #include "app/dialog_compare.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -11,12 +12,13 @@
 namespace velmora {
 
 DialogCompare::DialogCompare(QWidget* parent, const QStringList& lines) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("与设备比较"));
+  setWindowTitle(QCoreApplication::translate("DialogCompare", "与设备比较"));
   setFont(ui::pageFont());
 
-  heading_ = new QLabel(lines.isEmpty() ? QStringLiteral("当前配置与设备配置一致。")
-                                        : QStringLiteral("当前配置与设备配置有 %1 处不同（当前 → 设备）：")
-                                              .arg(lines.size()));
+  heading_ = new QLabel(
+      lines.isEmpty() ? QCoreApplication::translate("DialogCompare", "当前配置与设备配置一致。")
+                      : QCoreApplication::translate("DialogCompare", "当前配置与设备配置有 %1 处不同（当前 → 设备）：")
+                            .arg(lines.size()));
   ui::setControlId(heading_, kHeadingId);
   heading_->setWordWrap(true);
   list_ = new QListWidget;
@@ -29,9 +31,9 @@ DialogCompare::DialogCompare(QWidget* parent, const QStringList& lines) : QDialo
   // Nothing to list: the heading says it all.
   list_->setVisible(!lines.isEmpty());
 
-  auto* load = new QPushButton(QStringLiteral("载入设备配置"));
+  auto* load = new QPushButton(QCoreApplication::translate("DialogCompare", "载入设备配置"));
   ui::setControlId(load, kLoadButtonId);
-  auto* close = new QPushButton(QStringLiteral("关闭"));
+  auto* close = new QPushButton(QCoreApplication::translate("DialogCompare", "关闭"));
   ui::setControlId(close, kCloseButtonId);
   close->setDefault(true);
   connect(load, &QPushButton::clicked, this, [this] {

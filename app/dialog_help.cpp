@@ -1,10 +1,12 @@
 #include "app/dialog_help.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 
 #include "app/help_text.h"
+#include "base/tr_text.h"
 #include "ui/ui_kit_qt.h"
 
 // Resources of a static library must be pulled in by name, from the global namespace.
@@ -13,6 +15,11 @@ static void initVelmoraResources() { Q_INIT_RESOURCE(velmora); }
 namespace velmora {
 
 const char* const DialogHelp::kResourcePath = ":/TEXT/200";
+const char* const DialogHelp::kEnglishResourcePath = ":/TEXT/200_en";
+
+QString DialogHelp::resourcePathForLanguage() {
+  return QString::fromLatin1(textLanguage() == Language::English ? kEnglishResourcePath : kResourcePath);
+}
 
 QString DialogHelp::loadHelpText(const QString& resourcePath) {
   initVelmoraResources();
@@ -24,7 +31,7 @@ QString DialogHelp::loadHelpText(const QString& resourcePath) {
 
 DialogHelp::DialogHelp(QWidget* parent, const QString& resourcePath) : QWidget(parent) {
   setFont(ui::pageFont());
-  heading_ = new QLabel(QStringLiteral("软件操作帮助"), this);
+  heading_ = new QLabel(QCoreApplication::translate("DialogHelp", "软件操作帮助"), this);
   const QRect headingRect = ui::dialogUnits(font(), 13, 9, 100, 8);
   heading_->move(headingRect.topLeft());
   heading_->adjustSize();

@@ -18,6 +18,7 @@
 #include "app/dialog_help.h"
 #include "app/tab_manager.h"
 #include "app/write_check.h"
+#include "base/tr_text.h"
 #include "config/image_rules.h"
 #include "diag/dialog_log.h"
 #include "diag/dialog_monitor.h"
@@ -35,13 +36,13 @@
 namespace velmora {
 
 MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("设备配置工具"));
+  setWindowTitle(QCoreApplication::translate("MainDialog", "设备配置工具"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
   setFont(ui::pageFont());
   setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
-  setWindowTitle(QStringLiteral("设备配置工具 V1.00"));
+  setWindowTitle(QCoreApplication::translate("MainDialog", "设备配置工具 V1.00"));
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -113,7 +114,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   ui::padButtons(this);
   fitMinimumSize();
   layoutChildren();
-  logMessage("程序启动");
+  logMessage(trText("MainDialog", "程序启动"));
   // The strip's own start-up line follows, so "程序启动" stays the log's first line.
   transferPanel_->start();
 }
@@ -167,19 +168,24 @@ void MainDialog::buildMenu() {
     }
     return action;
   };
-  QMenu* file = menuBar_->addMenu(QStringLiteral("文件(&F)"));
-  connect(add(file, kFileNew, "新建(&N)\tCtrl+N"), &QAction::triggered, this, &MainDialog::newImage);
-  connect(add(file, kFileOpen, "打开(&O)...\tCtrl+O"), &QAction::triggered, this, &MainDialog::openFile);
-  connect(add(file, kFileSave, "保存(&S)...\tCtrl+S"), &QAction::triggered, this, &MainDialog::saveFile);
+  QMenu* file = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "文件(&F)"));
+  connect(add(file, kFileNew, trText("MainDialog", "新建(&N)\tCtrl+N")), &QAction::triggered, this,
+          &MainDialog::newImage);
+  connect(add(file, kFileOpen, trText("MainDialog", "打开(&O)...\tCtrl+O")), &QAction::triggered, this,
+          &MainDialog::openFile);
+  connect(add(file, kFileSave, trText("MainDialog", "保存(&S)...\tCtrl+S")), &QAction::triggered, this,
+          &MainDialog::saveFile);
   file->addSeparator();
-  connect(add(file, kAppExit, "退出(&X)"), &QAction::triggered, this,
+  connect(add(file, kAppExit, trText("MainDialog", "退出(&X)")), &QAction::triggered, this,
           [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
-  QMenu* edit = menuBar_->addMenu(QStringLiteral("编辑(&E)"));
-  connect(add(edit, kDeviceScan, "设备地址扫描(&N)..."), &QAction::triggered, this, &MainDialog::runDeviceScan);
-  add(edit, kDeviceConfig, "设备配置(&S)...");  // intentionally does nothing
-  connect(add(edit, kCompareDevice, "与设备比较(&C)..."), &QAction::triggered, this, &MainDialog::compareWithDevice);
-  QMenu* help = menuBar_->addMenu(QStringLiteral("帮助(&H)"));
-  connect(add(help, kAppHelp, "软件帮助(&H)..."), &QAction::triggered, this, [this] {
+  QMenu* edit = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "编辑(&E)"));
+  connect(add(edit, kDeviceScan, trText("MainDialog", "设备地址扫描(&N)...")), &QAction::triggered, this,
+          &MainDialog::runDeviceScan);
+  add(edit, kDeviceConfig, trText("MainDialog", "设备配置(&S)..."));  // intentionally does nothing
+  connect(add(edit, kCompareDevice, trText("MainDialog", "与设备比较(&C)...")), &QAction::triggered, this,
+          &MainDialog::compareWithDevice);
+  QMenu* help = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "帮助(&H)"));
+  connect(add(help, kAppHelp, trText("MainDialog", "软件帮助(&H)...")), &QAction::triggered, this, [this] {
     if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);
   });
 }
@@ -238,7 +244,7 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainDialog::closeEvent(QCloseEvent* event) {
-  if (!ui::askYesNo(this, QStringLiteral("确定要退出程序吗？"))) {
+  if (!ui::askYesNo(this, QCoreApplication::translate("MainDialog", "确定要退出程序吗？"))) {
     event->ignore();
     return;
   }
@@ -257,7 +263,7 @@ bool MainDialog::approveWrite(const std::vector<uint8_t>& image) {
   const WriteCheckReport report = writeCheckReport(checkImage(image));
   for (const std::string& line : report.logLines) logMessage(line);
   if (report.question.empty() || ui::askYesNo(this, QString::fromStdString(report.question))) return true;
-  logMessage(kWriteCheckDeclined);
+  logMessage(trText("WriteCheck", kWriteCheckDeclined));
   return false;
 }
 

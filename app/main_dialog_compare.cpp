@@ -6,6 +6,7 @@
 #include "app/dialog_compare.h"
 #include "app/main_dialog.h"
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/image_diff.h"
 #include "protocol/dialog_configuration.h"
 
@@ -35,17 +36,17 @@ void MainDialog::showComparison() {
   const std::vector<uint8_t> device = deviceCopy_.configImage();
   deviceCopy_.forget();
   gatherCurrentPage();  // what the page on show holds counts, as for Save
-  const std::vector<std::string> lines = diffLines(diffImages(configImage_, device), DiffLanguage::Chinese);
+  const std::vector<std::string> lines = diffLines(diffImages(configImage_, device), diffLanguageOfWindow());
   QStringList shown;
   for (const std::string& line : lines) shown << QString::fromStdString(line);
-  logMessage(lines.empty() ? std::string("与设备比较：配置一致")
-                           : strprintf("与设备比较：%d 处不同", static_cast<int>(lines.size())));
+  logMessage(lines.empty() ? std::string(trText("MainDialog", "与设备比较：配置一致"))
+                           : strprintf(trText("MainDialog", "与设备比较：%d 处不同"), static_cast<int>(lines.size())));
 
   auto* dialog = new DialogCompare(this, shown);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &DialogCompare::loadRequested, this, [this, device] {
     loadImage(device.data(), static_cast<int32_t>(device.size()));
-    logMessage(strprintf("已载入设备配置 (%d 字节)", static_cast<int>(device.size())));
+    logMessage(strprintf(trText("MainDialog", "已载入设备配置 (%d 字节)"), static_cast<int>(device.size())));
   });
   dialog->open();
 }

@@ -7,9 +7,11 @@
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/image_file_qt.h"
 #include "config/image_json.h"
 #include "config/image_rules.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -17,7 +19,7 @@ namespace velmora {
 ui::FileDialogRequest MainDialog::configFileRequest(bool save) const {
   ui::FileDialogRequest request;
   request.save = save;
-  request.filter = QString::fromStdString(fileDialogFilter(kConfigFileFilterWithJson));
+  request.filter = QString::fromStdString(fileDialogFilter(trText("ImageRules", kConfigFileFilterWithJson)));
   request.defaultSuffix = QString::fromLatin1(kConfigFileExtension);
   request.initialName = save ? QString::fromLatin1(kConfigFileDefaultName) : QString();
   request.directory = fileDialogFolder();
@@ -43,7 +45,7 @@ void MainDialog::newImage() {
     for (int slot = 0; slot < TabManager::kSlotCount; ++slot)
       if (auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(slot))) page->loadFromImage(&zero, 0);
   }
-  logMessage("新建：清空数据");
+  logMessage(trText("MainDialog", "新建：清空数据"));
 }
 
 void MainDialog::openFile() {
@@ -53,11 +55,11 @@ void MainDialog::openFile() {
 
   const ImageFileRead file = readImageFile(path.toStdString());
   if (file.error == kOpenFileEmpty) {
-    logMessage(kOpenFileEmpty);
+    logMessage(trText("ImageRules", kOpenFileEmpty));
     return;
   }
   if (!file.ok()) {
-    ui::messageBox(this, QString::fromUtf8(kOpenFileFailed));
+    ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
     return;
   }
   const std::string shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
@@ -65,27 +67,29 @@ void MainDialog::openFile() {
     const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
     const ImageJsonImport document = importImageJson(text);
     if (!document.ok) {
-      logMessage(strprintf("%s: %s", kOpenFileFailed, shown.c_str()));
-      logMessage(strprintf("JSON 内容有误: %s: %s", document.path.c_str(), document.reason.c_str()));
-      ui::messageBox(this, QString::fromUtf8(kOpenFileFailed));
+      logMessage(strprintf("%s: %s", trText("ImageRules", kOpenFileFailed), shown.c_str()));
+      logMessage(
+          strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
+      ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
       return;
     }
     // A document without units is as empty as an empty .vmc.
     if (document.image.empty()) {
-      logMessage(kOpenFileEmpty);
+      logMessage(trText("ImageRules", kOpenFileEmpty));
       return;
     }
     loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
   } else {
     loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
   }
-  logMessage(strprintf("打开文件: %s (%llu 字节)", shown.c_str(), static_cast<unsigned long long>(file.bytes.size())));
+  logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(),
+                       static_cast<unsigned long long>(file.bytes.size())));
 }
 
 void MainDialog::saveFile() {
   gatherCurrentPage();
   if (configImage_.empty()) {
-    ui::messageBox(this, QStringLiteral("没有要保存的数据"));
+    ui::messageBox(this, QCoreApplication::translate("MainDialog", "没有要保存的数据"));
     return;
   }
   const QString path = ui::fileDialog(this, configFileRequest(true));
@@ -99,12 +103,14 @@ void MainDialog::saveFile() {
   const bool written =
       json ? writeTextFile(path.toStdString(), document, why) : writeImageFile(path.toStdString(), configImage_, why);
   if (!written) {
-    logMessage(strprintf("%s: %s", kSaveFileFailed, QDir::toNativeSeparators(path).toStdString().c_str()));
-    if (!why.empty()) logMessage("原因: " + why);
-    ui::messageBox(this, QString::fromUtf8(kSaveFileFailed));
+    logMessage(strprintf("%s: %s", trText("ImageRules", kSaveFileFailed),
+                         QDir::toNativeSeparators(path).toStdString().c_str()));
+    if (!why.empty()) logMessage(strprintf(trText("MainDialog", "原因: %s"), why.c_str()));
+    ui::messageBox(this, ui::trQ("ImageRules", kSaveFileFailed));
     return;
   }
-  logMessage(strprintf("保存文件: %s (%d 字节)", QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
+  logMessage(strprintf(trText("MainDialog", "保存文件: %s (%d 字节)"),
+                       QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
                        static_cast<int>(json ? document.size() : configImage_.size())));
 }
 

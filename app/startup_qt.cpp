@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QString>
+#include <QTranslator>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,7 +41,7 @@ bool prepareStart(bool ready, QWidget* parent) {
   QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
   ui::usePageFontEverywhere();
   if (!ready) {
-    ui::messageBox(parent, QStringLiteral("Socket初始化失败"));
+    ui::messageBox(parent, QCoreApplication::translate("Startup", "Socket初始化失败"));
     return false;
   }
   return true;

@@ -8,12 +8,17 @@
 
 #include "config/dialog_child_base.h"
 #include "config/image_host.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
 
 const std::array<const char*, TabManager::kSlotCount> TabManager::kCaptions = {
-    "连接", "串口参数", "网络参数", "网络服务器端口", "保持寄存器配置", "数据测试", "参数列表", "日志", "帮助", "通信监视"};
+    VELMORA_TR_NOOP("TabManager", "连接"),           VELMORA_TR_NOOP("TabManager", "串口参数"),
+    VELMORA_TR_NOOP("TabManager", "网络参数"),       VELMORA_TR_NOOP("TabManager", "网络服务器端口"),
+    VELMORA_TR_NOOP("TabManager", "保持寄存器配置"), VELMORA_TR_NOOP("TabManager", "数据测试"),
+    VELMORA_TR_NOOP("TabManager", "参数列表"),       VELMORA_TR_NOOP("TabManager", "日志"),
+    VELMORA_TR_NOOP("TabManager", "帮助"),           VELMORA_TR_NOOP("TabManager", "通信监视")};
 
 TabManager::TabManager(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());
@@ -38,7 +43,8 @@ TabManager::~TabManager() {
 }
 
 void TabManager::createPages(const std::function<QWidget*(int slot, QWidget* parent)>& make) {
-  for (int slot = 0; slot < kSlotCount; ++slot) addPage(QString::fromUtf8(kCaptions[slot]), make ? make(slot, this) : nullptr);
+  for (int slot = 0; slot < kSlotCount; ++slot)
+    addPage(ui::trQ("TabManager", kCaptions[slot]), make ? make(slot, this) : nullptr);
   {
     const QSignalBlocker blocker(tabBar_);
     tabBar_->setCurrentIndex(0);

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "config/image_check.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
 // The most errors the question lists one by one.
 inline constexpr size_t kWriteCheckListed = 10;
-inline constexpr const char* kWriteCheckDeclined = "配置检查有错误，已取消下发配置";
+inline constexpr const char* kWriteCheckDeclined = VELMORA_TR_NOOP("WriteCheck", "配置检查有错误，已取消下发配置");
 
 struct WriteCheckReport {
   std::vector<std::string> logLines;  // one per warning or note: "配置检查：警告：..."

@@ -3,11 +3,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/cli_runner_qt.h"
+#include "ui/language_qt.h"
 
 int main(int argc, char** argv) {
   using namespace velmora::cli;
@@ -25,5 +27,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   QCoreApplication app(argc, argv);
+  velmora::ui::useLanguage(velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
+                                                   std::getenv("LC_MESSAGES"), std::getenv("LANG")));
   return runCommand(*parsed.options);
 }

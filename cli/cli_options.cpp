@@ -29,7 +29,7 @@ std::string usageText() {
   return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
          "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space])\n"
          "                   [--address N] [--quiet] [--trace] [--trace-file FILE]\n"
-         "                   [--pcap FILE] COMMAND\n"
+         "                   [--pcap FILE] [--lang zh|en] COMMAND\n"
          "       velmora-cli scan --target HOST:PORT [--wait SECONDS] [--json]\n"
          "       velmora-cli dump FILE [--json]\n"
          "       velmora-cli export FILE.vmc [-o FILE.json]\n"
@@ -76,6 +76,8 @@ std::string usageText() {
          "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
          "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
          "--json: get-address, scan, dump, diff and check print JSON instead of text\n"
+         "--lang zh|en: the language of the log lines shared with the window (default: the\n"
+         "  locale, LC_ALL / LC_MESSAGES / LANG; Chinese unless it is English)\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
          "  diff: 0 equal, 1 different, 2 trouble (usage, files, the device or the link);\n"
          "  check: 0 no error (warnings and notes allowed), 1 errors, 2 trouble\n";
@@ -174,6 +176,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       long n = 0;
       if (!value(v) || !parseInt(v, 1, 1000, n)) return fail("--runs needs a number of 1-1000");
       o.runs = static_cast<int>(n);
+    } else if (a == "--lang" || a.rfind("--lang=", 0) == 0) {
+      std::vector<std::string> one{a};
+      if (a == "--lang" && value(v)) one.push_back(v);
+      const LanguageOption lang = findLanguageOption(one);
+      if (!lang.language) return fail(lang.error);
+      o.language = lang.language;
     } else if (a == "--quiet" || a == "-q") {
       o.verbose = false;
     } else if (!a.empty() && a[0] == '-') {

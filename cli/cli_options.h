@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/tr_text.h"
+
 namespace velmora::cli {
 
 enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help, Version };
@@ -48,6 +50,9 @@ struct Options {
   std::string benchPort;     // --bench: the serial commissioning bench's port
   int pollMs = 500;          // --poll-ms: the bench's address query interval
   int runs = 1;              // --runs: the whole plan this many times (soak)
+  // --lang: the language of the log lines it shares with the window (its
+  // own texts are English); unset, the locale decides as for the window.
+  std::optional<Language> language;
 };
 
 struct ParseResult {

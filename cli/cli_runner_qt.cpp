@@ -16,6 +16,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "cli/cli_apply_qt.h"
 #include "cli/cli_files.h"
 #include "cli/cli_session.h"
@@ -155,13 +156,13 @@ int finishRun(DeviceRun& run) {
 
 // As the window logs a failed save: the file, then the system's reason.
 int saveFailed(const std::string& path, const std::string& why) {
-  printReason(std::string(kSaveFileFailed) + ": " + path);
-  if (!why.empty()) printReason("原因: " + why);
+  printReason(strprintf("%s: %s", trText("ImageRules", kSaveFileFailed), path.c_str()));
+  if (!why.empty()) printReason(strprintf(trText("MainDialog", "原因: %s"), why.c_str()));
   return kExitUsage;
 }
 
 void logSaved(const Options& options, const std::string& path, size_t bytes) {
-  logLine(options, strprintf("保存文件: %s (%d 字节)",
+  logLine(options, strprintf(trText("MainDialog", "保存文件: %s (%d 字节)"),
                              QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString().c_str(),
                              static_cast<int>(bytes)));
 }
@@ -188,7 +189,7 @@ std::string_view textOf(const std::vector<uint8_t>& bytes) {
 bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
   ImageFileRead file = readImageFile(path);
   if (!file.ok()) {
-    printReason(file.error + ": " + path);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), path.c_str()));
     return false;
   }
   if (!isJsonDocument(path, file.bytes)) {
@@ -211,7 +212,7 @@ int runRead(const Options& options) {
   const QFileInfo target(QString::fromStdString(options.file));
   const QFileInfo directory(target.absolutePath());
   if (target.isDir() || !directory.isDir() || !directory.isWritable()) {
-    printReason("保存文件失败: " + options.file);
+    printReason(strprintf(trText("MainDialog", "保存文件失败: %s"), options.file.c_str()));
     return kExitUsage;
   }
   std::vector<uint8_t> image;
@@ -236,7 +237,7 @@ int verifyReadBack(const Options& options, const std::vector<uint8_t>& written, 
     printReason("the device holds other bytes with the same settings (" + where + ")");
     return kExitDevice;
   }
-  logLine(options, "校验完成，设备配置与下发一致");
+  logLine(options, trText("MainDialog", "校验完成，设备配置与下发一致"));
   return kExitOk;
 }
 
@@ -248,7 +249,7 @@ int runWrite(const Options& options) {
     printReason(options.file + ": no units to write");
     return kExitUsage;
   }
-  logLine(options, strprintf("打开文件: %s (%llu 字节)",
+  logLine(options, strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"),
                              QFileInfo(QString::fromStdString(options.file)).absoluteFilePath().toStdString().c_str(),
                              static_cast<unsigned long long>(image.size())));
   // Said before the transfer, so a refused or failed one still leaves them on
@@ -272,7 +273,7 @@ int runWrite(const Options& options) {
 int runExport(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   if (isJsonDocument(options.file, file.bytes)) {
@@ -293,7 +294,7 @@ int runExport(const Options& options) {
 int runImport(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   const ImageJsonImport document = importImageJson(textOf(file.bytes));
@@ -369,7 +370,7 @@ int runAddress(const Options& options) {
 int runDump(const Options& options) {
   const ImageFileRead file = readImageFile(options.file);
   if (!file.ok()) {
-    printReason(file.error + ": " + options.file);
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), options.file.c_str()));
     return kExitUsage;
   }
   printOut(options.json ? dumpJson(file.bytes) : dumpText(file.bytes));

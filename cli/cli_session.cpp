@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/tr_text.h"
 #include "diag/log_text.h"
 
 namespace velmora::cli {
@@ -19,7 +20,7 @@ void TerminalLog::logMessage(const std::string& text) {
 void TerminalLog::setProgress(int percent) {
   if (percent == lastProgress_) return;
   lastProgress_ = percent;
-  if (verbose_) logMessage(strprintf("进度: %d%%", percent));
+  if (verbose_) logMessage(strprintf(trText("CliSession", "进度: %d%%"), percent));
 }
 
 CliSession::CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp)
@@ -88,7 +89,7 @@ void CliSession::transferEnded(const TransferOutcome& o) {
       received_ = image_.configImage();
       // Save refuses an empty image, and so does the command line.
       if (received_.empty()) {
-        fail(kExitDevice, "没有要保存的数据");
+        fail(kExitDevice, trText("CliSession", "没有要保存的数据"));
       } else if (o.result == TransferResult::DoneWithHeaderError) {
         if (options_.force)
           succeed(o.text + " (--force)");  // one language in one line: the option says why it was kept
@@ -130,11 +131,13 @@ void CliSession::settleConnect() {
   if (linkUp() || done()) return;  // up, or the page refused the input
   if (!options_.tcpHost.empty()) {
     const std::string& why = connect_.tcpFailureReason();
-    fail(kExitDevice, strprintf("TCP连接失败: %s:%d", options_.tcpHost.c_str(), options_.tcpPort) +
-                          (why.empty() ? "" : " " + why));
+    fail(kExitDevice,
+         strprintf(trText("CliSession", "TCP连接失败: %s:%d"), options_.tcpHost.c_str(), options_.tcpPort) +
+             (why.empty() ? "" : " " + why));
   } else {
     const std::string& why = connect_.serialFailureReason();
-    fail(kExitDevice, "串口打开失败: " + options_.serialDevice + (why.empty() ? "" : " " + why));
+    fail(kExitDevice, strprintf(trText("CliSession", "串口打开失败: %s"), options_.serialDevice.c_str()) +
+                          (why.empty() ? "" : " " + why));
   }
 }
 
@@ -208,7 +211,7 @@ void CliSession::startWrite(std::vector<uint8_t> image, bool readBack) {
 
 void CliSession::startGetAddress() {
   command_ = Command::GetAddress;
-  startAddressCommand(connect_.onReadAddressButton(), "发送读取设备地址命令失败");
+  startAddressCommand(connect_.onReadAddressButton(), trText("CliSession", "发送读取设备地址命令失败"));
 }
 
 void CliSession::startSetAddress(int address) {
@@ -216,7 +219,7 @@ void CliSession::startSetAddress(int address) {
   command_ = Command::SetAddress;
   wantedAddress_ = address;
   addressText_ = std::to_string(address);
-  startAddressCommand(connect_.onWriteAddressButton(), "发送修改设备地址命令失败");
+  startAddressCommand(connect_.onWriteAddressButton(), trText("CliSession", "发送修改设备地址命令失败"));
 }
 
 void CliSession::startAddressCommand(bool sent, const char* failureText) {

@@ -14,7 +14,7 @@ struct ImageFileRead {
   std::vector<uint8_t> bytes;
   // Empty on success; otherwise kOpenFileFailed (missing, not a regular
   // file, over kMaxOpenFileBytes, unreadable) or kOpenFileEmpty.
-  std::string error;
+  std::string error;  // the source text (trText("ImageRules", …) shows it)
   bool ok() const { return error.empty(); }
 };
 

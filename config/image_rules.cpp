@@ -1,5 +1,7 @@
 #include "config/image_rules.h"
 
+#include "base/tr_text.h"
+
 #include <cctype>
 
 namespace velmora {
@@ -36,7 +38,7 @@ bool gatherPageIntoImage(std::vector<uint8_t>& image, DialogChildBase& page,
                          const std::function<void(const std::string&)>& log) {
   std::vector<uint8_t> buffer(kMaxImageBytes, 0);
   if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
-    if (log) log("数据包长度超过最大长度");
+    if (log) log(trText("ImageRules", "数据包长度超过最大长度"));
     return false;
   }
   std::copy(image.begin(), image.end(), buffer.begin());

@@ -11,22 +11,24 @@
 
 #include "config/dialog_child_base.h"
 #include "config/image_host.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
 // The open and save dialogs' filter, in the "desc|pattern|...||" form.
-inline constexpr const char* kConfigFileFilter = "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||";
+inline constexpr const char* kConfigFileFilter =
+    VELMORA_TR_NOOP("ImageRules", "配置文件 (*.vmc)|*.vmc|所有文件 (*.*)|*.*||");
 inline constexpr const char* kConfigFileExtension = "vmc";
 inline constexpr const char* kConfigFileDefaultName = "config.vmc";
 // The window also reads and writes the image as a JSON document; .vmc stays
 // the first choice and the default.
 inline constexpr const char* kConfigFileFilterWithJson =
-    "配置文件 (*.vmc)|*.vmc|配置文件 JSON (*.json)|*.json|所有文件 (*.*)|*.*||";
+    VELMORA_TR_NOOP("ImageRules", "配置文件 (*.vmc)|*.vmc|配置文件 JSON (*.json)|*.json|所有文件 (*.*)|*.*||");
 inline constexpr const char* kConfigJsonExtension = "json";
 // The file commands' refusals.
-inline constexpr const char* kOpenFileFailed = "打开文件失败";
-inline constexpr const char* kOpenFileEmpty = "打开文件为空";
-inline constexpr const char* kSaveFileFailed = "保存文件失败";
+inline constexpr const char* kOpenFileFailed = VELMORA_TR_NOOP("ImageRules", "打开文件失败");
+inline constexpr const char* kOpenFileEmpty = VELMORA_TR_NOOP("ImageRules", "打开文件为空");
+inline constexpr const char* kSaveFileFailed = VELMORA_TR_NOOP("ImageRules", "保存文件失败");
 // No configuration comes near this; a bigger file would only stall the pages.
 inline constexpr int64_t kMaxOpenFileBytes = 1024 * 1024;
 

@@ -6,11 +6,18 @@
 #include <cstddef>
 #include <string>
 
+#include "base/tr_text.h"
 #include "config/config_unit.h"
 
 namespace velmora {
 
 enum class DiffLanguage { English, Chinese };
+
+// The window's words for the program's language: these texts are written
+// in both languages here, not translated.
+inline DiffLanguage diffLanguageOfWindow() {
+  return textLanguage() == Language::English ? DiffLanguage::English : DiffLanguage::Chinese;
+}
 
 // The English prose of a document name: "global_integer" → "global integer",
 // "ip" → "IP"; other names unchanged.

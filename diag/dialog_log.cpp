@@ -1,5 +1,6 @@
 #include "diag/dialog_log.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,7 +16,7 @@ namespace velmora {
 
 DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());
-  heading_ = new QLabel(QStringLiteral("日志消息输出"), this);
+  heading_ = new QLabel(QCoreApplication::translate("DialogLog", "日志消息输出"), this);
   heading_->move(10, 28);
   heading_->adjustSize();
   edit_ = new QPlainTextEdit(this);
@@ -23,11 +24,11 @@ DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   edit_->setReadOnly(true);
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   edit_->setGeometry(rect());
-  save_ = new QPushButton(QStringLiteral("保存..."), this);
+  save_ = new QPushButton(QCoreApplication::translate("DialogLog", "保存..."), this);
   ui::setControlId(save_, kSaveButtonId);
   connect(save_, &QPushButton::clicked, this, [this] {
     release();
-    saveTextWithDialog(this, QStringLiteral("日志.txt"), log_.text());
+    saveTextWithDialog(this, QCoreApplication::translate("DialogLog", "日志.txt"), log_.text());
   });
   releaseTimer_.setSingleShot(true);
   releaseTimer_.setInterval(kHoldMs);

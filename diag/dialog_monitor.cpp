@@ -1,13 +1,16 @@
 #include "diag/dialog_monitor.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 
+#include "base/tr_text.h"
 #include "config/image_file_qt.h"
 #include "config/image_rules.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -24,7 +27,7 @@ QString saveWithDialog(QWidget* parent, const QString& filter, const QString& su
   if (path.isEmpty()) return {};
   std::string why;
   if (!writeTextFile(path.toStdString(), bytes, why)) {
-    ui::messageBox(parent, QString::fromUtf8(kSaveFileFailed));
+    ui::messageBox(parent, ui::trQ("ImageRules", kSaveFileFailed));
     return {};
   }
   return path;
@@ -32,13 +35,13 @@ QString saveWithDialog(QWidget* parent, const QString& filter, const QString& su
 }  // namespace
 
 QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text) {
-  return saveWithDialog(parent, QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)"), QStringLiteral("txt"), initialName,
-                        text);
+  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "文本文件 (*.txt);;所有文件 (*.*)"),
+                        QStringLiteral("txt"), initialName, text);
 }
 
 QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes) {
-  return saveWithDialog(parent, QStringLiteral("抓包文件 (*.pcap);;所有文件 (*.*)"), QStringLiteral("pcap"),
-                        initialName, bytes);
+  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "抓包文件 (*.pcap);;所有文件 (*.*)"),
+                        QStringLiteral("pcap"), initialName, bytes);
 }
 
 // The table's rows are the log's; the model is told how far the log moved
@@ -60,9 +63,11 @@ class MonitorModel final : public QAbstractTableModel {
     }
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    static const char* const kHeaders[] = {"时间 (ms)", "方向", "报文", "含义"};
+    static const char* const kHeaders[] = {
+        VELMORA_TR_NOOP("DialogMonitor", "时间 (ms)"), VELMORA_TR_NOOP("DialogMonitor", "方向"),
+        VELMORA_TR_NOOP("DialogMonitor", "报文"), VELMORA_TR_NOOP("DialogMonitor", "含义")};
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section > 3) return {};
-    return QString::fromUtf8(kHeaders[section]);
+    return QCoreApplication::translate("DialogMonitor", kHeaders[section]);
   }
 
   // Brings the view up to the log.
@@ -113,15 +118,16 @@ DialogMonitor::DialogMonitor(QWidget* parent) : QWidget(parent) {
   // The meaning whole; the bytes take what is left and elide.
   const QFontMetrics m(font());
   table_->setColumnWidth(0, m.horizontalAdvance(QStringLiteral("000000.000")) + 12);
-  table_->setColumnWidth(1, m.horizontalAdvance(QStringLiteral("方向")) + 16);
-  table_->setColumnWidth(3, m.horizontalAdvance(QStringLiteral("写入数据包：包 00/42，50 字节")) + 16);
+  table_->setColumnWidth(1, m.horizontalAdvance(QCoreApplication::translate("DialogMonitor", "方向")) + 16);
+  table_->setColumnWidth(
+      3, m.horizontalAdvance(QCoreApplication::translate("DialogMonitor", "写入数据包：包 00/42，50 字节")) + 16);
   table_->horizontalHeader()->setStretchLastSection(false);
   table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
 
-  pause_ = new QPushButton(QStringLiteral("暂停"), this);
-  clear_ = new QPushButton(QStringLiteral("清空"), this);
-  save_ = new QPushButton(QStringLiteral("保存..."), this);
-  saveCapture_ = new QPushButton(QStringLiteral("保存抓包..."), this);
+  pause_ = new QPushButton(QCoreApplication::translate("DialogMonitor", "暂停"), this);
+  clear_ = new QPushButton(QCoreApplication::translate("DialogMonitor", "清空"), this);
+  save_ = new QPushButton(QCoreApplication::translate("DialogMonitor", "保存..."), this);
+  saveCapture_ = new QPushButton(QCoreApplication::translate("DialogMonitor", "保存抓包..."), this);
   ui::setControlId(saveCapture_, kSaveCaptureButtonId);
   connect(saveCapture_, &QPushButton::clicked, this, &DialogMonitor::saveCapture);
   ui::setControlId(pause_, kPauseButtonId);
@@ -156,7 +162,8 @@ void DialogMonitor::flush() {
 
 void DialogMonitor::togglePause() {
   paused_ = !paused_;
-  pause_->setText(paused_ ? QStringLiteral("继续") : QStringLiteral("暂停"));
+  pause_->setText(paused_ ? QCoreApplication::translate("DialogMonitor", "继续")
+                          : QCoreApplication::translate("DialogMonitor", "暂停"));
 }
 
 void DialogMonitor::clearRows() {
@@ -167,12 +174,12 @@ void DialogMonitor::clearRows() {
 
 void DialogMonitor::save() {
   flush();
-  saveTextWithDialog(this, QStringLiteral("通信监视.txt"), log_.text());
+  saveTextWithDialog(this, QCoreApplication::translate("DialogMonitor", "通信监视.txt"), log_.text());
 }
 
 void DialogMonitor::saveCapture() {
   flush();
-  saveCaptureWithDialog(this, QStringLiteral("通信监视.pcap"), log_.pcap());
+  saveCaptureWithDialog(this, QCoreApplication::translate("DialogMonitor", "通信监视.pcap"), log_.pcap());
 }
 
 QSize DialogMonitor::minimumSizeHint() const {

@@ -1,6 +1,7 @@
 #include "diag/dialog_raw_bytes.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,12 +15,12 @@
 namespace velmora {
 
 DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
-  setWindowTitle(QStringLiteral("数据测试"));
+  setWindowTitle(QCoreApplication::translate("DialogRawBytes", "数据测试"));
   setFont(ui::pageFont());
 
   hexRadio_ = new QRadioButton(QStringLiteral("HEX"), this);
   asciiRadio_ = new QRadioButton(QStringLiteral("ASCII"), this);
-  clearButton_ = new QPushButton(QStringLiteral("清空"), this);
+  clearButton_ = new QPushButton(QCoreApplication::translate("DialogRawBytes", "清空"), this);
   ui::setControlId(hexRadio_, kHexRadioId);
   ui::setControlId(asciiRadio_, kAsciiRadioId);
   ui::setControlId(clearButton_, kClearId);

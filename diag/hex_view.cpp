@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -93,11 +94,11 @@ std::string describeHexTextError(const HexTextRead& read) {
     case HexTextRead::Error::None:
       return {};
     case HexTextRead::Error::NotHex:
-      return strprintf("数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）不是十六进制数，配置未改变", read.pair,
-                       read.pairText.c_str(), read.line, read.column);
+      return strprintf(trText("HexView", "数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）不是十六进制数，配置未改变"),
+                       read.pair, read.pairText.c_str(), read.line, read.column);
     case HexTextRead::Error::Unpaired:
-      return strprintf("数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）只有一位数字，配置未改变", read.pair,
-                       read.pairText.c_str(), read.line, read.column);
+      return strprintf(trText("HexView", "数据测试：第 %zu 个字节“%s”（第 %zu 行第 %zu 列）只有一位数字，配置未改变"),
+                       read.pair, read.pairText.c_str(), read.line, read.column);
   }
   return {};
 }

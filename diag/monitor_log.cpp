@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "protocol/pcap_format.h"
 
 namespace velmora {
@@ -40,7 +41,7 @@ std::string MonitorLog::timeText(const MonitorRow& row) {
 }
 
 const char* MonitorLog::directionText(FrameDirection direction) {
-  return direction == FrameDirection::Sent ? "发送" : "接收";
+  return direction == FrameDirection::Sent ? trText("MonitorLog", "发送") : trText("MonitorLog", "接收");
 }
 
 std::string MonitorLog::hexText(const MonitorRow& row) {

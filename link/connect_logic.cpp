@@ -7,6 +7,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "protocol/frames.h"
 #include "protocol/link_interfaces.h"
 
@@ -94,7 +95,7 @@ ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connec
   const bool connected = linkIsUp(linkState);
   if (connected) {
     s.addressControls = true;
-    s.connectCaption = "断开";
+    s.connectCaption = trText("ConnectLogic", "断开");
     return s;
   }
   s.transportRadios = true;
@@ -110,14 +111,17 @@ class LineSettingsCategory final : public std::error_category {
   const char* name() const noexcept override { return "velmora.line-settings"; }
   std::string message(int refused) const override {
     static constexpr std::pair<unsigned, const char*> kNames[] = {
-        {kLineSpeed, "波特率"}, {kLineDataBits, "数据位"}, {kLineStopBits, "停止位"}, {kLineParity, "校验位"}};
+        {kLineSpeed, VELMORA_TR_NOOP("ConnectLogic", "波特率")},
+        {kLineDataBits, VELMORA_TR_NOOP("ConnectLogic", "数据位")},
+        {kLineStopBits, VELMORA_TR_NOOP("ConnectLogic", "停止位")},
+        {kLineParity, VELMORA_TR_NOOP("ConnectLogic", "校验位")}};
     std::string names;
     for (const auto& [bit, label] : kNames) {
       if ((static_cast<unsigned>(refused) & bit) == 0) continue;
-      if (!names.empty()) names += "、";
-      names += label;
+      if (!names.empty()) names += trText("ConnectLogic", "、");
+      names += trText("ConnectLogic", label);
     }
-    return "串口参数未生效（" + names + "）";
+    return strprintf(trText("ConnectLogic", "串口参数未生效（%s）"), names.c_str());
   }
 };
 
@@ -129,7 +133,8 @@ std::error_code lineSettingsError(unsigned refused) {
 }
 
 std::string serialLostLine(const std::error_code& reason) {
-  return reason ? "串口意外断开: " + reason.message() : std::string("串口意外断开");
+  return reason ? strprintf(trText("ConnectLogic", "串口意外断开: %s"), reason.message().c_str())
+                : std::string(trText("ConnectLogic", "串口意外断开"));
 }
 
 namespace {
@@ -141,7 +146,7 @@ struct ReasonHint {
 
 // "原因: " and the system's text, with what the user can do about the common causes.
 std::string reasonLine(const std::error_code& error, std::initializer_list<ReasonHint> hints) {
-  std::string text = "原因: " + error.message();
+  std::string text = strprintf(trText("ConnectLogic", "原因: %s"), error.message().c_str());
   for (const ReasonHint& h : hints)
     if (error == h.code) return text + h.hint;
   return text;
@@ -150,34 +155,41 @@ std::string reasonLine(const std::error_code& error, std::initializer_list<Reaso
 }  // namespace
 
 std::string serialOpenReason(const std::error_code& error) {
-  return reasonLine(error, {{std::errc::permission_denied, "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）"},
-                            {std::errc::device_or_resource_busy, "（串口已被其他程序占用）"},
-                            {std::errc::inappropriate_io_control_operation, "（该设备不是串口）"}});
+  return reasonLine(error,
+                    {{std::errc::permission_denied,
+                      trText("ConnectLogic", "（当前用户无权访问该串口，请将用户加入 dialout 组后重新登录）")},
+                     {std::errc::device_or_resource_busy, trText("ConnectLogic", "（串口已被其他程序占用）")},
+                     {std::errc::inappropriate_io_control_operation, trText("ConnectLogic", "（该设备不是串口）")}});
 }
 
 std::string tcpConnectFailureReason(int32_t code) {
   switch (static_cast<TcpConnectFailure>(code)) {
-    case TcpConnectFailure::HostNotFound: return "原因: 无法解析主机名";
-    case TcpConnectFailure::NoIpv4Address: return "原因: 该主机名没有 IPv4 地址";
-    case TcpConnectFailure::LookupTimedOut: return "原因: 主机名解析超时";
-    case TcpConnectFailure::LookupFailed: return "原因: 主机名解析失败";
+    case TcpConnectFailure::HostNotFound:
+      return trText("ConnectLogic", "原因: 无法解析主机名");
+    case TcpConnectFailure::NoIpv4Address:
+      return trText("ConnectLogic", "原因: 该主机名没有 IPv4 地址");
+    case TcpConnectFailure::LookupTimedOut:
+      return trText("ConnectLogic", "原因: 主机名解析超时");
+    case TcpConnectFailure::LookupFailed:
+      return trText("ConnectLogic", "原因: 主机名解析失败");
     case TcpConnectFailure::ConnectFailed: break;
   }
   return {};
 }
 
 std::string tcpConnectErrorReason(const std::error_code& error) {
-  return reasonLine(error, {{std::errc::connection_refused, "（该端口没有服务在监听，请检查端口号）"},
-                            {std::errc::timed_out, "（设备没有应答，请检查 IP 地址和网络连接）"},
-                            {std::errc::network_unreachable, "（网络不可达，请检查本机的网络设置）"},
-                            {std::errc::host_unreachable, "（网络不可达，请检查本机的网络设置）"}});
+  return reasonLine(error,
+                    {{std::errc::connection_refused, trText("ConnectLogic", "（该端口没有服务在监听，请检查端口号）")},
+                     {std::errc::timed_out, trText("ConnectLogic", "（设备没有应答，请检查 IP 地址和网络连接）")},
+                     {std::errc::network_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")},
+                     {std::errc::host_unreachable, trText("ConnectLogic", "（网络不可达，请检查本机的网络设置）")}});
 }
 
 ConnectLogic::ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log)
     : view_(view), serial_(serial), tcp_(tcp), log_(log) {}
 
 void ConnectLogic::start() {
-  view_.setStatusText(kInitialStatusText);
+  view_.setStatusText(trText("ConnectLogic", kInitialStatusText));
   refreshPortList();
   updateControls();
 }
@@ -198,7 +210,7 @@ void ConnectLogic::refreshPortList() { view_.setPortList(serial_.listPorts()); }
 
 void ConnectLogic::onRefreshButton() {
   refreshPortList();
-  log("已刷新串口列表");
+  log(trText("ConnectLogic", "已刷新串口列表"));
 }
 
 void ConnectLogic::onTransportChosen(int32_t transport) {
@@ -230,9 +242,9 @@ void ConnectLogic::onConnectButton() {
 void ConnectLogic::closeSerialByUser() {
   serial_.close();
   linkState_ = kSerialIdle;
-  view_.setStatusText("已关闭串口");
-  log("已关闭串口");
-  reportLink(false, "已关闭串口");
+  view_.setStatusText(trText("ConnectLogic", "已关闭串口"));
+  log(trText("ConnectLogic", "已关闭串口"));
+  reportLink(false, trText("ConnectLogic", "已关闭串口"));
   updateControls();
 }
 
@@ -240,9 +252,9 @@ void ConnectLogic::disconnectTcpByUser() {
   // The socket's close notification comes later and finds linkState 2.
   tcp_.close();
   linkState_ = kTcpIdle;
-  view_.setStatusText("TCP已断开");
-  log("TCP已断开");
-  reportLink(false, "TCP已断开");
+  view_.setStatusText(trText("ConnectLogic", "TCP已断开"));
+  log(trText("ConnectLogic", "TCP已断开"));
+  reportLink(false, trText("ConnectLogic", "TCP已断开"));
   updateControls();
 }
 
@@ -250,15 +262,15 @@ void ConnectLogic::connectTcp() {
   const std::string ip = trim(view_.ipText());
   const std::string portText = trim(view_.tcpPortText());
   if (ip.empty()) {
-    view_.showMessage("请输入 IP 地址");
+    view_.showMessage(trText("ConnectLogic", "请输入 IP 地址"));
     return;
   }
   const int32_t port = parseDecimal(portText);
   if (port < 1 || port > 65535) {
-    view_.showMessage("端口号无效 (1-65535)");
+    view_.showMessage(trText("ConnectLogic", "端口号无效 (1-65535)"));
     return;
   }
-  const std::string connectingText = strprintf("正在连接: %s:%d...", ip.c_str(), port);
+  const std::string connectingText = strprintf(trText("ConnectLogic", "正在连接: %s:%d..."), ip.c_str(), port);
   log(connectingText);
   tcpFailureReason_.clear();
   switch (tcp_.open(ip, port)) {
@@ -280,109 +292,110 @@ void ConnectLogic::connectTcp() {
 }
 
 void ConnectLogic::tcpConnectSucceeded(const std::string& ip, int32_t port) {
-  const std::string text = strprintf("TCP已连接：%s:%d", ip.c_str(), port);
+  const std::string text = strprintf(trText("ConnectLogic", "TCP已连接：%s:%d"), ip.c_str(), port);
   view_.setStatusText(text);
   linkState_ = kTcpConnected;
   lossText_.clear();
-  log("TCP连接成功: " + text);
+  log(strprintf(trText("ConnectLogic", "TCP连接成功: %s"), text.c_str()));
   reportLink(true, text);
 }
 
 void ConnectLogic::tcpConnectFailed(const std::string& ip, int32_t failureCode) {
-  view_.setStatusText("TCP连接失败");
+  view_.setStatusText(trText("ConnectLogic", "TCP连接失败"));
   linkState_ = kTcpIdle;
-  log("TCP连接失败: " + ip);
+  log(strprintf(trText("ConnectLogic", "TCP连接失败: %s"), ip.c_str()));
   tcpFailureReason_ = tcpConnectFailureReason(failureCode);
   // A lookup that failed says so; a connect that failed says what the system said.
   if (tcpFailureReason_.empty())
     if (const std::error_code error = tcp_.connectError()) tcpFailureReason_ = tcpConnectErrorReason(error);
   if (!tcpFailureReason_.empty()) log(tcpFailureReason_);
-  reportLink(false, "TCP连接失败");
+  reportLink(false, trText("ConnectLogic", "TCP连接失败"));
 }
 
 void ConnectLogic::openSerial() {
   const std::string name = trim(view_.serialPortText());
   if (name.empty()) {
-    view_.showMessage("请选择串口");
+    view_.showMessage(trText("ConnectLogic", "请选择串口"));
     return;
   }
   if (!isSerialDevicePath(name)) {
-    view_.showMessage("无效串口");
+    view_.showMessage(trText("ConnectLogic", "无效串口"));
     return;
   }
   const SerialSettings s =
       chooseSerialSettings(view_.baudEntry(), view_.dataBitsEntry(), view_.stopBitsIndex(), view_.parityIndex());
-  log(strprintf("正在打开串口: %s (%d,%d,%d,%d)...", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity));
+  log(strprintf(trText("ConnectLogic", "正在打开串口: %s (%d,%d,%d,%d)..."), name.c_str(), s.baudRate, s.byteSize,
+                s.stopBits, s.parity));
   std::error_code error;
   serialFailureReason_.clear();
   if (serial_.open(name, s, error)) {
-    const std::string text =
-        strprintf("串口已打开：%s (%d,%d,%d,%d)", name.c_str(), s.baudRate, s.byteSize, s.stopBits, s.parity);
+    const std::string text = strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), name.c_str(), s.baudRate,
+                                       s.byteSize, s.stopBits, s.parity);
     view_.setStatusText(text);
     linkState_ = kSerialOpen;
     lossText_.clear();
-    log("串口打开成功: " + name);
+    log(strprintf(trText("ConnectLogic", "串口打开成功: %s"), name.c_str()));
     reportLink(true, text);
   } else {
-    view_.setStatusText("串口打开失败");
+    view_.setStatusText(trText("ConnectLogic", "串口打开失败"));
     linkState_ = kSerialIdle;
-    log("串口打开失败: " + name);
+    log(strprintf(trText("ConnectLogic", "串口打开失败: %s"), name.c_str()));
     if (error) {
       serialFailureReason_ = serialOpenReason(error);
       log(serialFailureReason_);
     }
-    reportLink(false, "串口打开失败");
+    reportLink(false, trText("ConnectLogic", "串口打开失败"));
   }
   updateControls();
 }
 
 bool ConnectLogic::onReadAddressButton() {
   if (!linkUp()) {
-    view_.showMessage("请先连接设备");
+    view_.showMessage(trText("ConnectLogic", "请先连接设备"));
     return false;
   }
   const auto frame = buildAddressQuery();
   const bool sent = sendBytes(frame.data(), static_cast<int32_t>(frame.size()));
-  log(sent ? "发送读取设备地址命令" : "发送读取设备地址命令失败");
+  log(sent ? trText("ConnectLogic", "发送读取设备地址命令") : trText("ConnectLogic", "发送读取设备地址命令失败"));
   return sent;
 }
 
 bool ConnectLogic::onWriteAddressButton() {
   if (!linkUp()) {
-    view_.showMessage("请先连接设备");
+    view_.showMessage(trText("ConnectLogic", "请先连接设备"));
     return false;
   }
   const int32_t address = parseDecimal(trim(view_.addressText()));
   if (address < 1 || address > 255) {
-    view_.showMessage("请输入有效的设备地址 (1-255)");
+    view_.showMessage(trText("ConnectLogic", "请输入有效的设备地址 (1-255)"));
     return false;
   }
   const auto frame = buildAddressChange(static_cast<uint8_t>(address));
   const bool sent = sendBytes(frame.data(), static_cast<int32_t>(frame.size()));
   if (sent)
-    log(strprintf("发送修改设备地址命令: %d", address));
+    log(strprintf(trText("ConnectLogic", "发送修改设备地址命令: %d"), address));
   else
-    log("发送修改设备地址命令失败");
+    log(trText("ConnectLogic", "发送修改设备地址命令失败"));
   return sent;
 }
 
 void ConnectLogic::onScannedAddress(const std::string& address) {
   if (trim(address).empty()) return;
   if (connecting_ || linkUp()) {
-    view_.showMessage("请先断开连接");
+    view_.showMessage(trText("ConnectLogic", "请先断开连接"));
     return;
   }
   view_.setIpText(address);
   transport_ = kTransportTcp;
   view_.showTransport(kTransportTcp);
   updateControls();
-  log("已填入扫描到的地址: " + address);
+  log(strprintf(trText("ConnectLogic", "已填入扫描到的地址: %s"), address.c_str()));
 }
 
 void ConnectLogic::tcpLost(const std::string& panelText, const std::string& logText) {
   linkState_ = kTcpIdle;
   lossText_ = logText;
-  view_.setStatusText("TCP连接断开");
+  view_.setStatusText(trText("ConnectLogic", "TCP连接断开"));
   reportLink(false, panelText);
   log(logText);
   updateControls();
@@ -401,18 +414,19 @@ void ConnectLogic::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
     return;
   }
   if (failedFlag == 0 || linkState_ != kTcpConnected) return;
-  tcpLost("TCP连接断开", "TCP连接意外断开");
+  tcpLost(trText("ConnectLogic", "TCP连接断开"), trText("ConnectLogic", "TCP连接意外断开"));
 }
 
 void ConnectLogic::onTcpClose(int32_t /*errorCode*/) {
   if (linkState_ != kTcpConnected) return;
-  tcpLost("TCP连接已断开", "TCP连接已断开");
+  tcpLost(trText("ConnectLogic", "TCP连接已断开"), trText("ConnectLogic", "TCP连接已断开"));
 }
 
 void ConnectLogic::onTcpReceive(const uint8_t* block, int32_t count) {
   if (block == nullptr || count <= 0 || panel_ == nullptr) return;
   // The block's line comes before anything its bytes make the panel log.
-  log(strprintf("%s: %s", "接收到报文", hexBytesSpaced(block, static_cast<size_t>(count)).c_str()));
+  log(strprintf("%s: %s", trText("ConnectLogic", "接收到报文"),
+                hexBytesSpaced(block, static_cast<size_t>(count)).c_str()));
   for (int32_t i = 0; i < count; ++i) panel_->receiveByte(block[i]);
 }
 
@@ -431,10 +445,10 @@ void ConnectLogic::onSerialLost(std::error_code reason) {
   serial_.close();
   linkState_ = kSerialIdle;
   lossText_ = serialLostLine(reason);
-  view_.setStatusText(kSerialLostStatus);
+  view_.setStatusText(trText("ConnectLogic", kSerialLostStatus));
   // The reason before whatever the transfer strip logs about its transfer.
   log(lossText_);
-  reportLink(false, kSerialLostStatus);
+  reportLink(false, trText("ConnectLogic", kSerialLostStatus));
   updateControls();
 }
 

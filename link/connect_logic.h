@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "base/tr_text.h"
 #include "link/channel.h"
 #include "protocol/frame_trace.h"
 #include "protocol/link_interfaces.h"
@@ -42,13 +43,16 @@ inline constexpr int kAddressMessageEdit = 2015;
 inline constexpr const char* kDefaultTcpHost = "192.168.1.110";
 inline constexpr const char* kDefaultTcpPort = "6000";
 inline constexpr const char* kDefaultAddressText = "01";
-inline constexpr const char* kInitialStatusText = "串口未打开";
+inline constexpr const char* kInitialStatusText = VELMORA_TR_NOOP("ConnectLogic", "串口未打开");
 inline constexpr const char* kBaudEntries[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
 inline constexpr int kDefaultBaudIndex = 3;
 inline constexpr const char* kDataBitsEntries[] = {"5", "6", "7", "8"};
 inline constexpr int kDefaultDataBitsIndex = 3;
 inline constexpr const char* kStopBitsEntries[] = {"1", "1.5", "2"};
-inline constexpr const char* kParityEntries[] = {"无", "奇", "偶", "标记", "空格"};
+// Shown through trText("ConnectLogic", …).
+inline constexpr const char* kParityEntries[] = {
+    VELMORA_TR_NOOP("ConnectLogic", "无"), VELMORA_TR_NOOP("ConnectLogic", "奇"), VELMORA_TR_NOOP("ConnectLogic", "偶"),
+    VELMORA_TR_NOOP("ConnectLogic", "标记"), VELMORA_TR_NOOP("ConnectLogic", "空格")};
 
 // linkState values: 1 and 3 are connected, 0 and 2 only remember which
 // channel was used last.
@@ -93,7 +97,7 @@ struct ControlStates {
   bool serialControls = false;   // 2005..2010
   bool tcpControls = false;      // 2003, 2004
   bool addressControls = false;  // 2012..2015
-  std::string_view connectCaption = "连接";
+  std::string_view connectCaption = trText("ConnectLogic", "连接");
   bool connectButton = true;     // 2011
   bool operator==(const ControlStates&) const = default;
 };
@@ -223,7 +227,7 @@ std::string tcpConnectErrorReason(const std::error_code& error);
 
 // What the page shows when the serial device goes away by itself, and the
 // log line that names why.
-inline constexpr const char* kSerialLostStatus = "串口已断开";
+inline constexpr const char* kSerialLostStatus = VELMORA_TR_NOOP("ConnectLogic", "串口已断开");
 std::string serialLostLine(const std::error_code& reason);
 
 }  // namespace velmora

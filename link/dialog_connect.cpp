@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -28,7 +30,8 @@ W* numbered(W* widget, int id) {
 
 QComboBox* fixedList(const char* const* entries, size_t count, int selected, int id) {
   auto* combo = numbered(new QComboBox, id);
-  for (size_t i = 0; i < count; ++i) combo->addItem(QString::fromUtf8(entries[i]));
+  // Numbers have no translation and come back as they are.
+  for (size_t i = 0; i < count; ++i) combo->addItem(ui::trQ("ConnectLogic", entries[i]));
   combo->setCurrentIndex(selected);
   return combo;
 }
@@ -51,7 +54,7 @@ void DialogConnect::buildControls() {
   using namespace connect_id;
 
   radioTcp_ = numbered(new QRadioButton(QStringLiteral("TCP")), kRadioTcp);
-  radioSerial_ = numbered(new QRadioButton(QStringLiteral("串口")), kRadioSerial);
+  radioSerial_ = numbered(new QRadioButton(QCoreApplication::translate("DialogConnect", "串口")), kRadioSerial);
   // The two sit in different group boxes, so the group makes them exclusive.
   transportGroup_ = new QButtonGroup(this);
   transportGroup_->addButton(radioTcp_, kTransportTcp);
@@ -69,19 +72,21 @@ void DialogConnect::buildControls() {
   serialPortCombo_->setEditable(true);
   serialPortCombo_->setInsertPolicy(QComboBox::NoInsert);
   serialPortCombo_->setMinimumContentsLength(16);
-  refreshButton_ = numbered(new QPushButton(QStringLiteral("刷新")), kRefreshButton);
+  refreshButton_ = numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "刷新")), kRefreshButton);
   baudCombo_ = fixedList(kBaudEntries, std::size(kBaudEntries), kDefaultBaudIndex, kBaudCombo);
   dataBitsCombo_ = fixedList(kDataBitsEntries, std::size(kDataBitsEntries), kDefaultDataBitsIndex, kDataBitsCombo);
   stopBitsCombo_ = fixedList(kStopBitsEntries, std::size(kStopBitsEntries), 0, kStopBitsCombo);
   parityCombo_ = fixedList(kParityEntries, std::size(kParityEntries), 0, kParityCombo);
 
-  connectButton_ = numbered(new QPushButton(QStringLiteral("连接")), kConnectButton);
-  statusText_ = numbered(new QLabel(QStringLiteral("状态")), kStatusText);
+  connectButton_ = numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "连接")), kConnectButton);
+  statusText_ = numbered(new QLabel(QCoreApplication::translate("DialogConnect", "状态")), kStatusText);
   statusText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   addressEdit_ = numbered(new QLineEdit(QString::fromUtf8(kDefaultAddressText)), kAddressEdit);
-  readAddressButton_ = numbered(new QPushButton(QStringLiteral("读地址")), kReadAddressButton);
-  writeAddressButton_ = numbered(new QPushButton(QStringLiteral("写地址")), kWriteAddressButton);
+  readAddressButton_ =
+      numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "读地址")), kReadAddressButton);
+  writeAddressButton_ =
+      numbered(new QPushButton(QCoreApplication::translate("DialogConnect", "写地址")), kWriteAddressButton);
   addressMessageEdit_ = numbered(new QLineEdit, kAddressMessageEdit);
   addressMessageEdit_->setReadOnly(true);
 
@@ -90,44 +95,44 @@ void DialogConnect::buildControls() {
   connect(readAddressButton_, &QPushButton::clicked, this, [this] { logic_.onReadAddressButton(); });
   connect(writeAddressButton_, &QPushButton::clicked, this, [this] { logic_.onWriteAddressButton(); });
 
-  auto* serialBox = new QGroupBox(QStringLiteral("串口连接"));
+  auto* serialBox = new QGroupBox(QCoreApplication::translate("DialogConnect", "串口连接"));
   auto* serialGrid = new QGridLayout(serialBox);
   serialGrid->addWidget(radioSerial_, 0, 0, 1, 3);
-  serialGrid->addWidget(new QLabel(QStringLiteral("串口:")), 1, 0);
+  serialGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "串口:")), 1, 0);
   serialGrid->addWidget(serialPortCombo_, 1, 1);
   serialGrid->addWidget(refreshButton_, 1, 2);
-  serialGrid->addWidget(new QLabel(QStringLiteral("波特率:")), 2, 0);
+  serialGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "波特率:")), 2, 0);
   serialGrid->addWidget(baudCombo_, 2, 1);
-  serialGrid->addWidget(new QLabel(QStringLiteral("数据位:")), 3, 0);
+  serialGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "数据位:")), 3, 0);
   serialGrid->addWidget(dataBitsCombo_, 3, 1);
-  serialGrid->addWidget(new QLabel(QStringLiteral("停止位:")), 4, 0);
+  serialGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "停止位:")), 4, 0);
   serialGrid->addWidget(stopBitsCombo_, 4, 1);
-  serialGrid->addWidget(new QLabel(QStringLiteral("校验位:")), 5, 0);
+  serialGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "校验位:")), 5, 0);
   serialGrid->addWidget(parityCombo_, 5, 1);
   serialGrid->setColumnStretch(1, 1);
 
-  auto* tcpBox = new QGroupBox(QStringLiteral("网络连接"));
+  auto* tcpBox = new QGroupBox(QCoreApplication::translate("DialogConnect", "网络连接"));
   auto* tcpGrid = new QGridLayout(tcpBox);
   tcpGrid->addWidget(radioTcp_, 0, 0, 1, 2);
-  tcpGrid->addWidget(new QLabel(QStringLiteral("IP地址:")), 1, 0);
+  tcpGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "IP地址:")), 1, 0);
   tcpGrid->addWidget(ipEdit_, 1, 1);
-  tcpGrid->addWidget(new QLabel(QStringLiteral("端口:")), 2, 0);
+  tcpGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "端口:")), 2, 0);
   tcpGrid->addWidget(portEdit_, 2, 1);
   tcpGrid->setColumnStretch(1, 1);
   tcpGrid->setRowStretch(3, 1);
 
-  auto* controlBox = new QGroupBox(QStringLiteral("连接控制"));
+  auto* controlBox = new QGroupBox(QCoreApplication::translate("DialogConnect", "连接控制"));
   auto* controlRow = new QHBoxLayout(controlBox);
   controlRow->addWidget(connectButton_);
   controlRow->addWidget(statusText_, 1);
 
-  auto* addressBox = new QGroupBox(QStringLiteral("设备地址查询和修改"));
+  auto* addressBox = new QGroupBox(QCoreApplication::translate("DialogConnect", "设备地址查询和修改"));
   auto* addressGrid = new QGridLayout(addressBox);
-  addressGrid->addWidget(new QLabel(QStringLiteral("设备地址:")), 0, 0);
+  addressGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "设备地址:")), 0, 0);
   addressGrid->addWidget(addressEdit_, 0, 1);
   addressGrid->addWidget(readAddressButton_, 0, 2);
   addressGrid->addWidget(writeAddressButton_, 0, 3);
-  addressGrid->addWidget(new QLabel(QStringLiteral("读写地址消息:")), 1, 0);
+  addressGrid->addWidget(new QLabel(QCoreApplication::translate("DialogConnect", "读写地址消息:")), 1, 0);
   addressGrid->addWidget(addressMessageEdit_, 1, 1, 1, 3);
   addressGrid->setColumnStretch(1, 1);
 

@@ -1,5 +1,6 @@
 #include "link/dialog_scan.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -23,7 +24,7 @@ DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort, 
       targetHost_(std::move(targetHost)),
       targetPort_(targetPort),
       interfaces_(interfaces ? std::move(interfaces) : InterfaceSource(systemInterfaces)) {
-  setWindowTitle(QStringLiteral("扫描设备"));
+  setWindowTitle(QCoreApplication::translate("DialogScan", "扫描设备"));
   setFont(ui::pageFont());
 
   list_ = new QListWidget;
@@ -32,9 +33,9 @@ DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort, 
   list_->setSortingEnabled(true);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  scanButton_ = new QPushButton(QStringLiteral("扫描"));
+  scanButton_ = new QPushButton(QCoreApplication::translate("DialogScan", "扫描"));
   ui::setControlId(scanButton_, scan_id::kScanButton);
-  auto* ok = new QPushButton(QStringLiteral("确定"));
+  auto* ok = new QPushButton(QCoreApplication::translate("DialogScan", "确定"));
   ui::setControlId(ok, scan_id::kOkButton);
   ok->setDefault(true);
   connect(scanButton_, &QPushButton::clicked, this, [this] { sendProbe(); });
@@ -49,7 +50,7 @@ DialogScan::DialogScan(QWidget* parent, QString targetHost, quint16 targetPort, 
   buttons->addStretch(1);
   buttons->addWidget(ok);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("扫描到的设备:")));
+  layout->addWidget(new QLabel(QCoreApplication::translate("DialogScan", "扫描到的设备:")));
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
   ui::padButtons(this);

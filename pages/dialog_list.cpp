@@ -1,5 +1,6 @@
 #include "pages/dialog_list.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QResizeEvent>
 #include <QTableWidget>
@@ -11,11 +12,14 @@ namespace velmora {
 
 DialogList::DialogList(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());
-  caption_ = new QLabel(QStringLiteral("配置数据单元列表显示（只查看不能修改）"), this);
+  caption_ = new QLabel(QCoreApplication::translate("DialogList", "配置数据单元列表显示（只查看不能修改）"), this);
   caption_->move(10, 20);
   caption_->adjustSize();
   list_ = makeReportList(this, kIdList,
-                         {{QStringLiteral("序号"), 60}, {QStringLiteral("类型"), 100, QStringLiteral("保持寄存器配置")}, {QStringLiteral("参数"), 400}});
+                         {{QCoreApplication::translate("DialogList", "序号"), 60},
+                          {QCoreApplication::translate("DialogList", "类型"), 100,
+                           QCoreApplication::translate("DialogList", "保持寄存器配置")},
+                          {QCoreApplication::translate("DialogList", "参数"), 400}});
   list_->setGeometry(10, 60, 560, 200);
 }
 

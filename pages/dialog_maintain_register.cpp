@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -11,10 +12,12 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "base/tr_text.h"
 #include "pages/elided_combo_widget.h"
 #include "pages/register_map_widget.h"
 #include "pages/report_list_widget.h"
 #include "pages/tooltip_widget.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -25,19 +28,21 @@ struct ToolTipText {
   const char* text;
 };
 const ToolTipText kToolTipTexts[] = {
-    {8003, "输入寄存器起始地址，范围 0~65535，默认 500。"},
-    {8004, "输入寄存器数量，范围 0~65535，默认 100。"},
-    {8005, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
-    {8007, "输出寄存器起始地址，范围 0~65535，默认 1000。"},
-    {8008, "输出寄存器数量，范围 0~65535，默认 100。"},
-    {8009, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
-    {8011, "全局整数起始地址，范围 0~65535，默认 1600。"},
-    {8012, "全局整数数量，范围 0~65535，默认 100。"},
-    {8013, "位数：半字表示 16 位，全字表示 32 位。"},
-    {8015, "位变量起始地址，范围 0~65535，默认 2500。"},
-    {8016, "位变量数量，范围 0~65535，默认 100。"},
-    {8017, "位数：1 表示按位访问，16 表示按 16 位字访问。"},
-    {8018, "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。"},
+    {8003, VELMORA_TR_NOOP("DialogMaintainRegister", "输入寄存器起始地址，范围 0~65535，默认 500。")},
+    {8004, VELMORA_TR_NOOP("DialogMaintainRegister", "输入寄存器数量，范围 0~65535，默认 100。")},
+    {8005, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
+    {8007, VELMORA_TR_NOOP("DialogMaintainRegister", "输出寄存器起始地址，范围 0~65535，默认 1000。")},
+    {8008, VELMORA_TR_NOOP("DialogMaintainRegister", "输出寄存器数量，范围 0~65535，默认 100。")},
+    {8009, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
+    {8011, VELMORA_TR_NOOP("DialogMaintainRegister", "全局整数起始地址，范围 0~65535，默认 1600。")},
+    {8012, VELMORA_TR_NOOP("DialogMaintainRegister", "全局整数数量，范围 0~65535，默认 100。")},
+    {8013, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：半字表示 16 位，全字表示 32 位。")},
+    {8015, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量起始地址，范围 0~65535，默认 2500。")},
+    {8016, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量数量，范围 0~65535，默认 100。")},
+    {8017, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
+    {8018,
+     VELMORA_TR_NOOP("DialogMaintainRegister",
+                     "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。")},
 };
 
 bool isEnterOrEscape(const QEvent* event) {
@@ -55,18 +60,18 @@ DialogMaintainRegister::DialogMaintainRegister(QWidget* parent, LogSink* log) : 
 }
 
 void DialogMaintainRegister::buildControls() {
-  auto* group = new QGroupBox(QStringLiteral("保持寄存器配置"), this);
+  auto* group = new QGroupBox(QCoreApplication::translate("DialogMaintainRegister", "保持寄存器配置"), this);
   auto* grid = new QGridLayout(group);
   grid->setContentsMargins(12, 8, 12, 10);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(10);
 
-  functionEnable_ = new QCheckBox(QStringLiteral("保持寄存器使能"), group);
+  functionEnable_ = new QCheckBox(QCoreApplication::translate("DialogMaintainRegister", "保持寄存器使能"), group);
   ui::setControlId(functionEnable_, kIdFunctionEnable);
-  confirm_ = new QPushButton(QStringLiteral("修改确认"), group);
+  confirm_ = new QPushButton(QCoreApplication::translate("DialogMaintainRegister", "修改确认"), group);
   ui::setControlId(confirm_, kIdConfirm);
   noAutoDefault({confirm_});
-  pendingNote_ = new QLabel(QString::fromUtf8(kPendingEditsNote), group);
+  pendingNote_ = new QLabel(ui::trQ("HoldingRegisterRecords", kPendingEditsNote), group);
   pendingNote_->setObjectName(QStringLiteral("pendingNote"));
   pendingNote_->hide();
   grid->addWidget(functionEnable_, 0, 0, 1, 4);
@@ -77,19 +82,20 @@ void DialogMaintainRegister::buildControls() {
   for (int r = 0; r < kRegisterRows; ++r) {
     RowControls& row = rows_[r];
     const int gridRow = r + 1;
-    grid->addWidget(new QLabel(QString::fromUtf8(kRegisterRowNames[static_cast<size_t>(r)]), group), gridRow, 0);
-    row.enable = new QCheckBox(QStringLiteral("使能"), group);
+    grid->addWidget(new QLabel(ui::trQ("HoldingRegisterRecords", kRegisterRowNames[static_cast<size_t>(r)]), group),
+                    gridRow, 0);
+    row.enable = new QCheckBox(QCoreApplication::translate("DialogMaintainRegister", "使能"), group);
     ui::setControlId(row.enable, rowControlId(r, 0));
     grid->addWidget(row.enable, gridRow, 1);
-    grid->addWidget(new QLabel(QStringLiteral("地址"), group), gridRow, 2);
+    grid->addWidget(new QLabel(QCoreApplication::translate("DialogMaintainRegister", "地址"), group), gridRow, 2);
     row.address = new QLineEdit(group);
     ui::setControlId(row.address, rowControlId(r, 1));
     grid->addWidget(row.address, gridRow, 3);
-    grid->addWidget(new QLabel(QStringLiteral("数量"), group), gridRow, 4);
+    grid->addWidget(new QLabel(QCoreApplication::translate("DialogMaintainRegister", "数量"), group), gridRow, 4);
     row.count = new QLineEdit(group);
     ui::setControlId(row.count, rowControlId(r, 2));
     grid->addWidget(row.count, gridRow, 5);
-    grid->addWidget(new QLabel(QStringLiteral("位数"), group), gridRow, 6);
+    grid->addWidget(new QLabel(QCoreApplication::translate("DialogMaintainRegister", "位数"), group), gridRow, 6);
     auto* width = new ElidedComboBox(group);
     row.width = width;
     ui::setControlId(row.width, rowControlId(r, 3));
@@ -100,7 +106,8 @@ void DialogMaintainRegister::buildControls() {
       edit->setMaxLength(10);
       edit->setFixedWidth(numberWidth);
     }
-    for (const char* item : kWidthItems[static_cast<size_t>(r)]) row.width->addItem(QString::fromUtf8(item));
+    for (const char* item : kWidthItems[static_cast<size_t>(r)])
+      row.width->addItem(ui::trQ("HoldingRegisterRecords", item));
     // The box shrinks with the page; its list always shows the whole items.
     row.width->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     row.width->setMinimumContentsLength(8);
@@ -109,7 +116,7 @@ void DialogMaintainRegister::buildControls() {
   }
   grid->setColumnStretch(7, 1);
 
-  auto* mapGroup = new QGroupBox(QStringLiteral("寄存器地址分布"), this);
+  auto* mapGroup = new QGroupBox(QCoreApplication::translate("DialogMaintainRegister", "寄存器地址分布"), this);
   auto* mapLayout = new QVBoxLayout(mapGroup);
   mapLayout->setContentsMargins(6, 4, 6, 4);
   map_ = new RegisterMapWidget(mapGroup);
@@ -145,7 +152,8 @@ void DialogMaintainRegister::buildToolTips() {
   toolTips_->setDelays(kTipInitialMs, kTipAutoPopMs, kTipReshowMs);
   toolTips_->setMaxTipWidth(kTipMaxWidth);
   for (const ToolTipText& t : kToolTipTexts)
-    toolTips_->addTool(findChild<QWidget*>(ui::controlName(t.id)), QString::fromUtf8(t.text));
+    toolTips_->addTool(findChild<QWidget*>(ui::controlName(t.id)),
+                       QCoreApplication::translate("DialogMaintainRegister", t.text));
   toolTips_->activate(true);
 }
 
@@ -222,7 +230,7 @@ void DialogMaintainRegister::updatePending() {
 void DialogMaintainRegister::logDroppedEdits() {
   if (!pending_ || pendingLogged_) return;
   pendingLogged_ = true;
-  if (log_) log_->logMessage(kPendingEditsDropped);
+  if (log_) log_->logMessage(trText("HoldingRegisterRecords", kPendingEditsDropped));
 }
 
 void DialogMaintainRegister::loadFromImage(const uint8_t* data, int32_t length) {

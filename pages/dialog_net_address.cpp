@@ -1,5 +1,6 @@
 #include "pages/dialog_net_address.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -8,13 +9,14 @@
 #include <QVBoxLayout>
 
 #include "pages/report_list_widget.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
 
 DialogNetAddress::DialogNetAddress(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());
-  auto* group = new QGroupBox(QStringLiteral("网络参数配置"), this);
+  auto* group = new QGroupBox(QCoreApplication::translate("DialogNetAddress", "网络参数配置"), this);
   ui::setControlId(group, kIdGroup);
   auto* grid = new QGridLayout(group);
   grid->setContentsMargins(14, 10, 14, 12);
@@ -32,14 +34,14 @@ DialogNetAddress::DialogNetAddress(QWidget* parent) : QWidget(parent) {
     grid->addWidget(edit, row, 1);
     return edit;
   };
-  ip_ = addRow(0, QStringLiteral("网络地址"), kIdIpLabel, kIdIp);
-  mask_ = addRow(1, QStringLiteral("子网掩码"), kIdMaskLabel, kIdMask);
-  gateway_ = addRow(2, QStringLiteral("网关地址"), kIdGatewayLabel, kIdGateway);
+  ip_ = addRow(0, QCoreApplication::translate("DialogNetAddress", "网络地址"), kIdIpLabel, kIdIp);
+  mask_ = addRow(1, QCoreApplication::translate("DialogNetAddress", "子网掩码"), kIdMaskLabel, kIdMask);
+  gateway_ = addRow(2, QCoreApplication::translate("DialogNetAddress", "网关地址"), kIdGatewayLabel, kIdGateway);
 
-  confirm_ = new QPushButton(QStringLiteral("修改确认"), group);
+  confirm_ = new QPushButton(QCoreApplication::translate("DialogNetAddress", "修改确认"), group);
   ui::setControlId(confirm_, kIdConfirm);
   noAutoDefault({confirm_});
-  status_ = new QLabel(QString::fromUtf8(kAddressStatusReady), group);
+  status_ = new QLabel(ui::trQ("NetworkAddressRecords", kAddressStatusReady), group);
   ui::setControlId(status_, kIdStatus);
   auto* actions = new QHBoxLayout;
   actions->addWidget(confirm_);
@@ -70,7 +72,7 @@ void DialogNetAddress::showAddress() {
 void DialogNetAddress::confirm() {
   records_.captureAddress(readEdits());
   showAddress();  // a rejected entry shows the kept value again
-  status_->setText(QString::fromUtf8(kAddressStatusConfirmed));
+  status_->setText(ui::trQ("NetworkAddressRecords", kAddressStatusConfirmed));
 }
 
 void DialogNetAddress::loadFromImage(const uint8_t* data, int32_t length) {

@@ -1,6 +1,7 @@
 #include "pages/dialog_net_server.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QTableWidget>
 
 #include "pages/report_list_widget.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -28,26 +30,28 @@ DialogNetServer::DialogNetServer(QWidget* parent) : QWidget(parent) {
 }
 
 void DialogNetServer::buildControls() {
-  listGroup_ = new QGroupBox(QStringLiteral("服务器端口列表"), this);
+  listGroup_ = new QGroupBox(QCoreApplication::translate("DialogNetServer", "服务器端口列表"), this);
   ui::setControlId(listGroup_, kIdListGroup);
-  paramGroup_ = new QGroupBox(QStringLiteral("服务器端口参数"), this);
+  paramGroup_ = new QGroupBox(QCoreApplication::translate("DialogNetServer", "服务器端口参数"), this);
   ui::setControlId(paramGroup_, kIdParamGroup);
 
-  add_ = new QPushButton(QStringLiteral("添加"), this);
+  add_ = new QPushButton(QCoreApplication::translate("DialogNetServer", "添加"), this);
   ui::setControlId(add_, kIdAdd);
-  delete_ = new QPushButton(QStringLiteral("删除"), this);
+  delete_ = new QPushButton(QCoreApplication::translate("DialogNetServer", "删除"), this);
   ui::setControlId(delete_, kIdDelete);
   noAutoDefault({add_, delete_});
   add_->resize(add_->sizeHint());
   delete_->resize(delete_->sizeHint());
 
-  list_ = makeReportList(this, kIdList, {{QStringLiteral("端口号"), 100}, {QStringLiteral("协议支持"), 220}});
+  list_ = makeReportList(this, kIdList,
+                         {{QCoreApplication::translate("DialogNetServer", "端口号"), 100},
+                          {QCoreApplication::translate("DialogNetServer", "协议支持"), 220}});
 
   auto* grid = new QGridLayout(paramGroup_);
   grid->setContentsMargins(10, 6, 10, 8);
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(4);
-  auto* portLabel = new QLabel(QStringLiteral("端口号"), paramGroup_);
+  auto* portLabel = new QLabel(QCoreApplication::translate("DialogNetServer", "端口号"), paramGroup_);
   ui::setControlId(portLabel, kIdPortLabel);
   port_ = new QLineEdit(paramGroup_);
   ui::setControlId(port_, kIdPort);
@@ -62,14 +66,14 @@ void DialogNetServer::buildControls() {
     ui::setControlId(b, id);
     return b;
   };
-  noProtocol_ = radio(QStringLiteral("无协议"), kIdNoProtocol);
-  protocol55_ = radio(QStringLiteral("55协议"), kIdProtocol55);
-  modbusRtu_ = radio(QStringLiteral("Modbus RTU协议"), kIdModbusRtu);
-  modbusTcp_ = radio(QStringLiteral("Modbus TCP协议"), kIdModbusTcp);
+  noProtocol_ = radio(QCoreApplication::translate("DialogNetServer", "无协议"), kIdNoProtocol);
+  protocol55_ = radio(QCoreApplication::translate("DialogNetServer", "55协议"), kIdProtocol55);
+  modbusRtu_ = radio(QCoreApplication::translate("DialogNetServer", "Modbus RTU协议"), kIdModbusRtu);
+  modbusTcp_ = radio(QCoreApplication::translate("DialogNetServer", "Modbus TCP协议"), kIdModbusTcp);
   linkRadioButtons({noProtocol_, protocol55_, modbusRtu_, modbusTcp_});
-  programDownload_ = new QCheckBox(QStringLiteral("程序下载"), paramGroup_);
+  programDownload_ = new QCheckBox(QCoreApplication::translate("DialogNetServer", "程序下载"), paramGroup_);
   ui::setControlId(programDownload_, kIdProgramDownload);
-  temporaryPackets_ = new QCheckBox(QStringLiteral("临时数据包"), paramGroup_);
+  temporaryPackets_ = new QCheckBox(QCoreApplication::translate("DialogNetServer", "临时数据包"), paramGroup_);
   ui::setControlId(temporaryPackets_, kIdTemporaryPackets);
   int row = 1;
   for (QWidget* w : std::initializer_list<QWidget*>{noProtocol_, protocol55_, modbusRtu_, modbusTcp_,
@@ -164,7 +168,7 @@ void DialogNetServer::addEntry() {
 
 void DialogNetServer::deleteEntry() {
   if (!records_.deleteSelected()) {
-    ui::messageBox(this, QString::fromUtf8(kSelectEntryFirst));
+    ui::messageBox(this, ui::trQ("ServerPortRecords", kSelectEntryFirst));
     return;
   }
   refreshServerList();

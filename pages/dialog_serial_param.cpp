@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/unit_text.h"
 #include "pages/report_list_widget.h"
 #include "ui/ui_kit_qt.h"
@@ -38,7 +40,7 @@ DialogSerialParam::DialogSerialParam(QWidget* parent) : QWidget(parent) {
   buildControls();
 
   // Opening the page: lists filled, first port selected and shown.
-  portName_->setText(QStringLiteral("数据口1"));
+  portName_->setText(QCoreApplication::translate("DialogSerialParam", "数据口1"));
   for (int32_t rate : kBaudRates) baud_->addItem(QString::number(rate));
   baud_->setCurrentIndex(3);
   dataBits_->addItem(QStringLiteral("8"));
@@ -57,26 +59,29 @@ DialogSerialParam::DialogSerialParam(QWidget* parent) : QWidget(parent) {
 
 void DialogSerialParam::buildControls() {
   // The group boxes first, so the list and buttons drawn over 4001 stay on top.
-  listGroup_ = new QGroupBox(QStringLiteral("数据口列表"), this);
+  listGroup_ = new QGroupBox(QCoreApplication::translate("DialogSerialParam", "数据口列表"), this);
   ui::setControlId(listGroup_, kIdListGroup);
-  paramGroup_ = new QGroupBox(QStringLiteral("数据口参数"), this);
+  paramGroup_ = new QGroupBox(QCoreApplication::translate("DialogSerialParam", "数据口参数"), this);
   ui::setControlId(paramGroup_, kIdParamGroup);
 
-  add_ = new QPushButton(QStringLiteral("添加"), this);
+  add_ = new QPushButton(QCoreApplication::translate("DialogSerialParam", "添加"), this);
   ui::setControlId(add_, kIdAdd);
-  remove_ = new QPushButton(QStringLiteral("删除"), this);
+  remove_ = new QPushButton(QCoreApplication::translate("DialogSerialParam", "删除"), this);
   ui::setControlId(remove_, kIdRemove);
   noAutoDefault({add_, remove_});
   add_->resize(add_->sizeHint());
   remove_->resize(remove_->sizeHint());
 
   list_ = makeReportList(this, kIdList,
-                         {{QStringLiteral("数据口"), 100},
-                          {QStringLiteral("波特率"), 80, QStringLiteral("115200")},
-                          {QStringLiteral("数据位"), 70},
-                          {QStringLiteral("停止位"), 70},
-                          {QStringLiteral("校验位"), 70, QStringLiteral("标记校验")},
-                          {QStringLiteral("协议"), 140}});
+                         // The widest port name, for a language whose names are longer.
+                         {{QCoreApplication::translate("DialogSerialParam", "数据口"), 100,
+                           QString::fromStdString(strprintf(trText("SerialPortRecords", "数据口%d"), kMaxDataPorts))},
+                          {QCoreApplication::translate("DialogSerialParam", "波特率"), 80, QStringLiteral("115200")},
+                          {QCoreApplication::translate("DialogSerialParam", "数据位"), 70},
+                          {QCoreApplication::translate("DialogSerialParam", "停止位"), 70},
+                          {QCoreApplication::translate("DialogSerialParam", "校验位"), 70,
+                           QCoreApplication::translate("DialogSerialParam", "标记校验")},
+                          {QCoreApplication::translate("DialogSerialParam", "协议"), 140}});
 
   // Parameters: the line settings on the left, protocols and the extra
   // function on the right, so the box fits the page's height at 14 pt.
@@ -85,7 +90,7 @@ void DialogSerialParam::buildControls() {
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
 
-  portName_ = label(QStringLiteral("数据口"), kIdPortName, paramGroup_);
+  portName_ = label(QCoreApplication::translate("DialogSerialParam", "数据口"), kIdPortName, paramGroup_);
   baud_ = new QComboBox(paramGroup_);
   ui::setControlId(baud_, kIdBaud);
   baud_->setEditable(true);
@@ -100,33 +105,37 @@ void DialogSerialParam::buildControls() {
   ui::setControlId(parity_, kIdParity);
   for (QComboBox* box : {baud_, dataBits_, stopBits_, parity_}) box->setMinimumContentsLength(7);
 
-  grid->addWidget(label(QStringLiteral("数据口"), kIdPortLabel, paramGroup_), 0, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "数据口"), kIdPortLabel, paramGroup_), 0, 0);
   grid->addWidget(portName_, 0, 1);
-  grid->addWidget(label(QStringLiteral("波特率"), kIdBaudLabel, paramGroup_), 1, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "波特率"), kIdBaudLabel, paramGroup_), 1, 0);
   grid->addWidget(baud_, 1, 1);
-  grid->addWidget(label(QStringLiteral("数据位"), kIdDataBitsLabel, paramGroup_), 2, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "数据位"), kIdDataBitsLabel, paramGroup_), 2,
+                  0);
   grid->addWidget(dataBits_, 2, 1);
-  grid->addWidget(label(QStringLiteral("停止位"), kIdStopBitsLabel, paramGroup_), 3, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "停止位"), kIdStopBitsLabel, paramGroup_), 3,
+                  0);
   grid->addWidget(stopBits_, 3, 1);
-  grid->addWidget(label(QStringLiteral("校验位"), kIdParityLabel, paramGroup_), 4, 0);
+  grid->addWidget(label(QCoreApplication::translate("DialogSerialParam", "校验位"), kIdParityLabel, paramGroup_), 4, 0);
   grid->addWidget(parity_, 4, 1);
 
   auto* choices = new QVBoxLayout;
   choices->setSpacing(1);
-  choices->addWidget(label(QStringLiteral("协议"), kIdProtocolLabel, paramGroup_));
-  const QString protocolTexts[4] = {QStringLiteral("55协议"), QStringLiteral("Modbus RTU协议"),
-                                    QStringLiteral("程序下载"), QStringLiteral("临时数据包")};
+  choices->addWidget(label(QCoreApplication::translate("DialogSerialParam", "协议"), kIdProtocolLabel, paramGroup_));
+  const QString protocolTexts[4] = {QCoreApplication::translate("DialogSerialParam", "55协议"),
+                                    QCoreApplication::translate("DialogSerialParam", "Modbus RTU协议"),
+                                    QCoreApplication::translate("DialogSerialParam", "程序下载"),
+                                    QCoreApplication::translate("DialogSerialParam", "临时数据包")};
   for (int bit = 0; bit < 4; ++bit) {
     protocolBits_[bit] = new QCheckBox(protocolTexts[bit], paramGroup_);
     ui::setControlId(protocolBits_[bit], kIdProtocol55 + bit);
     choices->addWidget(protocolBits_[bit]);
   }
-  choices->addWidget(label(QStringLiteral("附加"), kIdExtraLabel, paramGroup_));
-  noExtra_ = new QRadioButton(QStringLiteral("无附加功能"), paramGroup_);
+  choices->addWidget(label(QCoreApplication::translate("DialogSerialParam", "附加"), kIdExtraLabel, paramGroup_));
+  noExtra_ = new QRadioButton(QCoreApplication::translate("DialogSerialParam", "无附加功能"), paramGroup_);
   ui::setControlId(noExtra_, kIdNoExtra);
-  remoteControl_ = new QRadioButton(QStringLiteral("远程控制"), paramGroup_);
+  remoteControl_ = new QRadioButton(QCoreApplication::translate("DialogSerialParam", "远程控制"), paramGroup_);
   ui::setControlId(remoteControl_, kIdRemoteControl);
-  modbusTcp_ = new QRadioButton(QStringLiteral("Modbus TCP协议"), paramGroup_);
+  modbusTcp_ = new QRadioButton(QCoreApplication::translate("DialogSerialParam", "Modbus TCP协议"), paramGroup_);
   ui::setControlId(modbusTcp_, kIdModbusTcp);
   linkRadioButtons({noExtra_, remoteControl_, modbusTcp_});
   choices->addWidget(noExtra_);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "config/config_unit.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -16,12 +17,15 @@ inline constexpr int kRegisterGroups = 5;
 inline constexpr int kRegisterRows = 4;
 
 // The rows' names, in group order.
-inline constexpr std::array<const char*, kRegisterRows> kRegisterRowNames{"输入", "输出", "全局整数", "位变量"};
+inline constexpr std::array<const char*, kRegisterRows> kRegisterRowNames{
+    VELMORA_TR_NOOP("HoldingRegisterRecords", "输入"), VELMORA_TR_NOOP("HoldingRegisterRecords", "输出"),
+    VELMORA_TR_NOOP("HoldingRegisterRecords", "全局整数"), VELMORA_TR_NOOP("HoldingRegisterRecords", "位变量")};
 
 // Shown beside "修改确认" while the controls hold edits it has not taken,
 // and logged once when such edits are left behind.
-inline constexpr const char* kPendingEditsNote = "有未确认的修改";
-inline constexpr const char* kPendingEditsDropped = "保持寄存器配置：未确认的修改未生效";
+inline constexpr const char* kPendingEditsNote = VELMORA_TR_NOOP("HoldingRegisterRecords", "有未确认的修改");
+inline constexpr const char* kPendingEditsDropped =
+    VELMORA_TR_NOOP("HoldingRegisterRecords", "保持寄存器配置：未确认的修改未生效");
 
 struct HoldingRegisterRecord {
   uint8_t group = 0;
@@ -57,10 +61,14 @@ struct HoldingRegisterControls {
 
 // The two items of each row's width list, rows in group order.
 inline constexpr std::array<std::array<const char*, 2>, kRegisterRows> kWidthItems{{
-    {"1(每个输入占据1位，每个寄存器表示16个输入)", "16(每个输入占据16位，每个寄存器表示1个输入)"},
-    {"1(每个输出占据1位，每个寄存器表示16个输出)", "16(每个输出占据16位，每个寄存器表示1个输出)"},
-    {"半字(每个寄存器表示一个全局整数)", "全字(每2个寄存器表示一个全局整数)"},
-    {"1(每个位变量占据1位，每个寄存器表示16个位变量)", "16(每个位变量占据16位，每个寄存器表示1个位变量)"},
+    {VELMORA_TR_NOOP("HoldingRegisterRecords", "1(每个输入占据1位，每个寄存器表示16个输入)"),
+     VELMORA_TR_NOOP("HoldingRegisterRecords", "16(每个输入占据16位，每个寄存器表示1个输入)")},
+    {VELMORA_TR_NOOP("HoldingRegisterRecords", "1(每个输出占据1位，每个寄存器表示16个输出)"),
+     VELMORA_TR_NOOP("HoldingRegisterRecords", "16(每个输出占据16位，每个寄存器表示1个输出)")},
+    {VELMORA_TR_NOOP("HoldingRegisterRecords", "半字(每个寄存器表示一个全局整数)"),
+     VELMORA_TR_NOOP("HoldingRegisterRecords", "全字(每2个寄存器表示一个全局整数)")},
+    {VELMORA_TR_NOOP("HoldingRegisterRecords", "1(每个位变量占据1位，每个寄存器表示16个位变量)"),
+     VELMORA_TR_NOOP("HoldingRegisterRecords", "16(每个位变量占据16位，每个寄存器表示1个位变量)")},
 }};
 
 class HoldingRegisterRecords {

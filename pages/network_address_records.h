@@ -9,13 +9,14 @@
 #include <string_view>
 
 #include "config/config_unit.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
 inline constexpr int kMaxNetworkPorts = 32;
 
-inline constexpr const char* kAddressStatusReady = "就绪";
-inline constexpr const char* kAddressStatusConfirmed = "修改已确认";
+inline constexpr const char* kAddressStatusReady = VELMORA_TR_NOOP("NetworkAddressRecords", "就绪");
+inline constexpr const char* kAddressStatusConfirmed = VELMORA_TR_NOOP("NetworkAddressRecords", "修改已确认");
 
 struct NetworkAddressRecord {
   uint8_t netPort = 0;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/language_qt.h"
+
 namespace velmora {
 
 namespace {
@@ -35,7 +37,8 @@ int RegisterMapWidget::laneHeight() const { return fontMetrics().height() + 8; }
 
 int RegisterMapWidget::nameWidth() const {
   int w = 0;
-  for (const char* name : kRegisterRowNames) w = std::max(w, fontMetrics().horizontalAdvance(QString::fromUtf8(name)));
+  for (const char* name : kRegisterRowNames)
+    w = std::max(w, fontMetrics().horizontalAdvance(ui::trQ("HoldingRegisterRecords", name)));
   return w;
 }
 
@@ -59,14 +62,15 @@ void RegisterMapWidget::paintEvent(QPaintEvent*) {
     const QRect nameRect(kMargin, kMargin + row * lane, nameWidth(), lane);
     p.setPen(rowEnabled_[row] ? palette().color(QPalette::WindowText)
                               : palette().color(QPalette::Disabled, QPalette::WindowText));
-    p.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(kRegisterRowNames[row]));
+    p.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, ui::trQ("HoldingRegisterRecords", kRegisterRowNames[row]));
   }
   p.setPen(palette().color(QPalette::Mid));
   p.drawLine(left, axisY, left + width, axisY);
 
   if (map_.bars.empty()) {
     p.setPen(palette().color(QPalette::Disabled, QPalette::WindowText));
-    p.drawText(QRect(left, kMargin, width, kRegisterRows * lane), Qt::AlignCenter, QString::fromUtf8(kNoBarsText));
+    p.drawText(QRect(left, kMargin, width, kRegisterRows * lane), Qt::AlignCenter,
+               ui::trQ("RegisterMapWidget", kNoBarsText));
     return;
   }
   // A bar or a shared part of one register in 65536 still shows.

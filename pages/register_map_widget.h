@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "pages/register_map.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -14,7 +15,7 @@ class RegisterMapWidget : public QWidget {
 
  public:
   // Shown instead of the bars when no group has any.
-  static constexpr const char* kNoBarsText = "无已使能的寄存器组";
+  static constexpr const char* kNoBarsText = VELMORA_TR_NOOP("RegisterMapWidget", "无已使能的寄存器组");
 
   explicit RegisterMapWidget(QWidget* parent = nullptr);
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/replace_units.h"
 #include "config/unit_text.h"
 
@@ -21,7 +22,7 @@ SerialPortRecord freshDataPort(int position) {
 }
 
 std::array<std::string, 6> dataPortRowTexts(const SerialPortRecord& r) {
-  return {strprintf("数据口%d", r.number),
+  return {strprintf(trText("SerialPortRecords", "数据口%d"), r.number),
           strprintf("%d", r.baudRate),
           strprintf("%d", r.dataBits),
           stopBitsText(r.stopBitsCode),
@@ -29,7 +30,9 @@ std::array<std::string, 6> dataPortRowTexts(const SerialPortRecord& r) {
           serialProtocolText(static_cast<uint8_t>(r.protocolFlags))};
 }
 
-std::string tooManyDataPortsMessage() { return strprintf("已达到最大数据口数量 (%d)", kMaxDataPorts); }
+std::string tooManyDataPortsMessage() {
+  return strprintf(trText("SerialPortRecords", "已达到最大数据口数量 (%d)"), kMaxDataPorts);
+}
 
 SerialPortRecords::SerialPortRecords() {
   for (int i = 0; i < kMaxDataPorts; ++i) records_[static_cast<size_t>(i)] = freshDataPort(i);
@@ -41,7 +44,7 @@ SerialPortControls SerialPortRecords::showPort(int p) const {
   SerialPortControls c;
   if (!validPosition(p)) return c;
   const SerialPortRecord& r = record(p);
-  c.portName = strprintf("数据口%d", r.number);
+  c.portName = strprintf(trText("SerialPortRecords", "数据口%d"), r.number);
   // The list position first, then the text, so a rate not in the list shows as typed.
   c.baudSelection = baudIndex(r.baudRate);
   c.baudText = strprintf("%d", r.baudRate);

@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "config/replace_units.h"
 #include "config/unit_text.h"
 
 namespace velmora {
 
-std::string tooManyServerPortsMessage() { return strprintf("已达到最大端口数量 (%d)", kMaxServerPorts); }
+std::string tooManyServerPortsMessage() {
+  return strprintf(trText("ServerPortRecords", "已达到最大端口数量 (%d)"), kMaxServerPorts);
+}
 
 std::array<std::string, 2> serverPortRowTexts(const ServerPortRecord& r) {
   return {strprintf("%d", r.port), serverProtocolText(r.protocolFlags)};

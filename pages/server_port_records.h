@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/config_unit.h"
+#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -14,7 +15,7 @@ inline constexpr int kMaxServerPorts = 32;
 // The first port of an empty list, and what a stored 0 reads as.
 inline constexpr int32_t kFirstServerPort = 3000;
 
-inline constexpr const char* kSelectEntryFirst = "请先在列表中选择要删除的条目";
+inline constexpr const char* kSelectEntryFirst = VELMORA_TR_NOOP("ServerPortRecords", "请先在列表中选择要删除的条目");
 std::string tooManyServerPortsMessage();
 
 struct ServerPortRecord {

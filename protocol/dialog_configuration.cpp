@@ -1,5 +1,6 @@
 #include "protocol/dialog_configuration.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,10 +15,10 @@ namespace velmora {
 DialogConfiguration::DialogConfiguration(QWidget* parent, LogSink* log) : QWidget(parent), engine_(*this, log) {
   setFont(ui::pageFont());
 
-  statusText_ = new QLabel(QStringLiteral("状态：未连接"), this);
-  stateText_ = new QLabel(QStringLiteral("空闲"), this);
-  readButton_ = new QPushButton(QStringLiteral("读取配置"), this);
-  writeButton_ = new QPushButton(QStringLiteral("下发配置"), this);
+  statusText_ = new QLabel(QCoreApplication::translate("DialogConfiguration", "状态：未连接"), this);
+  stateText_ = new QLabel(QCoreApplication::translate("DialogConfiguration", "空闲"), this);
+  readButton_ = new QPushButton(QCoreApplication::translate("DialogConfiguration", "读取配置"), this);
+  writeButton_ = new QPushButton(QCoreApplication::translate("DialogConfiguration", "下发配置"), this);
   progress_ = new QProgressBar(this);
   ui::setControlId(statusText_, kStatusTextId);
   ui::setControlId(readButton_, kReadButtonId);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "base/tr_text.h"
 #include "protocol/frames.h"
 
 namespace velmora {
@@ -96,14 +97,19 @@ FrameInfo describeDropped(const uint8_t* b, int32_t length, uint8_t address, Dro
 
 static const char* causeZh(DropCause cause) {
   switch (cause) {
-    case DropCause::Gap: return "间隔超过 200 ms";
-    case DropCause::Overflow: return "缓冲区溢出";
-    case DropCause::Rejected: return "帧长度无效";
-    case DropCause::LinkClosed: return "连接断开";
-    case DropCause::TransferStart: return "开始传输";
+    case DropCause::Gap:
+      return trText("FrameTrace", "间隔超过 200 ms");
+    case DropCause::Overflow:
+      return trText("FrameTrace", "缓冲区溢出");
+    case DropCause::Rejected:
+      return trText("FrameTrace", "帧长度无效");
+    case DropCause::LinkClosed:
+      return trText("FrameTrace", "连接断开");
+    case DropCause::TransferStart:
+      return trText("FrameTrace", "开始传输");
     case DropCause::None: break;
   }
-  return "未成帧";
+  return trText("FrameTrace", "未成帧");
 }
 
 static const char* causeEn(DropCause cause) {
@@ -120,18 +126,29 @@ static const char* causeEn(DropCause cause) {
 
 std::string frameMeaningZh(const FrameInfo& i, int32_t length) {
   switch (i.kind) {
-    case FrameKind::Preamble: return "传输前导";
-    case FrameKind::ReadRequest: return strprintf("读取请求：包 %d", i.packet);
-    case FrameKind::DataResponse: return strprintf("数据响应：包 %d/%d，%d 字节", i.packet, i.total, i.dataBytes);
-    case FrameKind::WritePacket: return strprintf("写入数据包：包 %d/%d，%d 字节", i.packet, i.total, i.dataBytes);
-    case FrameKind::WriteAck: return strprintf("写入确认：包 %d", i.packet);
-    case FrameKind::AddressQuery: return "地址查询";
-    case FrameKind::AddressChange: return strprintf("修改地址：%d", i.address);
-    case FrameKind::AddressReport: return strprintf("地址报告：%d", i.address);
-    case FrameKind::Unknown: return strprintf("未知报文，%d 字节", length);
+    case FrameKind::Preamble:
+      return trText("FrameTrace", "传输前导");
+    case FrameKind::ReadRequest:
+      return strprintf(trText("FrameTrace", "读取请求：包 %d"), i.packet);
+    case FrameKind::DataResponse:
+      return strprintf(trText("FrameTrace", "数据响应：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
+    case FrameKind::WritePacket:
+      return strprintf(trText("FrameTrace", "写入数据包：包 %d/%d，%d 字节"), i.packet, i.total, i.dataBytes);
+    case FrameKind::WriteAck:
+      return strprintf(trText("FrameTrace", "写入确认：包 %d"), i.packet);
+    case FrameKind::AddressQuery:
+      return trText("FrameTrace", "地址查询");
+    case FrameKind::AddressChange:
+      return strprintf(trText("FrameTrace", "修改地址：%d"), i.address);
+    case FrameKind::AddressReport:
+      return strprintf(trText("FrameTrace", "地址报告：%d"), i.address);
+    case FrameKind::Unknown:
+      return strprintf(trText("FrameTrace", "未知报文，%d 字节"), length);
     case FrameKind::Dropped: {
-      const char* why = i.checkFailed ? "校验错误" : i.otherAddress ? "地址不符" : causeZh(i.cause);
-      return strprintf("丢弃 %d 字节：%s", length, why);
+      const char* why = i.checkFailed    ? trText("FrameTrace", "校验错误")
+                        : i.otherAddress ? trText("FrameTrace", "地址不符")
+                                         : causeZh(i.cause);
+      return strprintf(trText("FrameTrace", "丢弃 %d 字节：%s"), length, why);
     }
   }
   return {};

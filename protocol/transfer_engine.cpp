@@ -1,5 +1,7 @@
 #include "protocol/transfer_engine.h"
 
+#include "base/tr_text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -26,10 +28,10 @@ void TransferEngine::log(const std::string& text) {
 }
 
 void TransferEngine::start() {
-  view_.setLinkStatusText("未连接");
-  view_.setStateText("空闲");
+  view_.setLinkStatusText(trText("TransferEngine", "未连接"));
+  view_.setStateText(trText("TransferEngine", "空闲"));
   updateButtons();
-  log("配置面板初始化完成");
+  log(trText("TransferEngine", "配置面板初始化完成"));
   view_.resetProgress();
 }
 
@@ -101,22 +103,25 @@ void TransferEngine::frameSent(PacedFrame what, bool sent, int payloadLength) {
     case PacedFrame::Preamble: return;  // result not examined
     case PacedFrame::ReadRequest:
       if (sent) {
-        if (logging()) log(strprintf("发送读取配置请求: 包 %d", f.currentPacket));
+        if (logging()) log(strprintf(trText("TransferEngine", "发送读取配置请求: 包 %d"), f.currentPacket));
         return;
       }
       // The watchdog stays armed and resets the panel once more when it expires.
-      log("发送读取配置请求失败");
-      endTransfer(TransferKind::Read, TransferResult::SendFailed, "发送读取配置请求失败", "空闲", ProgressEnd::Keep);
+      log(trText("TransferEngine", "发送读取配置请求失败"));
+      endTransfer(TransferKind::Read, TransferResult::SendFailed, trText("TransferEngine", "发送读取配置请求失败"),
+                  trText("TransferEngine", "空闲"), ProgressEnd::Keep);
       return;
     case PacedFrame::WritePacket:
       if (sent) {
         if (logging())
-          log(strprintf("发送配置数据包 %d/%d, 数据长度 %d", f.currentPacket + 1, f.totalPackets, payloadLength));
+          log(strprintf(trText("TransferEngine", "发送配置数据包 %d/%d, 数据长度 %d"), f.currentPacket + 1, f.totalPackets,
+                        payloadLength));
         return;
       }
       // The caller arms the watchdog all the same; it resets the panel once more.
-      log("发送配置数据包失败");
-      endTransfer(TransferKind::Write, TransferResult::SendFailed, "发送配置数据包失败", "空闲", ProgressEnd::Keep);
+      log(trText("TransferEngine", "发送配置数据包失败"));
+      endTransfer(TransferKind::Write, TransferResult::SendFailed, trText("TransferEngine", "发送配置数据包失败"),
+                  trText("TransferEngine", "空闲"), ProgressEnd::Keep);
       return;
   }
 }
@@ -154,10 +159,11 @@ void TransferEngine::endTransferWithoutLink() {
   const bool writing = f.operationState == kWriting || (f.operationState == kIdle && f.writeTimer != 0);
   if (!reading && !writing) return;
   stopWatchdogs();
-  const char* line = reading ? "读取配置中断，连接已断开" : "下发配置中断，连接已断开";
+  const char* line = reading ? trText("TransferEngine", "读取配置中断，连接已断开")
+                             : trText("TransferEngine", "下发配置中断，连接已断开");
   log(line);
   endTransfer(reading ? TransferKind::Read : TransferKind::Write, TransferResult::LinkLost, line,
-              reading ? "读取中断" : "下发中断", ProgressEnd::Keep);
+              reading ? trText("TransferEngine", "读取中断") : trText("TransferEngine", "下发中断"), ProgressEnd::Keep);
 }
 
 void TransferEngine::endTransfer(TransferKind kind, TransferResult result, std::string text, const char* stateText,
@@ -220,7 +226,7 @@ void TransferEngine::receiveByte(uint8_t byte) {
   }
   if (buffer.size() > kReceiveOverflow) {
     dropReceived(DropCause::Overflow);
-    log("串口接收缓冲区溢出，已清空");
+    log(trText("TransferEngine", "串口接收缓冲区溢出，已清空"));
   }
 }
 
@@ -229,7 +235,7 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
   // than 8 bytes; on their own they fail here. The recogniser has passed
   // everything else about the frame, so its length is all left to test.
   if (length < kMinFrameBytes) {
-    log("接收到无效帧");
+    log(trText("TransferEngine", "接收到无效帧"));
     return;
   }
   if (f.operationState == kReading) {
@@ -242,18 +248,18 @@ void TransferEngine::dispatchFrame(const uint8_t* frame, int32_t length) {
   }
   if (looksLikeAddressReport(frame, length)) {
     const int address = frame[1];
-    if (logging()) log(strprintf("读取设备地址成功: %02X", address));
+    if (logging()) log(strprintf(trText("TransferEngine", "读取设备地址成功: %02X"), address));
     if (f.connectionPage != nullptr) {
       const LocalTime t = time_.localTime();
       f.connectionPage->showAddressReport(
-          strprintf("%03d", address),
-          strprintf("%02d:%02d:%02d 收到地址更新：%03d", t.hour, t.minute, t.second, address));
+          strprintf("%03d", address), strprintf(trText("TransferEngine", "%02d:%02d:%02d 收到地址更新：%03d"), t.hour,
+                                                t.minute, t.second, address));
     }
     return;
   }
   if (logging())
-    log(strprintf("收到未知响应: %02X %02X %02X %02X %02X %02X %02X %02X …… 长度 %d", frame[0], frame[1], frame[2],
-                  frame[3], frame[4], frame[5], frame[6], frame[7], length));
+    log(strprintf(trText("TransferEngine", "收到未知响应: %02X %02X %02X %02X %02X %02X %02X %02X …… 长度 %d"),
+                  frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6], frame[7], length));
 }
 
 void TransferEngine::onTimer(int id) {
@@ -271,20 +277,21 @@ void TransferEngine::onTimeout(TransferKind kind) {
     stopWatchdog(kReadTimerId, f.readTimer);
   else
     stopWatchdog(kWriteTimerId, f.writeTimer);
-  const char* line = read ? "读取配置超时，复位" : "下发配置超时，复位";
+  const char* line =
+      read ? trText("TransferEngine", "读取配置超时，复位") : trText("TransferEngine", "下发配置超时，复位");
   log(line);
-  endTransfer(kind, TransferResult::TimedOut, line, "空闲", ProgressEnd::Reset);
+  endTransfer(kind, TransferResult::TimedOut, line, trText("TransferEngine", "空闲"), ProgressEnd::Reset);
 }
 
 // ---- configuration read ----
 
 void TransferEngine::startRead(ImageHost* into) {
   if (!f.connected) {
-    refuse(TransferKind::Read, "请先连接设备");
+    refuse(TransferKind::Read, trText("TransferEngine", "请先连接设备"));
     return;
   }
   if (f.operationState > kReading) {
-    refuse(TransferKind::Read, "正在执行其他操作，请稍后");
+    refuse(TransferKind::Read, trText("TransferEngine", "正在执行其他操作，请稍后"));
     return;
   }
   paceFrom_ = time_.tickUs();
@@ -297,7 +304,7 @@ void TransferEngine::startRead(ImageHost* into) {
 
   f.operationState = kReading;
   updateButtons();
-  view_.setStateText("正在读取配置...");
+  view_.setStateText(trText("TransferEngine", "正在读取配置..."));
 
   f.totalPackets = 0;
   f.currentPacket = 0;
@@ -312,7 +319,7 @@ void TransferEngine::startRead(ImageHost* into) {
     const auto preamble = buildTransferPreamble();
     pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()), PacedFrame::Preamble);
   }
-  log("开始读取配置...");
+  log(trText("TransferEngine", "开始读取配置..."));
   sendReadRequest(f.deviceAddress);
 }
 
@@ -324,18 +331,18 @@ void TransferEngine::sendReadRequest(uint8_t address) {
 void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   const auto response = parseDataResponse(frame, length);
   if (!response) {
-    log("无效的配置数据响应");
+    log(trText("TransferEngine", "无效的配置数据响应"));
     return;
   }
   const int packet = response->packetNumber;
   const int total = response->totalPackets;
   if (f.totalPackets == 0) {
     f.totalPackets = total;
-    if (logging()) log(strprintf("总包数: %d", total));
+    if (logging()) log(strprintf(trText("TransferEngine", "总包数: %d"), total));
     view_.setProgress(0);
   }
   if (packet != f.currentPacket) {
-    if (logging()) log(strprintf("收到乱序包: 期望 %d, 实际 %d", f.currentPacket, packet));
+    if (logging()) log(strprintf(trText("TransferEngine", "收到乱序包: 期望 %d, 实际 %d"), f.currentPacket, packet));
     return;
   }
   const int32_t count = static_cast<int32_t>(response->data.size());
@@ -345,7 +352,8 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
       std::memcpy(f.transferBuffer.data() + f.transferLength, response->data.data(), static_cast<size_t>(count));
     f.transferLength += count;
   }
-  if (logging()) log(strprintf("收到配置数据包 %d/%d, 数据长度 %d", packet + 1, total, count));
+  if (logging())
+    log(strprintf(trText("TransferEngine", "收到配置数据包 %d/%d, 数据长度 %d"), packet + 1, total, count));
   ++f.currentPacket;
   setProgressFromCount();
 
@@ -355,9 +363,9 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
     return;
   }
 
-  if (logging()) log(strprintf("读取配置完成，共 %d 包，%d 字节", total, f.transferLength));
+  if (logging()) log(strprintf(trText("TransferEngine", "读取配置完成，共 %d 包，%d 字节"), total, f.transferLength));
   const bool sound = checkEnvelope(f.transferBuffer.data(), f.transferLength);
-  if (!sound) log("配置报文头错误！");
+  if (!sound) log(trText("TransferEngine", "配置报文头错误！"));
   // The image goes over whatever the check said; the header never does.
   ImageHost* const target = readInto_ != nullptr ? readInto_ : f.mainWindow;
   readInto_ = nullptr;
@@ -368,38 +376,39 @@ void TransferEngine::onReadResponse(const uint8_t* frame, int32_t length) {
   stopWatchdog(kReadTimerId, f.readTimer);
   // A bare "读取完成" would vouch for bytes whose header did not check out.
   if (sound)
-    endTransfer(TransferKind::Read, TransferResult::Done, "读取完成", "读取完成", ProgressEnd::Full);
+    endTransfer(TransferKind::Read, TransferResult::Done, trText("TransferEngine", "读取完成"),
+                trText("TransferEngine", "读取完成"), ProgressEnd::Full);
   else
-    endTransfer(TransferKind::Read, TransferResult::DoneWithHeaderError, "配置报文头错误！", kReadDoneHeaderError,
-                ProgressEnd::Full);
+    endTransfer(TransferKind::Read, TransferResult::DoneWithHeaderError, trText("TransferEngine", "配置报文头错误！"),
+                trText("TransferEngine", kReadDoneHeaderError), ProgressEnd::Full);
 }
 
 // ---- configuration write ----
 
 void TransferEngine::startWrite() {
   if (!f.connected) {
-    refuse(TransferKind::Write, "请先连接设备");
+    refuse(TransferKind::Write, trText("TransferEngine", "请先连接设备"));
     return;
   }
   if (f.operationState != kIdle && f.operationState != kWriting) {
-    refuse(TransferKind::Write, "正在执行其他操作，请稍后");
+    refuse(TransferKind::Write, trText("TransferEngine", "正在执行其他操作，请稍后"));
     return;
   }
   if (f.mainWindow == nullptr) {
-    refuse(TransferKind::Write, "未找到主窗口");
+    refuse(TransferKind::Write, trText("TransferEngine", "未找到主窗口"));
     return;
   }
   f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
 
   if (f.mainWindow->configImage().size() > static_cast<size_t>(kMaxImageBytes)) {
-    refuse(TransferKind::Write, "要发送的数据长度无效");
+    refuse(TransferKind::Write, trText("TransferEngine", "要发送的数据长度无效"));
     return;
   }
   if (approveWrite_) {
     if (!approveWrite_(f.mainWindow->configImage())) return;
     // The approver may have asked the user; the link may have gone meanwhile.
     if (!f.connected) {
-      refuse(TransferKind::Write, "请先连接设备");
+      refuse(TransferKind::Write, trText("TransferEngine", "请先连接设备"));
       return;
     }
   }
@@ -413,7 +422,7 @@ void TransferEngine::startWrite() {
 
   f.operationState = kWriting;
   updateButtons();
-  view_.setStateText("正在下发配置...");
+  view_.setStateText(trText("TransferEngine", "正在下发配置..."));
 
   f.totalPackets = packetCount(envelopeLength);
   f.currentPacket = 0;
@@ -431,7 +440,8 @@ void TransferEngine::startWrite() {
     const auto preamble = buildTransferPreamble();
     pacedSend(preamble.data(), static_cast<int32_t>(preamble.size()), PacedFrame::Preamble);
   }
-  if (logging()) log(strprintf("开始下发配置，共 %d 包，%d 字节", f.totalPackets, envelopeLength));
+  if (logging())
+    log(strprintf(trText("TransferEngine", "开始下发配置，共 %d 包，%d 字节"), f.totalPackets, envelopeLength));
   sendWritePacket(f.deviceAddress);
   restartWatchdog(kWriteTimerId, f.writeTimer);
 }
@@ -449,12 +459,12 @@ void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
   // read as an acknowledgement of an arbitrary packet.
   const auto packet = looksLikeAddressReport(frame, length) ? std::nullopt : parseWriteAck(frame, length);
   if (!packet) {
-    log("无效的写入确认包");
+    log(trText("TransferEngine", "无效的写入确认包"));
     return;
   }
-  if (logging()) log(strprintf("收到写入确认: 包 %d", *packet));
+  if (logging()) log(strprintf(trText("TransferEngine", "收到写入确认: 包 %d"), *packet));
   if (*packet != f.currentPacket) {
-    if (logging()) log(strprintf("收到乱序确认: 期望 %d, 实际 %d", f.currentPacket, *packet));
+    if (logging()) log(strprintf(trText("TransferEngine", "收到乱序确认: 期望 %d, 实际 %d"), f.currentPacket, *packet));
     return;
   }
   ++f.currentPacket;
@@ -464,9 +474,10 @@ void TransferEngine::onWriteAck(const uint8_t* frame, int32_t length) {
     restartWatchdog(kWriteTimerId, f.writeTimer);
     return;
   }
-  log("下发配置完成");
+  log(trText("TransferEngine", "下发配置完成"));
   stopWatchdog(kWriteTimerId, f.writeTimer);
-  endTransfer(TransferKind::Write, TransferResult::Done, "下发完成", "下发完成", ProgressEnd::Full);
+  endTransfer(TransferKind::Write, TransferResult::Done, trText("TransferEngine", "下发完成"),
+              trText("TransferEngine", "下发完成"), ProgressEnd::Full);
 }
 
 }  // namespace velmora

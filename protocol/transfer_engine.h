@@ -20,6 +20,7 @@
 #include "base/log_sink.h"
 #include "base/text.h"
 #include "base/time_host.h"
+#include "base/tr_text.h"
 #include "config/image_host.h"
 #include "protocol/frame_trace.h"
 #include "protocol/frames.h"
@@ -43,7 +44,7 @@ inline constexpr size_t kReceiveOverflow = 1024;
 
 // The state text of a read whose envelope failed its check: the image was
 // still loaded, but the user must not take it for a clean read.
-inline constexpr const char* kReadDoneHeaderError = "读取完成（报文头错误）";
+inline constexpr const char* kReadDoneHeaderError = VELMORA_TR_NOOP("TransferEngine", "读取完成（报文头错误）");
 
 // operationState: what the panel is doing. The values are those the panel
 // has always stored, so "> Reading" still means "writing".

@@ -225,6 +225,34 @@ TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
   EXPECT_EQ(cli({"dump", dir.path}).exitCode, 2) << "a directory is no file";
 }
 
+// The lines it shares with the window follow --lang, else the locale (a
+// test's children start without one); its own texts stay English.
+TEST(CliLanguage, SharedLinesFollowTheChoiceItsOwnTextsStayEnglish) {
+  TempDir dir;
+  writeWholeFile(dir / "one.vmc", {0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D});
+  const std::string zh =
+      "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n";
+  const std::string en =
+      "0\tData port\tData port 3: baud=9600, data bits=8, stop bits=1.5, parity=None, "
+      "protocols=55 protocol Program download Temporary data packets\n";
+  const auto withEnv = [&](const Args& env, const Args& args) {
+    return runToEnd("/usr/bin/env", env + Args{kCli} + args, kLimit);
+  };
+  EXPECT_EQ(ok({"dump", dir / "one.vmc"}).out, zh);
+  EXPECT_EQ(ok({"--lang", "en", "dump", dir / "one.vmc"}).out, en);
+  EXPECT_EQ(withEnv({"LANG=en_US.UTF-8"}, {"dump", dir / "one.vmc"}).out, en);
+  EXPECT_EQ(withEnv({"LANG=en_US.UTF-8"}, {"--lang=zh", "dump", dir / "one.vmc"}).out, zh) << "the option wins";
+  EXPECT_EQ(withEnv({"LANG=en_US.UTF-8", "LC_ALL=zh_CN.UTF-8"}, {"dump", dir / "one.vmc"}).out, zh);
+  EXPECT_EQ(withEnv({"LANG=zh_CN.UTF-8", "LC_MESSAGES=en_GB.UTF-8"}, {"dump", dir / "one.vmc"}).out, en);
+
+  const RunResult missing = cli({"--lang", "en", "dump", dir / "none.vmc"});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_TRUE(has(missing.err, "Opening the file failed: " + dir / "none.vmc")) << missing.err;
+  const RunResult bad = cli({"--lang", "fr", "dump", dir / "one.vmc"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_TRUE(has(bad.err, "--lang needs zh or en")) << bad.err;
+}
+
 // ---- JSON documents, differences, verified writes ----
 
 namespace {

@@ -14,9 +14,12 @@
 #include <cstdio>
 
 #include "app/tab_manager.h"
+#include "base/text.h"
+#include "base/tr_text.h"
 #include "diag/dialog_log.h"
 #include "protocol/dialog_configuration.h"
 #include "tests/support/ui_recorder.h"
+#include "ui/language_qt.h"
 
 namespace velmora::e2e {
 
@@ -124,7 +127,7 @@ int WindowDriver::progress() const { return control<QProgressBar>(-1, 1015)->val
 
 bool WindowDriver::transfer(bool read, std::chrono::milliseconds limit) {
   press(read);
-  const QString done = read ? QStringLiteral("读取完成") : QStringLiteral("下发完成");
+  const QString done = ui::trQ("TransferEngine", read ? "读取完成" : "下发完成");
   return QTest::qWaitFor([&] { return stateText() == done; }, int(limit.count()));
 }
 
@@ -168,7 +171,11 @@ void DeviceTest::connectOver(Transport t, const std::string& baud) {
     ASSERT_EQ(combo->currentText().toStdString(), pty);
   }
   ui->click(0, 2011);
-  const std::string expected = t == Transport::Tcp ? "TCP已连接：127.0.0.1:" + port : "串口已打开：" + pty + " (" + baud + ",8,0,0)";
+  // In the language the test runs in (Chinese unless it chose English).
+  const std::string expected =
+      t == Transport::Tcp
+          ? strprintf(trText("ConnectLogic", "TCP已连接：%s:%d"), "127.0.0.1", device->port("tcp"))
+          : strprintf(trText("ConnectLogic", "串口已打开：%s (%d,%d,%d,%d)"), pty.c_str(), std::stoi(baud), 8, 0, 0);
   ASSERT_EQ(ui->text(0, 1011).toStdString(), expected);
   ASSERT_EQ(ui->panelStatus().toStdString(), expected);
   ASSERT_TRUE(ui->readEnabled() && ui->writeEnabled());

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string_view>
 
 namespace velmora::testing {
 
@@ -47,6 +48,17 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
   std::vector<char*> raw;
   for (std::string& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
+  // The programs choose their language from the locale; a test sees the
+  // Chinese texts on any machine unless its arguments ask for --lang en.
+  std::vector<char*> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    if (entry.starts_with("LANG=") || entry.starts_with("LC_ALL=") || entry.starts_with("LC_MESSAGES=") ||
+        entry.starts_with("LANGUAGE="))
+      continue;
+    env.push_back(*e);
+  }
+  env.push_back(nullptr);
 
   int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
   const bool piped = ::pipe2(outPipe, O_CLOEXEC) == 0 && (stderrFd >= 0 || ::pipe2(errPipe, O_CLOEXEC) == 0);
@@ -59,7 +71,7 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
     if (::getppid() != parent) ::_exit(126);
     ::dup2(outPipe[1], STDOUT_FILENO);
     ::dup2(stderrFd >= 0 ? stderrFd : errPipe[1], STDERR_FILENO);
-    ::execv(raw[0], raw.data());
+    ::execve(raw[0], raw.data(), env.data());
     ::_exit(127);
   }
   closeFd(outPipe[1]), closeFd(errPipe[1]);

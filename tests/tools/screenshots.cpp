@@ -11,6 +11,7 @@
 //   velmora-screenshots --register-map OUTDIR
 // The monitor page during a read from a device on 127.0.0.1:PORT (velmora-devsim):
 //   velmora-screenshots --monitor OUTDIR PORT
+// Each of them in English with --lang en first: velmora-screenshots --lang en OUTDIR ...
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QLineEdit>
@@ -35,6 +36,7 @@
 #include "app/tab_manager.h"
 #include "config/image_diff.h"
 #include "config/image_file_qt.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace {
@@ -43,7 +45,7 @@ namespace {
 // the close question, an OK box and the 文件 menu, each grabbed from the
 // screen with the window behind it. Meant for a real display (xvfb-run).
 int grabPopups(const QString& out) {
-  velmora::installQtChineseTexts();
+  if (velmora::textLanguage() == velmora::Language::Chinese) velmora::installQtChineseTexts();
   velmora::prepareStart(true);
   velmora::MainDialog dialog;
   dialog.show();
@@ -79,8 +81,8 @@ int grabComparison(const QString& out, const QString& windowFile, const QString&
   const velmora::ImageFileRead device = velmora::readImageFile(deviceFile.toStdString());
   if (!window.ok() || !device.ok()) return 2;
   QStringList lines;
-  for (const std::string& line : velmora::diffLines(velmora::diffImages(window.bytes, device.bytes),
-                                                    velmora::DiffLanguage::Chinese))
+  for (const std::string& line :
+       velmora::diffLines(velmora::diffImages(window.bytes, device.bytes), velmora::diffLanguageOfWindow()))
     lines << QString::fromStdString(line);
   velmora::ui::usePageFontEverywhere();
   velmora::DialogCompare dialog(nullptr, lines);
@@ -138,9 +140,18 @@ int grabMonitor(const QString& out, const QString& port) {
 }
 
 int main(int argc, char** argv) {
+  // "--lang en|zh" first chooses the language; the rest is read as before.
+  velmora::Language language = velmora::Language::Chinese;
+  if (argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--lang")) {
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("en")) language = velmora::Language::English;
+    argv[2] = argv[0];
+    argv += 2;
+    argc -= 2;
+  }
   const bool popups = argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--popups");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !popups) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  velmora::ui::useLanguage(language);
   if (popups) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     return grabPopups(QString::fromLocal8Bit(argv[2]));
