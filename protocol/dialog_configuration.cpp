@@ -112,7 +112,17 @@ void DialogConfiguration::setLinkStatusText(const std::string& text) {
 // QProgressBar::setValue repaints a change that shows (a new percentage
 // always does). A second repaint here would cost a round trip to the
 // display server per frame, and two at the end of a transfer.
-void DialogConfiguration::setProgress(int percent) { progress_->setValue(percent); }
+void DialogConfiguration::setProgress(int percent) {
+  if (percent < progress_->maximum()) {
+    progress_->setValue(percent);
+    return;
+  }
+  // The full bar comes with the transfer's end, whose changes are painted
+  // together once it is over: no round trip of its own to the display.
+  progress_->setUpdatesEnabled(false);
+  progress_->setValue(percent);
+  progress_->setUpdatesEnabled(true);
+}
 
 void DialogConfiguration::resetProgress() {
   progress_->setRange(0, 100);
