@@ -5,6 +5,13 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <time.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 #include "base/clock.h"
 #include "link/link_events_qt.h"
 
@@ -131,7 +138,9 @@ bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int
   // The device sits on the local network: straight there, never through a
   // proxy the desktop may have configured.
   socket->setProxy(QNetworkProxy::NoProxy);
-  socket->connectToHost(address, port);
+  // Unbuffered: the bytes stay in the system until onReadyRead takes them,
+  // so their arrival stamp can be read there.
+  socket->connectToHost(address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
   if (!socket->waitForConnected(connectLimitMs)) {
     connectError_ = reasonOf(socket->error());
     socket->abort();
@@ -148,6 +157,9 @@ void ClientSocket::adopt(std::unique_ptr<QTcpSocket> socket) {
   socket_ = std::move(socket);
 
   QTcpSocket* s = socket_.get();
+  // The system stamps each segment as it arrives (see arrivalOf).
+  const int on = 1;
+  ::setsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   QObject::connect(s, &QTcpSocket::readyRead, s, [this] { onReadyRead(); });
   QObject::connect(s, &QAbstractSocket::stateChanged, s, [this](QAbstractSocket::SocketState state) {
     if (state != QAbstractSocket::UnconnectedState) return;
@@ -167,13 +179,54 @@ void ClientSocket::adopt(std::unique_ptr<QTcpSocket> socket) {
 void ClientSocket::onReadyRead() {
   // Everything there now goes out in this pass: no byte waits for another
   // readyRead that may never come.
-  const uint64_t arrived = steadyUs();
-  while (socket_ && socket_->bytesAvailable() > 0) {
+  while (socket_) {
+    const qint64 waiting = socket_->bytesAvailable();
+    const uint64_t arrived = arrivalOf(static_cast<int>(std::min<qint64>(waiting, kTcpReceiveBlock)));
+    // An unbuffered socket learns of the peer's close only from a read, and
+    // then changes its state without a signal.
     const QByteArray chunk = socket_->read(kTcpReceiveBlock);
-    if (chunk.isEmpty()) break;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
-    post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size()), arrived));
+    if (!chunk.isEmpty()) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.constData());
+      post(new TcpReceiveEvent(session_, std::vector<uint8_t>(bytes, bytes + chunk.size()), arrived));
+    }
+    if (socket_->state() != QAbstractSocket::ConnectedState) {
+      const QAbstractSocket::SocketError e = socket_->error();
+      onLost(e == QAbstractSocket::RemoteHostClosedError || e == QAbstractSocket::UnknownSocketError ? 0
+                                                                                                     : static_cast<int>(e));
+      return;
+    }
+    if (chunk.size() >= waiting) break;
   }
+}
+
+// When the newest of the next count bytes reached the system, on the steady
+// clock: the answer's own time, however late the event loop came to it (an
+// idle processor takes a few hundred microseconds to wake). Now when the
+// system keeps no stamp.
+uint64_t ClientSocket::arrivalOf(int count) const {
+  const uint64_t now = steadyUs();
+  if (!socket_ || count <= 0) return now;
+  std::array<char, kTcpReceiveBlock> peek;
+  alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(timespec))> control;
+  iovec io{peek.data(), static_cast<size_t>(std::min<int>(count, kTcpReceiveBlock))};
+  msghdr m{};
+  m.msg_iov = &io;
+  m.msg_iovlen = 1;
+  m.msg_control = control.data();
+  m.msg_controllen = control.size();
+  if (::recvmsg(static_cast<int>(socket_->socketDescriptor()), &m, MSG_PEEK | MSG_DONTWAIT) <= 0) return now;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec stamp{};
+    std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+    timespec real{};
+    ::clock_gettime(CLOCK_REALTIME, &real);
+    const int64_t ageNs = (int64_t{real.tv_sec} - stamp.tv_sec) * 1'000'000'000 + (real.tv_nsec - stamp.tv_nsec);
+    // A wall clock that was set meanwhile gives no usable age.
+    if (ageNs < 0 || static_cast<uint64_t>(ageNs / 1000) > now) return now;
+    return now - static_cast<uint64_t>(ageNs / 1000);
+  }
+  return now;
 }
 
 void ClientSocket::onLost(int errorCode) {

@@ -82,6 +82,7 @@ class ClientSocket {
   // A connected socket becomes the channel's; "up" is posted.
   void adopt(std::unique_ptr<QTcpSocket> socket);
   void onReadyRead();
+  uint64_t arrivalOf(int count) const;
   void onLost(int errorCode);
   void post(QEvent* event);
   void dropSocket();

@@ -457,10 +457,13 @@ bool ConnectLogic::sendBytes(const uint8_t* data, int32_t length) {
   Channel* channel = linkState_ == kTcpConnected ? static_cast<Channel*>(&tcp_)
                      : linkState_ == kSerialOpen  ? static_cast<Channel*>(&serial_)
                                                   : nullptr;
+  // Stamped as it goes: the answer's own stamp, taken when it arrives, may
+  // come before the send call has returned.
+  const uint64_t at = steadyUs();
   const bool sent = channel != nullptr && channel->isOpen() && channel->send(data, length);
   // Only what went out: a failed send is the log's business.
   if (sent && observer_ != nullptr && length > 0)
-    observer_->onFrame(FrameDirection::Sent, steadyUs(), data, length,
+    observer_->onFrame(FrameDirection::Sent, at, data, length,
                        describeFrame(FrameDirection::Sent, data, length, 0));
   return sent;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <numeric>
 
+#include "base/clock.h"
 #include "link/client_socket_qt.h"
 #include "link/link_events_qt.h"
 #include "tests/link/pty_pair_qt.h"
@@ -26,13 +27,16 @@ struct TcpSink : QObject {
   Connects connects;
   std::vector<Bytes> blocks;
   std::vector<int32_t> closes;
+  std::vector<int64_t> stampAgesUs;  // how long before its handling each block reached the system
   size_t received() const { return std::accumulate(blocks.begin(), blocks.end(), size_t{0}, [](size_t n, const Bytes& b) { return n + b.size(); }); }
   void customEvent(QEvent* event) override {
     if (event->type() == TcpConnectEvent::kType) {
       const auto* e = static_cast<TcpConnectEvent*>(event);
       connects.emplace_back(e->failed, e->errorCode);
     } else if (event->type() == TcpReceiveEvent::kType) {
-      blocks.push_back(static_cast<TcpReceiveEvent*>(event)->block);
+      const auto* e = static_cast<TcpReceiveEvent*>(event);
+      blocks.push_back(e->block);
+      stampAgesUs.push_back(static_cast<int64_t>(steadyUs()) - static_cast<int64_t>(e->arrivedUs));
     } else if (event->type() == TcpCloseEvent::kType) {
       closes.push_back(static_cast<TcpCloseEvent*>(event)->errorCode);
     }
@@ -209,6 +213,29 @@ TEST_F(ClientSocketTest, PeerCloseIsNotifiedOnceAndTheNextConnectionIsWatchedAga
   second->disconnectFromHost();
   ASSERT_TRUE(waitUntil([&] { return sink.closes.size() == 2; }));
   EXPECT_EQ(sink.connects.size(), 2u);
+}
+
+// The stamp is the system's, not the event loop's: the bytes lay 50 ms in the
+// kernel before anything ran. And bytes the peer sent just before it closed
+// come before the close.
+TEST_F(ClientSocketTest, ABlockIsStampedWhenItArrivedAndTheLastBytesComeBeforeTheClose) {
+  ASSERT_EQ(connect(socket), TcpConnectStart::Connected);
+  QTcpSocket* peer = accept();
+  ASSERT_NE(peer, nullptr);
+  const Bytes answer = pattern(59, 3);
+  sendFromPeer(peer, answer);
+  ASSERT_TRUE(waitUntil([&] { return sink.received() == answer.size(); }));
+  ASSERT_EQ(sink.stampAgesUs.size(), 1u);
+  EXPECT_GE(sink.stampAgesUs[0], 40'000);
+  EXPECT_LT(sink.stampAgesUs[0], 10'000'000);
+
+  const Bytes last = pattern(8, 4);
+  peer->write(reinterpret_cast<const char*>(last.data()), static_cast<qint64>(last.size()));
+  peer->disconnectFromHost();
+  ASSERT_TRUE(waitUntil([&] { return !sink.closes.empty(); }));
+  EXPECT_EQ(sink.blocks, (std::vector<Bytes>{answer, last}));
+  settle(100);
+  EXPECT_EQ(sink.closes, std::vector<int32_t>{0});
 }
 
 TEST_F(ClientSocketTest, UserDisconnectAndDestructionAreNotifiedOnceAndThePeerSeesThem) {
