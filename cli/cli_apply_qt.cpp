@@ -120,7 +120,7 @@ class AttemptPlatform final : public SteadyTime<CliPlatform> {
   std::map<int, std::unique_ptr<QTimer>> timers_;
 };
 
-struct AttemptSpec {
+struct AttemptTask {
   Options link;             // the target as velmora-cli's link options, the address to talk to
   bool probe = false;       // only ask the device for its address
   std::optional<uint8_t> setAddress;
@@ -152,13 +152,13 @@ class DeviceAttempt final : public QObject {
  public:
   using Ended = std::function<void(const AttemptResult&, int reportedAddress)>;
 
-  DeviceAttempt(AttemptSpec spec, QObject* context, Ended ended)
-      : spec_(std::move(spec)),
+  DeviceAttempt(AttemptTask task, QObject* context, Ended ended)
+      : task_(std::move(task)),
         context_(context),
         ended_(std::move(ended)),
         platform_([this](int id) { timerFired(id); }),
         channels_(this),
-        session_(spec_.link, platform_, channels_.serial(), channels_.tcp()) {
+        session_(task_.link, platform_, channels_.serial(), channels_.tcp()) {
     channels_.setPortLister([] { return std::vector<std::string>{}; });
     // A device that does not answer its connect must not hold up the others.
     channels_.setAsyncConnect(true);
@@ -167,7 +167,7 @@ class DeviceAttempt final : public QObject {
   ~DeviceAttempt() override { session_.finish(); }
 
   void start() {
-    if (spec_.probe) platform_.startTimer(kAnswerLimitTimerId, kBenchAnswerMs);
+    if (task_.probe) platform_.startTimer(kAnswerLimitTimerId, kBenchAnswerMs);
     if (session_.connect() || !session_.connecting()) next();
   }
   // Ends at once, without telling anyone.
@@ -217,12 +217,12 @@ class DeviceAttempt final : public QObject {
     }
     switch (step_) {
       case Step::Connect:
-        if (spec_.probe) {
+        if (task_.probe) {
           step_ = Step::Probe;
           session_.startGetAddress();
-        } else if (spec_.setAddress) {
+        } else if (task_.setAddress) {
           step_ = Step::SetAddress;
-          session_.startSetAddress(*spec_.setAddress);
+          session_.startSetAddress(*task_.setAddress);
         } else {
           startWrite();
         }
@@ -236,9 +236,9 @@ class DeviceAttempt final : public QObject {
         end(true, {});
         return;
       case Step::Write:
-        if (spec_.verify) {
+        if (task_.verify) {
           result_.readBack = session_.receivedImage();
-          const std::string mismatch = verifyMismatch(*spec_.image, result_.readBack);
+          const std::string mismatch = verifyMismatch(*task_.image, result_.readBack);
           if (!mismatch.empty()) {
             end(false, mismatch);
             return;
@@ -254,7 +254,7 @@ class DeviceAttempt final : public QObject {
 
   void startWrite() {
     step_ = Step::Write;
-    session_.startWrite(*spec_.image, spec_.verify);
+    session_.startWrite(*task_.image, task_.verify);
   }
 
   void end(bool ok, std::string reason) {
@@ -273,7 +273,7 @@ class DeviceAttempt final : public QObject {
     });
   }
 
-  AttemptSpec spec_;
+  AttemptTask task_;
   QObject* context_;
   Ended ended_;
   AttemptPlatform platform_;
@@ -372,13 +372,13 @@ class ParallelApply final : public AttemptStarter {
 
   void startAttempt(size_t index, uint8_t talkTo, bool setAddress) override {
     const FleetDevice& device = devices_[index];
-    AttemptSpec spec;
-    spec.link = linkOptionsOf(device.row.target, talkTo);
-    if (setAddress) spec.setAddress = device.row.setAddress;
-    spec.image = &device.image;
-    spec.verify = options_.verify;
+    AttemptTask task;
+    task.link = linkOptionsOf(device.row.target, talkTo);
+    if (setAddress) task.setAddress = device.row.setAddress;
+    task.image = &device.image;
+    task.verify = options_.verify;
     auto attempt = std::make_unique<DeviceAttempt>(
-        std::move(spec), &context_, [this, index](const AttemptResult& result, int) { ended(index, result); });
+        std::move(task), &context_, [this, index](const AttemptResult& result, int) { ended(index, result); });
     DeviceAttempt* a = attempt.get();
     attempts_[index] = std::move(attempt);
     a->start();
@@ -463,10 +463,10 @@ class BenchApply {
 
   // One address query; its answer decides the phase's next step.
   void poll() {
-    AttemptSpec spec;
-    spec.link = portOptions(1);
-    spec.probe = true;
-    start(std::move(spec), [this](const AttemptResult& result, int address) { polled(result.ok, address); });
+    AttemptTask task;
+    task.link = portOptions(1);
+    task.probe = true;
+    start(std::move(task), [this](const AttemptResult& result, int address) { polled(result.ok, address); });
   }
 
   void polled(bool answered, int address) {
@@ -491,13 +491,13 @@ class BenchApply {
   void configure() {
     const FleetDevice& device = devices_[row_];
     ++attempts_;
-    AttemptSpec spec;
+    AttemptTask task;
     // The device answers to what it reported; after a confirmed change, to that.
-    spec.link = portOptions(addressChanged_ && device.row.setAddress ? *device.row.setAddress : talkTo_);
-    if (!addressChanged_) spec.setAddress = device.row.setAddress;
-    spec.image = &device.image;
-    spec.verify = true;
-    start(std::move(spec), [this](const AttemptResult& result, int) {
+    task.link = portOptions(addressChanged_ && device.row.setAddress ? *device.row.setAddress : talkTo_);
+    if (!addressChanged_) task.setAddress = device.row.setAddress;
+    task.image = &device.image;
+    task.verify = true;
+    start(std::move(task), [this](const AttemptResult& result, int) {
       addressChanged_ = addressChanged_ || result.addressChanged;
       const std::optional<uint8_t>& wanted = devices_[row_].row.setAddress;
       configuredAddress_ = addressChanged_ && wanted ? *wanted : talkTo_;
@@ -530,8 +530,8 @@ class BenchApply {
     output_.finished(r, counts_);
   }
 
-  void start(AttemptSpec spec, DeviceAttempt::Ended then) {
-    attempt_ = std::make_unique<DeviceAttempt>(std::move(spec), &context_,
+  void start(AttemptTask task, DeviceAttempt::Ended then) {
+    attempt_ = std::make_unique<DeviceAttempt>(std::move(task), &context_,
                                                [this, then](const AttemptResult& result, int address) {
                                                  attempt_.reset();
                                                  if (!interrupted_) then(result, address);
