@@ -24,6 +24,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
+#include "cli/cli_platform_qt.h"
 #include "cli/cli_runner_qt.h"
 #include "cli/cli_session.h"
 #include "cli/fleet.h"
@@ -91,35 +92,6 @@ class InterruptWatch {
 
 // ---- one attempt at one device ----
 
-// Real time for one attempt: the steady clock and Qt timers that hand back
-// to the attempt. The pacing timer is precise: a coarse one may fire early,
-// and the device needs its whole pause.
-class AttemptPlatform final : public SteadyTime<CliPlatform> {
- public:
-  explicit AttemptPlatform(std::function<void(int)> fired) : fired_(std::move(fired)) {}
-  ~AttemptPlatform() override {
-    for (auto& entry : timers_) entry.second->stop();
-  }
-  void startTimer(int id, int ms) override {
-    std::unique_ptr<QTimer>& timer = timers_[id];
-    if (!timer) {
-      timer = std::make_unique<QTimer>();
-      timer->setTimerType(id == kPaceTimerId ? Qt::PreciseTimer : Qt::CoarseTimer);
-      QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [this, id] { fired_(id); });
-    }
-    timer->start(ms);
-  }
-  void stopTimer(int id) override {
-    const auto it = timers_.find(id);
-    if (it != timers_.end()) it->second->stop();
-  }
-  void errorLine(const std::string&) override {}  // the sessions run quiet; the attempt says how they ended
-
- private:
-  std::function<void(int)> fired_;
-  std::map<int, std::unique_ptr<QTimer>> timers_;
-};
-
 struct AttemptTask {
   Options link;             // the target as velmora-cli's link options, the address to talk to
   bool probe = false;       // only ask the device for its address
@@ -156,7 +128,7 @@ class DeviceAttempt final : public QObject {
       : task_(std::move(task)),
         context_(context),
         ended_(std::move(ended)),
-        platform_([this](int id) { timerFired(id); }),
+        platform_({}, [this](int id) { timerFired(id); }),  // the sessions run quiet; the attempt says how they ended
         channels_(this),
         session_(task_.link, platform_, channels_.serial(), channels_.tcp()) {
     channels_.setPortLister([] { return std::vector<std::string>{}; });
@@ -276,7 +248,7 @@ class DeviceAttempt final : public QObject {
   AttemptTask task_;
   QObject* context_;
   Ended ended_;
-  AttemptPlatform platform_;
+  QtPlatform platform_;
   QtLinkChannels channels_;
   CliSession session_;
   Step step_ = Step::Connect;

@@ -19,6 +19,7 @@
 #include "base/tr_text.h"
 #include "cli/cli_apply_qt.h"
 #include "cli/cli_files.h"
+#include "cli/cli_platform_qt.h"
 #include "cli/cli_session.h"
 #include "cli/cli_trace.h"
 #include "config/image_check.h"
@@ -73,32 +74,6 @@ class SessionEvents final : public QObject {
   const QtLinkChannels* channels_ = nullptr;
 };
 
-// Real time: the steady clock, local time, Qt timers, a blocking sleep.
-class QtPlatform final : public SteadyTime<CliPlatform> {
- public:
-  void setSession(CliSession* session) { session_ = session; }
-
-  void startTimer(int id, int ms) override {
-    std::unique_ptr<QTimer>& timer = timers_[id];
-    if (!timer) {
-      timer = std::make_unique<QTimer>();
-      QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [this, id] {
-        if (session_ != nullptr) session_->timerFired(id);
-      });
-    }
-    timer->start(ms);
-  }
-  void stopTimer(int id) override {
-    const auto it = timers_.find(id);
-    if (it != timers_.end() && it->second) it->second->stop();
-  }
-  void errorLine(const std::string& line) override { printError(line); }
-
- private:
-  CliSession* session_ = nullptr;
-  std::map<int, std::unique_ptr<QTimer>> timers_;
-};
-
 // One session over a real link; destroyed in the order that keeps every
 // pointer valid: the session first, the channels (which post to the event
 // object) before the event object.
@@ -108,12 +83,12 @@ struct DeviceRun {
     // The command line names its device: no port is probed.
     channels.setPortLister([] { return std::vector<std::string>{}; });
     events.setSession(&session, &channels);
-    platform.setSession(&session);
+    platform.setFired([this](int id) { session.timerFired(id); });
     session.setFrameObserver(gTraffic);
   }
   ~DeviceRun() {
     events.setSession(nullptr, nullptr);
-    platform.setSession(nullptr);
+    platform.setFired({});
   }
 
   // Opens the link; a host name's lookup and connect answer through the
@@ -133,7 +108,7 @@ struct DeviceRun {
 
   SessionEvents events;
   QtLinkChannels channels;
-  QtPlatform platform;
+  QtPlatform platform{printError};
   CliSession session;
 };
 
