@@ -7,34 +7,15 @@
 
 #include "base/text.h"
 #include "cli/cli_files.h"
+#include "config/config_unit.h"
 
 namespace velmora::cli {
 
-namespace {
-
-constexpr uint8_t kNetworkKind = 2;
-constexpr uint8_t kSerialNumberField = 3;
-
-std::string lineText(const PlanTarget& t) {
-  static const char kParity[] = {'N', 'O', 'E', 'M', 'S'};
-  static const char* const kStop[] = {"1", "1.5", "2"};
-  const char parity = t.parityCode >= 0 && t.parityCode <= 4 ? kParity[t.parityCode] : 'N';
-  const char* stop = t.stopBitsCode >= 0 && t.stopBitsCode <= 2 ? kStop[t.stopBitsCode] : "1";
-  return strprintf("%d,%d%c%s", t.baud, t.dataBits, parity, stop);
-}
-
-}  // namespace
-
-std::string targetText(const PlanTarget& target) {
-  if (target.kind == PlanTarget::Kind::Serial) return "serial:" + target.path + "@" + lineText(target);
-  const bool v6 = target.host.find(':') != std::string::npos;
-  return strprintf(v6 ? "tcp:[%s]:%u" : "tcp:%s:%u", target.host.c_str(), target.port);
-}
-
 std::optional<std::string> serialNumberOf(const std::vector<uint8_t>& image) {
-  for (size_t at = 0; at + 8 <= image.size(); at += 8) {
+  for (size_t at = 0; at + kUnitBytes <= image.size(); at += kUnitBytes) {
     const uint8_t* u = image.data() + at;
-    if (u[0] == kNetworkKind && u[3] == kSerialNumberField) return strprintf("%u.%u.%u.%u", u[4], u[5], u[6], u[7]);
+    if (u[0] == kindCode(UnitKind::NetworkAddress) && u[3] == kFieldSerialNumber)
+      return strprintf("%u.%u.%u.%u", u[4], u[5], u[6], u[7]);
   }
   return std::nullopt;
 }

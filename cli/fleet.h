@@ -53,10 +53,6 @@ struct DeviceReport {
   int run = 0;                        // with several runs, which one (from 1); 0 leaves it out
 };
 
-// The target as a plan writes it: "tcp:127.0.0.1:6000", "tcp:[::1]:6000",
-// "serial:/dev/ttyUSB0@9600,8N1".
-std::string targetText(const PlanTarget& target);
-
 // The serial number the image carries (the first network unit with field
 // selector 3) as four dotted numbers; none when it has no such unit.
 std::optional<std::string> serialNumberOf(const std::vector<uint8_t>& image);

@@ -117,16 +117,18 @@ std::optional<Octets> dotted(std::string_view text) {
   return out;
 }
 
+// A serial target's line letters, in the channel's code order.
+constexpr std::string_view kParity = "NOEMS";
+constexpr std::array<std::string_view, 3> kStop = {"1", "1.5", "2"};
+
 // "8N1", "7E1.5", "8O2": data bits 5..8, parity N E O M S, stop bits 1, 1.5 or 2.
 bool lineSettings(std::string_view text, PlanTarget& t) {
   if (text.size() < 3) return false;
   if (text[0] < '5' || text[0] > '8') return false;
-  static constexpr std::string_view kParity = "NOEMS";  // in the channel's code order
   const char letter = static_cast<char>(text[1] >= 'a' && text[1] <= 'z' ? text[1] - 'a' + 'A' : text[1]);
   const size_t parity = kParity.find(letter);
   if (parity == std::string_view::npos) return false;
   const std::string_view stop = text.substr(2);
-  static constexpr std::array<std::string_view, 3> kStop = {"1", "1.5", "2"};
   const auto at = std::find(kStop.begin(), kStop.end(), stop);
   if (at == kStop.end()) return false;
   t.dataBits = text[0] - '0';
@@ -255,6 +257,18 @@ DeviceImage refuseImage(const PlanRow& row, std::string column, std::string reas
 }
 
 }  // namespace
+
+std::string targetText(const PlanTarget& t) {
+  if (t.kind == PlanTarget::Kind::Serial) {
+    const char parity = t.parityCode >= 0 && t.parityCode < static_cast<int>(kParity.size()) ? kParity[t.parityCode] : 'N';
+    const std::string_view stop =
+        t.stopBitsCode >= 0 && t.stopBitsCode < static_cast<int>(kStop.size()) ? kStop[t.stopBitsCode] : kStop[0];
+    return strprintf("serial:%s@%d,%d%c%.*s", t.path.c_str(), t.baud, t.dataBits, parity, static_cast<int>(stop.size()),
+                     stop.data());
+  }
+  const bool v6 = t.host.find(':') != std::string::npos;
+  return strprintf(v6 ? "tcp:[%s]:%u" : "tcp:%s:%u", t.host.c_str(), t.port);
+}
 
 std::string PlanError::text() const {
   std::string where = row == 0 ? std::string("header") : strprintf("row %d", row);

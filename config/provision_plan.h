@@ -62,6 +62,10 @@ struct ParsedPlan {
 // column, a row of another width or any invalid cell refuses the plan.
 ParsedPlan parsePlan(std::string_view csvText);
 
+// The target as a plan writes it: "tcp:127.0.0.1:6000", "tcp:[::1]:6000",
+// "serial:/dev/ttyUSB0@9600,8N1".
+std::string targetText(const PlanTarget& target);
+
 struct DeviceImage {
   bool ok = false;
   std::vector<uint8_t> image;  // set when ok

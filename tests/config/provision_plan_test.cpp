@@ -51,6 +51,12 @@ TEST(ProvisionPlan, ValidTablesAndWhatEachCellBecomes) {
                        t.stopBitsCode),
               std::tie(c.kind, c.hostOrPath, c.port, c.baud, c.dataBits, c.parityCode, c.stopBitsCode))
         << c.csv;
+    // Written as a plan writes a target (in the report), it reads back the same.
+    const PlanTarget back = onlyRow("target\n\"" + targetText(t) + "\"\n").target;
+    EXPECT_EQ(std::tie(back.kind, back.host, back.path, back.port, back.baud, back.dataBits, back.parityCode,
+                       back.stopBitsCode),
+              std::tie(t.kind, t.host, t.path, t.port, t.baud, t.dataBits, t.parityCode, t.stopBitsCode))
+        << targetText(t);
   }
 
   // Every column, in any order, quoted cells with commas and doubled quotes,
