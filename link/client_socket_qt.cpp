@@ -34,6 +34,19 @@ std::error_code reasonOf(QAbstractSocket::SocketError error) {
   }
 }
 
+// The device sits on the local network: straight there, never through a
+// proxy the desktop may have configured.
+std::unique_ptr<QTcpSocket> newSocket() {
+  auto socket = std::make_unique<QTcpSocket>();
+  socket->setProxy(QNetworkProxy::NoProxy);
+  return socket;
+}
+
+// Unbuffered: the bytes stay in the system until onReadyRead takes them, so
+// their arrival stamp can be read there, and no socket keeps a 16 KiB buffer
+// of its own (apply holds many links at once).
+constexpr QIODevice::OpenMode kOpenMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+
 }  // namespace
 
 ClientSocket::ClientSocket() = default;
@@ -44,8 +57,7 @@ ClientSocket::~ClientSocket() {
 }
 
 void ClientSocket::startConnect(const QHostAddress& address, quint16 port, int connectLimitMs) {
-  connecting_ = std::make_unique<QTcpSocket>();
-  connecting_->setProxy(QNetworkProxy::NoProxy);
+  connecting_ = newSocket();
   QTcpSocket* s = connecting_.get();
   QObject::connect(s, &QAbstractSocket::connected, s, [this] {
     connectLimit_->stop();
@@ -63,9 +75,7 @@ void ClientSocket::startConnect(const QHostAddress& address, quint16 port, int c
                      [this] { connectFailed(QAbstractSocket::SocketTimeoutError); });
   }
   connectLimit_->start(connectLimitMs);
-  // Unbuffered: the bytes go straight between the system and our blocks, and
-  // the socket keeps no buffer of its own (16 KiB each, many links at once).
-  s->connectToHost(address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+  s->connectToHost(address, port, kOpenMode);
 }
 
 void ClientSocket::dropConnecting() {
@@ -134,13 +144,8 @@ TcpConnectStart ClientSocket::connectTo(const QString& host, quint16 port, int c
 }
 
 bool ClientSocket::connectAddress(const QHostAddress& address, quint16 port, int connectLimitMs) {
-  auto socket = std::make_unique<QTcpSocket>();
-  // The device sits on the local network: straight there, never through a
-  // proxy the desktop may have configured.
-  socket->setProxy(QNetworkProxy::NoProxy);
-  // Unbuffered: the bytes stay in the system until onReadyRead takes them,
-  // so their arrival stamp can be read there.
-  socket->connectToHost(address, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
+  auto socket = newSocket();
+  socket->connectToHost(address, port, kOpenMode);
   if (!socket->waitForConnected(connectLimitMs)) {
     connectError_ = reasonOf(socket->error());
     socket->abort();
