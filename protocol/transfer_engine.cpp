@@ -74,9 +74,13 @@ void TransferEngine::pacedSend(const uint8_t* data, int32_t length, PacedFrame w
     return;
   }
   if (elapsed < kPacingUs) time_.sleepUs(static_cast<int64_t>(kPacingUs - elapsed));
-  const bool sent = f.connectionPage->sendBytes(data, length);
+  frameSent(what, sendNow(data, length), payloadLength);
+}
+
+bool TransferEngine::sendNow(const uint8_t* data, int32_t length) {
+  const bool sent = f.connectionPage != nullptr && f.connectionPage->sendBytes(data, length);
   paceFrom_ = time_.tickUs();
-  frameSent(what, sent, payloadLength);
+  return sent;
 }
 
 void TransferEngine::onPaceTimer() {
@@ -84,9 +88,7 @@ void TransferEngine::onPaceTimer() {
   if (queued_.empty()) return;
   QueuedFrame frame = std::move(queued_.front());
   queued_.erase(queued_.begin());
-  const bool sent = f.connectionPage != nullptr &&
-                    f.connectionPage->sendBytes(frame.bytes.data(), static_cast<int32_t>(frame.bytes.size()));
-  paceFrom_ = time_.tickUs();
+  const bool sent = sendNow(frame.bytes.data(), static_cast<int32_t>(frame.bytes.size()));
   // The next frame gets its own full pause after this one.
   if (!queued_.empty()) time_.startTimer(kPaceTimerId, kSendPacingMs);
   frameSent(frame.what, sent, frame.payloadLength);

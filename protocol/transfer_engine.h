@@ -197,6 +197,8 @@ class TransferEngine final : public LinkReceiver {
   // The log line of a frame that went out, or the end of the transfer when
   // it did not go (a preamble's result is not examined).
   void frameSent(PacedFrame what, bool sent, int payloadLength);
+  // The bytes out now; the next pause counts from here.
+  bool sendNow(const uint8_t* data, int32_t length);
   // Sends the queued frame whose pause is over (kPaceTimerId).
   void onPaceTimer();
   // Drops queued frames and their timer: their transfer is over.
