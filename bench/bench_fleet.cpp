@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 #include "sim/builtin_image.h"
 
 using velmora::strprintf;

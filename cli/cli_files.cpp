@@ -5,7 +5,11 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "base/tr_text.h"
+#include "cli/cli_output.h"
 #include "config/config_unit.h"
+#include "config/image_file_qt.h"
+#include "config/image_json.h"
 #include "config/image_rules.h"
 #include "pages/list_page_units.h"
 
@@ -68,12 +72,24 @@ bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes) 
   return first != bytes.end() && *first == '{';
 }
 
-std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
-  const size_t common = std::min(written.size(), read.size());
-  for (size_t i = 0; i < common; ++i)
-    if (written[i] != read[i]) return strprintf("byte %zu: 0x%02X written, 0x%02X read", i, written[i], read[i]);
-  if (written.size() == read.size()) return {};
-  return strprintf("%zu bytes written, %zu read", written.size(), read.size());
+bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
+  ImageFileRead file = readImageFile(path);
+  if (!file.ok()) {
+    printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), path.c_str()));
+    return false;
+  }
+  if (!isJsonDocument(path, file.bytes)) {
+    image = std::move(file.bytes);
+    return true;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+  ImageJsonImport document = importImageJson(text);
+  if (!document.ok) {
+    printReason(path + ": " + document.path + ": " + document.reason);
+    return false;
+  }
+  image = std::move(document.image);
+  return true;
 }
 
 }  // namespace velmora::cli

@@ -28,9 +28,8 @@ std::string scanJson(const std::vector<std::string>& hosts);
 // letter case), or else a first byte other than a blank that is '{'.
 bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// Where two images first differ in their bytes, in one line of English
-// ("byte 17: 0x05 written, 0xFA read"; "2048 bytes written, 2040 read");
-// empty when they are the same bytes.
-std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read);
+// A configuration as write, diff and apply take it: a .vmc file's bytes or
+// a JSON document's image. False with the reason on standard error.
+bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image);
 
 }  // namespace velmora::cli

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/cli_runner_qt.h"
+#include "cli/cli_host_qt.h"
+#include "cli/cli_runner.h"
 #include "ui/language_qt.h"
 
 int main(int argc, char** argv) {
@@ -29,5 +30,6 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   velmora::ui::useLanguage(velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
                                                    std::getenv("LC_MESSAGES"), std::getenv("LANG")));
-  return runCommand(*parsed.options);
+  QtCliHost host;
+  return runCommand(host, *parsed.options);
 }

@@ -4,6 +4,7 @@
 
 #include "base/tr_text.h"
 #include "diag/log_text.h"
+#include "link/connect_logic.h"
 
 namespace velmora::cli {
 
@@ -30,12 +31,16 @@ CliSession::CliSession(const Options& options, CliPlatform& platform, SerialLink
       terminal_(platform, options.verbose),
       // A quiet run gives the engine no log: it then formats no line per frame.
       engine_(platform, terminal_, options.verbose ? &terminal_ : nullptr),
-      connect_(static_cast<ConnectView&>(*this), serial, tcp, options.verbose ? &terminal_ : nullptr),
-      addressText_(std::to_string(options.address)) {
-  engine_.setConnectionPage(&connect_);
+      link_(serial, tcp, options.verbose ? &terminal_ : nullptr),
+      address_(options.address) {
+  engine_.setConnectionPage(static_cast<DeviceLink*>(this));
   engine_.setMainWindow(&image_);
   engine_.setTransferEnded([this](const TransferOutcome& o) { ended_ = o; });
-  connect_.setPanel(&engine_);
+  link_.setReceiver(&engine_);
+}
+
+SerialSettings serialSettingsOf(const Options& o) {
+  return SerialSettings{o.baud, o.dataBits, o.stopBitsCode, o.parityCode};
 }
 
 // ---- outcome ----
@@ -55,8 +60,8 @@ int CliSession::refusalExitCode() const {
 }
 
 void CliSession::takeLossBehindFailedSend() {
-  if (connect_.linkState() != kSerialOpen) return;
-  if (const std::error_code lost = serial_.lostReason()) connect_.onSerialLost(lost);
+  if (link_.linkState() != kSerialOpen) return;
+  if (const std::error_code lost = serial_.lostReason()) link_.onSerialLost(lost);
 }
 
 void CliSession::evaluate() {
@@ -67,7 +72,7 @@ void CliSession::evaluate() {
     return;
   }
   // Whatever was running cannot go on without the link.
-  if (!connect_.lossText().empty()) fail(kExitDevice, connect_.lossText());
+  if (!link_.lossText().empty()) fail(kExitDevice, link_.lossText());
 }
 
 void CliSession::transferEnded(const TransferOutcome& o) {
@@ -105,10 +110,10 @@ void CliSession::transferEnded(const TransferOutcome& o) {
       return;
     case TransferResult::SendFailed:
       takeLossBehindFailedSend();
-      fail(kExitDevice, connect_.lossText().empty() ? o.text : connect_.lossText());
+      fail(kExitDevice, link_.lossText().empty() ? o.text : link_.lossText());
       return;
     case TransferResult::LinkLost:
-      fail(kExitDevice, connect_.lossText().empty() ? o.text : connect_.lossText());
+      fail(kExitDevice, link_.lossText().empty() ? o.text : link_.lossText());
       return;
     case TransferResult::TimedOut:
       fail(kExitDevice, o.text);
@@ -119,10 +124,24 @@ void CliSession::transferEnded(const TransferOutcome& o) {
 // ---- link ----
 
 bool CliSession::connect() {
-  const bool tcp = !options_.tcpHost.empty();
-  connect_.onTransportChosen(tcp ? kTransportTcp : kTransportSerial);
-  connect_.onConnectButton();
-  if (connect_.connecting()) return false;
+  // The page's own refusals, with its texts: a usage error, as the link is not up.
+  if (!options_.tcpHost.empty()) {
+    const std::string host = trim(options_.tcpHost);
+    const std::string port = std::to_string(options_.tcpPort);
+    if (const std::string refusal = tcpTargetRefusal(host, port); !refusal.empty()) {
+      fail(refusalExitCode(), refusal);
+      return false;
+    }
+    link_.connectTcp(host, options_.tcpPort);
+  } else {
+    const std::string path = trim(options_.serialDevice);
+    if (const std::string refusal = serialPortRefusal(path); !refusal.empty()) {
+      fail(refusalExitCode(), refusal);
+      return false;
+    }
+    link_.openSerial(path, serialSettingsOf(options_));
+  }
+  if (link_.connecting()) return false;
   settleConnect();
   return linkUp() && !done();
 }
@@ -130,41 +149,41 @@ bool CliSession::connect() {
 void CliSession::settleConnect() {
   if (linkUp() || done()) return;  // up, or the page refused the input
   if (!options_.tcpHost.empty()) {
-    const std::string& why = connect_.tcpFailureReason();
+    const std::string& why = link_.tcpFailureReason();
     fail(kExitDevice,
          strprintf(trText("CliSession", "TCP连接失败: %s:%d"), options_.tcpHost.c_str(), options_.tcpPort) +
              (why.empty() ? "" : " " + why));
   } else {
-    const std::string& why = connect_.serialFailureReason();
+    const std::string& why = link_.serialFailureReason();
     fail(kExitDevice, strprintf(trText("CliSession", "串口打开失败: %s"), options_.serialDevice.c_str()) +
                           (why.empty() ? "" : " " + why));
   }
 }
 
 void CliSession::onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) {
-  const bool wasConnecting = connect_.connecting();
-  connect_.onTcpConnectEvent(failedFlag, errorCode);
-  if (wasConnecting && !connect_.connecting()) settleConnect();
+  const bool wasConnecting = link_.connecting();
+  link_.onTcpConnectEvent(failedFlag, errorCode);
+  if (wasConnecting && !link_.connecting()) settleConnect();
   evaluate();
 }
 
 void CliSession::onTcpReceive(const uint8_t* block, int32_t count) {
-  connect_.onTcpReceive(block, count);
+  link_.onTcpReceive(block, count);
   evaluate();
 }
 
 void CliSession::onTcpClose(int32_t errorCode) {
-  connect_.onTcpClose(errorCode);
+  link_.onTcpClose(errorCode);
   evaluate();
 }
 
 void CliSession::onSerialByte(uint8_t byte) {
-  connect_.onSerialByte(byte);
+  link_.onSerialByte(byte);
   evaluate();
 }
 
 void CliSession::onSerialLost(std::error_code reason) {
-  connect_.onSerialLost(reason);
+  link_.onSerialLost(reason);
   evaluate();
 }
 
@@ -183,7 +202,7 @@ void CliSession::timerFired(int id) {
 void CliSession::finish() {
   engine_.stopWatchdogs();
   platform_.stopTimer(kAddressWaitTimerId);
-  connect_.shutdown();
+  link_.shutdown();
 }
 
 // ---- commands ----
@@ -209,17 +228,30 @@ void CliSession::startWrite(std::vector<uint8_t> image, bool readBack) {
   evaluate();
 }
 
+bool CliSession::linkUpForCommand() {
+  if (linkUp()) return true;
+  fail(refusalExitCode(), trText("ConnectLogic", "请先连接设备"));
+  return false;
+}
+
 void CliSession::startGetAddress() {
   command_ = Command::GetAddress;
-  startAddressCommand(connect_.onReadAddressButton(), trText("CliSession", "发送读取设备地址命令失败"));
+  if (!linkUpForCommand()) return;
+  startAddressCommand(link_.sendAddressQuery(), trText("CliSession", "发送读取设备地址命令失败"));
 }
 
 void CliSession::startSetAddress(int address) {
-  // The page takes the new address from its address box.
   command_ = Command::SetAddress;
   wantedAddress_ = address;
-  addressText_ = std::to_string(address);
-  startAddressCommand(connect_.onWriteAddressButton(), trText("CliSession", "发送修改设备地址命令失败"));
+  // From here on the engine talks to the new address, as the page's box holds it.
+  address_ = address;
+  if (!linkUpForCommand()) return;
+  if (const std::string refusal = addressRefusal(address); !refusal.empty()) {
+    fail(refusalExitCode(), refusal);
+    return;
+  }
+  startAddressCommand(link_.sendAddressChange(static_cast<uint8_t>(address)),
+                      trText("CliSession", "发送修改设备地址命令失败"));
 }
 
 void CliSession::startAddressCommand(bool sent, const char* failureText) {
@@ -233,11 +265,11 @@ void CliSession::startAddressCommand(bool sent, const char* failureText) {
   platform_.startTimer(kAddressWaitTimerId, kAddressWaitMs);
 }
 
-// ---- what the page reports ----
+// ---- what the device reports ----
 
-void CliSession::setAddressText(const std::string& text) {
-  addressText_ = text;
+void CliSession::showAddressReport(const std::string& text, const std::string&) {
   reportedAddress_ = parseDecimal(text);
+  address_ = reportedAddress_;
   if (done() || (command_ != Command::GetAddress && command_ != Command::SetAddress)) return;
   platform_.stopTimer(kAddressWaitTimerId);
   if (command_ == Command::SetAddress && reportedAddress_ != wantedAddress_)

@@ -1,10 +1,11 @@
-// One run of velmora-cli against a device, apart from Qt: the connection
-// page's logic opens the link, the transfer panel's engine does the read or
-// the write, and this class stands in for the page's controls. The engine
-// says how its transfer ended; the session turns that, a refused input, a
-// lost link or an address report into the run's outcome.
+// One run of velmora-cli against a device, apart from any platform: the
+// link controller opens the link the options name, the transfer panel's
+// engine does the read or the write, and the session holds the bus address
+// the engine talks to. The engine says how its transfer ended; the session
+// turns that, a refused input, a lost link or an address report into the
+// run's outcome.
 //
-// The Qt side supplies the channels (SerialLink, TcpLink), time and timers
+// The platform supplies the channels (SerialLink, TcpLink), time and timers
 // (CliPlatform) and hands every channel notification and timer expiry in.
 #pragma once
 
@@ -18,7 +19,7 @@
 #include "base/time_host.h"
 #include "cli/cli_options.h"
 #include "config/image_host.h"
-#include "link/connect_logic.h"
+#include "link/link_controller.h"
 #include "protocol/link_interfaces.h"
 #include "protocol/transfer_engine.h"
 
@@ -46,6 +47,9 @@ struct Outcome {
   std::string reason;
 };
 
+// The line settings the options name, as the serial channel takes them.
+SerialSettings serialSettingsOf(const Options& options);
+
 // The log page's line for text, stamped, without the "\r\n" a terminal does
 // not want.
 std::string terminalLogLine(const LocalTime& time, const std::string& text);
@@ -71,26 +75,24 @@ class TerminalLog final : public LogSink, public TransferView {
   int lastProgress_ = 0;
 };
 
-// The command line stands in for the connection page's controls and hears
-// what the page and the transfer panel report.
-class CliSession final : public LinkEventSink, private ConnectView {
+// The link and the engine of one device, driven by the options.
+class CliSession final : public LinkEventSink, private DeviceLink {
  public:
   CliSession(const Options& options, CliPlatform& platform, SerialLink& serial, TcpLink& tcp);
   CliSession(const CliSession&) = delete;
   CliSession& operator=(const CliSession&) = delete;
 
-  // Opens the link the options name, as the connection page's connect
-  // button does. True when it is up. False when it did not come up
+  // Opens the link the options name. True when it is up. False when it did not come up
   // (outcome() says why) or, for a host name, while the name is still being
   // looked up (connecting()): the connect notification then decides.
   bool connect();
   // Hears every frame sent and received (null: none).
   void setFrameObserver(FrameObserver* observer) {
     engine_.setFrameObserver(observer);
-    connect_.setFrameObserver(observer);
+    link_.setFrameObserver(observer);
   }
-  bool connecting() const { return connect_.connecting(); }
-  bool linkUp() const { return connect_.linkUp(); }
+  bool connecting() const { return link_.connecting(); }
+  bool linkUp() const { return link_.up(); }
   // The engine's pauses wait on timers instead of blocking (many sessions
   // on one thread); set before the first command.
   void setAsyncPacing(bool on) { engine_.setAsyncPacing(on); }
@@ -113,7 +115,7 @@ class CliSession final : public LinkEventSink, private ConnectView {
   void onTcpReceive(const uint8_t* block, int32_t count) override;
   void onTcpClose(int32_t errorCode) override;
   void onSerialByte(uint8_t byte) override;
-  void onArrival(uint64_t steadyUs) override { connect_.onArrival(steadyUs); }
+  void onArrival(uint64_t steadyUs) override { link_.onArrival(steadyUs); }
   void onSerialLost(std::error_code reason) override;
   // A timer started through CliPlatform expired.
   void timerFired(int id);
@@ -129,7 +131,7 @@ class CliSession final : public LinkEventSink, private ConnectView {
   // The address the latest address report carried, -1 before one came.
   int reportedAddress() const { return reportedAddress_; }
   const TransferEngine& engine() const { return engine_; }
-  int32_t linkState() const { return connect_.linkState(); }
+  int32_t linkState() const { return link_.linkState(); }
 
  private:
   enum class Command { None, Read, Write, GetAddress, SetAddress };
@@ -145,28 +147,16 @@ class CliSession final : public LinkEventSink, private ConnectView {
   // taken now, as its notification would, so the run names it.
   void takeLossBehindFailedSend();
   void startAddressCommand(bool sent, const char* failureText);
+  // False (and the run failed) when an address command finds no link.
+  bool linkUpForCommand();
   // A refused command: a usage error while the link is up (the input was
   // wrong), a device failure when the link is what is missing.
   int refusalExitCode() const;
 
-  // ConnectView: the command line stands in for the page's controls.
-  std::string ipText() const override { return options_.tcpHost; }
-  std::string tcpPortText() const override { return std::to_string(options_.tcpPort); }
-  std::string serialPortText() const override { return options_.serialDevice; }
-  std::optional<std::string> baudEntry() const override { return std::to_string(options_.baud); }
-  std::optional<std::string> dataBitsEntry() const override { return std::to_string(options_.dataBits); }
-  int stopBitsIndex() const override { return options_.stopBitsCode; }
-  int parityIndex() const override { return options_.parityCode; }
-  std::string addressText() const override { return addressText_; }
-  void setStatusText(const std::string&) override {}
-  // Only an address report fills the box.
-  void setAddressText(const std::string& text) override;
-  void setAddressMessage(const std::string&) override {}
-  void setPortList(const std::vector<std::string>&) override {}
-  void setIpText(const std::string&) override {}
-  void showTransport(int32_t) override {}
-  void applyControlStates(const ControlStates&) override {}
-  void showMessage(const std::string& text) override { fail(refusalExitCode(), text); }
+  // DeviceLink: the engine's way to the device and to the address box.
+  bool sendBytes(const uint8_t* data, int32_t length) override { return link_.send(data, length); }
+  uint8_t addressBoxValue() const override { return static_cast<uint8_t>(address_ & 0xFF); }
+  void showAddressReport(const std::string& addressText, const std::string& messageText) override;
 
   Options options_;
   CliPlatform& platform_;
@@ -174,11 +164,11 @@ class CliSession final : public LinkEventSink, private ConnectView {
   TerminalLog terminal_;
   ImageBuffer image_;
   TransferEngine engine_;
-  ConnectLogic connect_;
+  LinkController link_;
 
   Command command_ = Command::None;
   Outcome outcome_;
-  std::string addressText_;
+  int address_ = 1;                   // the bus address the engine talks to
   int wantedAddress_ = -1;            // what set-address asked for
   std::optional<TransferOutcome> ended_;  // how the transfer ended, until evaluated
   std::vector<uint8_t> received_;     // what a read brought

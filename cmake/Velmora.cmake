@@ -10,7 +10,7 @@ set(VELMORA_FLOORS
   "base"
   "config|ui"
   "protocol"
-  "pages|diag|link"
+  "pages|diag|link|fleet"
   "cli|sim"
   "app")
 

@@ -255,4 +255,12 @@ std::string diffJson(const ImageDifference& difference) {
   return out + "]";
 }
 
+std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
+  const size_t common = std::min(written.size(), read.size());
+  for (size_t i = 0; i < common; ++i)
+    if (written[i] != read[i]) return strprintf("byte %zu: 0x%02X written, 0x%02X read", i, written[i], read[i]);
+  if (written.size() == read.size()) return {};
+  return strprintf("%zu bytes written, %zu read", written.size(), read.size());
+}
+
 }  // namespace velmora

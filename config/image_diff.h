@@ -54,4 +54,9 @@ std::vector<std::string> diffLines(const ImageDifference& difference, DiffLangua
 // newline; "[]" when there is none (see docs/config-json.md).
 std::string diffJson(const ImageDifference& difference);
 
+// Where two images first differ in their bytes, in one line of English
+// ("byte 17: 0x05 written, 0xFA read"; "2048 bytes written, 2040 read");
+// empty when they are the same bytes.
+std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read);
+
 }  // namespace velmora

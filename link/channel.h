@@ -22,6 +22,9 @@ struct SerialSettings {
   bool operator==(const SerialSettings&) const = default;
 };
 
+// How long a connect may wait for the peer, and a name lookup for its answer.
+inline constexpr int kTcpConnectLimitMs = 2000;
+
 // How a TCP connect began. A numeric address is decided at once; a host name
 // is looked up off the UI thread first (Pending), and the channel's next
 // connect notification ends the attempt: (0, 0) up, (1, TcpConnectFailure)

@@ -22,9 +22,6 @@ class QTimer;
 
 namespace velmora {
 
-// How long a connect may wait for the peer, and a name lookup for its answer.
-inline constexpr int kTcpConnectLimitMs = 2000;
-
 class ClientSocket {
  public:
   ClientSocket();

@@ -1,7 +1,9 @@
-// The connection page apart from any window: which channel is open
-// (linkState), what the page's inputs mean, what each button does and which
-// texts it leaves in the status line, the log and message boxes. The window
-// (DialogConnect) supplies a view and the two channels; tests supply fakes.
+// The connection page apart from any window: what the page's inputs mean,
+// what each button does, which controls are enabled and which texts it
+// leaves in the status line and message boxes. The link itself (which
+// channel is open, the send path, the channels' notifications) is the
+// LinkController it drives. The window (DialogConnect) supplies a view and
+// the two channels; tests supply fakes.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include "base/log_sink.h"
 #include "base/tr_text.h"
 #include "link/channel.h"
+#include "link/link_controller.h"
 #include "protocol/frame_trace.h"
 #include "protocol/link_interfaces.h"
 
@@ -54,24 +57,9 @@ inline constexpr const char* kParityEntries[] = {
     VELMORA_TR_NOOP("ConnectLogic", "无"), VELMORA_TR_NOOP("ConnectLogic", "奇"), VELMORA_TR_NOOP("ConnectLogic", "偶"),
     VELMORA_TR_NOOP("ConnectLogic", "标记"), VELMORA_TR_NOOP("ConnectLogic", "空格")};
 
-// linkState values: 1 and 3 are connected, 0 and 2 only remember which
-// channel was used last.
-inline constexpr int32_t kSerialIdle = 0;
-inline constexpr int32_t kSerialOpen = 1;
-inline constexpr int32_t kTcpIdle = 2;
-inline constexpr int32_t kTcpConnected = 3;
-inline constexpr bool linkIsUp(int32_t linkState) { return linkState == kSerialOpen || linkState == kTcpConnected; }
 // transport values, set by the two radio buttons.
 inline constexpr int32_t kTransportSerial = 0;
 inline constexpr int32_t kTransportTcp = 1;
-
-
-// The line settings a device can quietly keep for itself when asked to
-// change them, as bits of a mask.
-enum LineSetting : unsigned { kLineSpeed = 1, kLineDataBits = 2, kLineParity = 4, kLineStopBits = 8 };
-// The reason of an open that failed because the device kept its own value
-// for the settings in refused (LineSetting bits); its message names them.
-std::error_code lineSettingsError(unsigned refused);
 
 // The settings chosen on the page: the selected entries' texts (nullopt when
 // nothing is selected) and the selected indices (-1 when none), each falling
@@ -79,6 +67,14 @@ std::error_code lineSettingsError(unsigned refused);
 SerialSettings chooseSerialSettings(const std::optional<std::string>& baudEntry,
                                     const std::optional<std::string>& dataBitsEntry, int stopBitsIndex,
                                     int parityIndex);
+
+// Why the page refuses to open this serial port, or empty when it may be
+// opened ("请选择串口" for none, "无效串口" for no device path).
+std::string serialPortRefusal(const std::string& path);
+// Why the page refuses to connect to ip and the port text, or empty.
+std::string tcpTargetRefusal(const std::string& ip, const std::string& portText);
+// Why the page refuses a new bus address, or empty (1..255).
+std::string addressRefusal(int32_t address);
 
 // True when text names something under /dev/ (a serial device or a pty);
 // a ".." component would leave /dev/ and is refused.
@@ -134,16 +130,17 @@ class ConnectView {
 };
 
 
-// The link state machine behind the connection page; the transfer panel
-// sends through it.
-class ConnectLogic final : public LinkEventSink, public DeviceLink {
+// The page's logic over its link controller; the transfer panel sends
+// through it.
+class ConnectLogic final : public LinkEventSink, public DeviceLink, private LinkListener {
  public:
   // The page's two channels; log lines go to log (none when null).
   ConnectLogic(ConnectView& view, SerialLink& serial, TcpLink& tcp, LogSink* log = nullptr);
 
-  void setPanel(LinkReceiver* panel) { panel_ = panel; }
+  void setPanel(LinkReceiver* panel) { link_.setReceiver(panel); }
   // Hears every frame that went out (null: nobody listens).
-  void setFrameObserver(FrameObserver* observer) { observer_ = observer; }
+  void setFrameObserver(FrameObserver* observer) { link_.setFrameObserver(observer); }
+  LinkController& link() { return link_; }
 
   // Page start: the status line, the port list, the control states.
   void start();
@@ -158,76 +155,45 @@ class ConnectLogic final : public LinkEventSink, public DeviceLink {
   // Refused while a link is open or being made.
   void onScannedAddress(const std::string& address);
 
-  // The channels' notifications, on the UI thread.
-  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override;
-  void onTcpReceive(const uint8_t* block, int32_t count) override;
-  void onTcpClose(int32_t errorCode) override;
-  void onSerialByte(uint8_t byte) override;
-  void onArrival(uint64_t steadyUs) override;
-  // The serial device went away (the reader stopped on reason).
-  void onSerialLost(std::error_code reason) override;
+  // The channels' notifications, on the UI thread, for the link.
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override { link_.onTcpConnectEvent(failedFlag, errorCode); }
+  void onTcpReceive(const uint8_t* block, int32_t count) override { link_.onTcpReceive(block, count); }
+  void onTcpClose(int32_t errorCode) override { link_.onTcpClose(errorCode); }
+  void onSerialByte(uint8_t byte) override { link_.onSerialByte(byte); }
+  void onArrival(uint64_t steadyUs) override { link_.onArrival(steadyUs); }
+  void onSerialLost(std::error_code reason) override { link_.onSerialLost(reason); }
 
   // DeviceLink: the only send path of the program.
-  bool sendBytes(const uint8_t* data, int32_t length) override;
+  bool sendBytes(const uint8_t* data, int32_t length) override { return link_.send(data, length); }
   uint8_t addressBoxValue() const override;
   void showAddressReport(const std::string& addressText, const std::string& messageText) override;
 
   // Page teardown: TCP disconnected, then the serial port closed.
-  void shutdown();
+  void shutdown() { link_.shutdown(); }
 
-  int32_t linkState() const { return linkState_; }
-  bool linkUp() const { return linkIsUp(linkState_); }
+  int32_t linkState() const { return link_.linkState(); }
+  bool linkUp() const { return link_.up(); }
   int32_t transport() const { return transport_; }
   // A host name is being looked up; the connect notification ends it.
-  bool connecting() const { return connecting_; }
-  // Why the latest TCP connect failed, when known (empty otherwise).
-  const std::string& tcpFailureReason() const { return tcpFailureReason_; }
-  // Why the latest serial open failed, when the system said (empty otherwise).
-  const std::string& serialFailureReason() const { return serialFailureReason_; }
-  // The log line of the latest link loss the user did not ask for; empty
-  // from the next successful connect on.
-  const std::string& lossText() const { return lossText_; }
+  bool connecting() const { return link_.connecting(); }
+  const std::string& tcpFailureReason() const { return link_.tcpFailureReason(); }
+  const std::string& serialFailureReason() const { return link_.serialFailureReason(); }
+  const std::string& lossText() const { return link_.lossText(); }
 
  private:
-  void closeSerialByUser();
-  void disconnectTcpByUser();
   void connectTcp();
-  void tcpConnectSucceeded(const std::string& ip, int32_t port);
-  void tcpConnectFailed(const std::string& ip, int32_t failureCode);
   void openSerial();
-  void tcpLost(const std::string& panelText, const std::string& logText);
-  void updateControls();
   void refreshPortList();
   void log(const std::string& text);
-  void reportLink(bool connected, const std::string& text);
+  // LinkListener
+  void linkStatusText(const std::string& text) override { view_.setStatusText(text); }
+  void linkStateChanged() override;
 
   ConnectView& view_;
   SerialLink& serial_;
-  TcpLink& tcp_;
-  LinkReceiver* panel_ = nullptr;
   LogSink* log_ = nullptr;
-  FrameObserver* observer_ = nullptr;
-  int32_t linkState_ = kSerialIdle;
+  LinkController link_;
   int32_t transport_ = kTransportSerial;
-  bool connecting_ = false;
-  std::string pendingIp_;
-  int32_t pendingPort_ = 0;
-  std::string tcpFailureReason_;
-  std::string serialFailureReason_;
-  std::string lossText_;
 };
-
-// The log line that explains a failed serial open, with a hint where the
-// usual cause is known (the user is not in the dialout group).
-std::string serialOpenReason(const std::error_code& error);
-
-// The log line that explains a failed TCP connect to an address, with a
-// hint for the usual causes (nothing listens there, no answer, no route).
-std::string tcpConnectErrorReason(const std::error_code& error);
-
-// What the page shows when the serial device goes away by itself, and the
-// log line that names why.
-inline constexpr const char* kSerialLostStatus = VELMORA_TR_NOOP("ConnectLogic", "串口已断开");
-std::string serialLostLine(const std::error_code& reason);
 
 }  // namespace velmora

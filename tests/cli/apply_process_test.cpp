@@ -13,7 +13,7 @@
 #include <set>
 
 #include "base/text.h"
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 #include "tests/support/child_process.h"
 
 using namespace velmora::testing;

@@ -1,8 +1,9 @@
-// velmora-cli apply apart from Qt: which device of a provisioning plan is
-// configured when, how an attempt that failed is retried, and what is said
-// about each device (the report line, the progress line and bar). The Qt
-// side starts the attempts on real links and tells the scheduler how each
-// one ended.
+// velmora-cli apply apart from any link: which device of a provisioning
+// plan is configured when, in parallel or on the serial commissioning bench,
+// how an attempt that failed is retried, and what is said about each device
+// (the report line, the progress line and bar). The command line starts the
+// attempts on real links and tells the scheduler or the bench how each one
+// ended.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 
-namespace velmora::cli {
+namespace velmora {
 
 // Connections at once when --jobs is not given: enough to hide the pacing
 // of each device behind the others, few enough for a desktop's defaults.
@@ -40,6 +41,16 @@ struct AttemptResult {
   // What the device returned after the write (with verify), else empty.
   std::vector<uint8_t> readBack;
 };
+
+// The serial number a device's report names: what the device returned
+// when it was read back, else, for a device that took its image, the one
+// the image gave it (a device that failed without a read-back holds who
+// knows what).
+std::optional<std::string> reportedSerial(bool ok, const std::vector<uint8_t>& readBack,
+                                          const std::vector<uint8_t>& image);
+// Whether a device is tried again after an attempt that ended so: a failure
+// with attempts left. The one rule of the scheduler and the bench.
+bool retryAfter(const AttemptResult& result, int attemptsSoFar);
 
 // What the report says about one device.
 struct DeviceReport {
@@ -137,4 +148,4 @@ class FleetScheduler {
   int run_ = 0;
 };
 
-}  // namespace velmora::cli
+}  // namespace velmora

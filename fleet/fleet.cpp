@@ -1,4 +1,4 @@
-#include "cli/fleet.h"
+#include "fleet/fleet.h"
 
 #include <nlohmann/json.hpp>
 
@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "base/text.h"
-#include "cli/cli_files.h"
+#include "config/image_diff.h"
 #include "config/config_unit.h"
 
-namespace velmora::cli {
+namespace velmora {
 
 std::optional<std::string> serialNumberOf(const std::vector<uint8_t>& image) {
   for (size_t at = 0; at + kUnitBytes <= image.size(); at += kUnitBytes) {
@@ -18,6 +18,17 @@ std::optional<std::string> serialNumberOf(const std::vector<uint8_t>& image) {
       return strprintf("%u.%u.%u.%u", u[4], u[5], u[6], u[7]);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> reportedSerial(bool ok, const std::vector<uint8_t>& readBack,
+                                          const std::vector<uint8_t>& image) {
+  if (!readBack.empty()) return serialNumberOf(readBack);
+  if (ok) return serialNumberOf(image);
+  return std::nullopt;
+}
+
+bool retryAfter(const AttemptResult& result, int attemptsSoFar) {
+  return !result.ok && attemptsSoFar < kAttemptsPerDevice;
 }
 
 std::string verifyMismatch(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
@@ -108,7 +119,7 @@ void FleetScheduler::attemptEnded(size_t index, const AttemptResult& result) {
   s.running = false;
   --counts_.running;
   s.addressChanged = s.addressChanged || result.addressChanged;
-  if (!result.ok && s.attempts < kAttemptsPerDevice && !cancelled_) {
+  if (retryAfter(result, s.attempts) && !cancelled_) {
     launch(index);
     return;
   }
@@ -128,12 +139,7 @@ void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, co
   r.reason = reason;
   r.seconds = static_cast<double>(tickMs_() - s.startedMs) / 1000.0;
   r.attempts = s.attempts;
-  // What the device returned when it was read back, else what it was given
-  // (a device that failed without a read-back holds who knows what).
-  if (!readBack.empty())
-    r.serial = serialNumberOf(readBack);
-  else if (ok)
-    r.serial = serialNumberOf(devices_[index].image);
+  r.serial = reportedSerial(ok, readBack, devices_[index].image);
   r.run = run_;
   if (finished_) finished_(r, counts_);
 }
@@ -148,4 +154,4 @@ void FleetScheduler::cancel(const std::string& reason) {
   }
 }
 
-}  // namespace velmora::cli
+}  // namespace velmora

@@ -1,4 +1,4 @@
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 
 #include <algorithm>
 #include <array>

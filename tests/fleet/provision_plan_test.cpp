@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 
 using namespace velmora;
 using Bytes = std::vector<uint8_t>;

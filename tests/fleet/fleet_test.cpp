@@ -9,10 +9,10 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/fleet.h"
+#include "fleet/fleet.h"
 
 using namespace velmora;
-using namespace velmora::cli;
+
 using Bytes = std::vector<uint8_t>;
 
 namespace {

@@ -1,17 +1,5 @@
-#include "cli/cli_apply_qt.h"
+#include "cli/cli_apply.h"
 
-#include <QEventLoop>
-#include <QObject>
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,12 +12,12 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "cli/cli_platform_qt.h"
-#include "cli/cli_runner_qt.h"
+#include "cli/cli_files.h"
+#include "cli/cli_output.h"
 #include "cli/cli_session.h"
-#include "cli/fleet.h"
-#include "config/provision_plan.h"
-#include "link/link_channels_qt.h"
+#include "fleet/commissioning_bench.h"
+#include "fleet/fleet.h"
+#include "fleet/provision_plan.h"
 
 namespace velmora::cli {
 
@@ -39,56 +27,6 @@ namespace {
 constexpr int kBenchAnswerMs = 1000;
 // A timer of the attempt itself, beside the session's and the engine's.
 constexpr int kAnswerLimitTimerId = 90;
-
-void printError(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stderr);
-  std::fflush(stderr);
-}
-
-void printReason(const std::string& reason) { printError("velmora-cli: " + reason); }
-
-// ---- SIGINT: a flag the event loop hears through a pipe ----
-
-int gInterruptPipe[2] = {-1, -1};
-
-extern "C" void onInterrupt(int) {
-  const int saved = errno;
-  const char byte = 1;
-  if (gInterruptPipe[1] >= 0) (void)!write(gInterruptPipe[1], &byte, 1);
-  errno = saved;
-}
-
-// Ctrl-C while apply runs ends the run cleanly: the report keeps what was
-// done. The default comes back when the object goes.
-class InterruptWatch {
- public:
-  explicit InterruptWatch(std::function<void()> handler) {
-    if (gInterruptPipe[0] < 0 && pipe2(gInterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(gInterruptPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this, handler] {
-      char buffer[16];
-      while (read(gInterruptPipe[0], buffer, sizeof buffer) > 0) {
-      }
-      interrupted_ = true;
-      handler();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &previous_);
-    installed_ = true;
-  }
-  ~InterruptWatch() {
-    if (installed_) sigaction(SIGINT, &previous_, nullptr);
-  }
-  bool interrupted() const { return interrupted_; }
-
- private:
-  std::unique_ptr<QSocketNotifier> notifier_;
-  struct sigaction previous_ {};
-  bool installed_ = false;
-  bool interrupted_ = false;
-};
 
 // ---- one attempt at one device ----
 
@@ -119,27 +57,33 @@ Options linkOptionsOf(const PlanTarget& t, uint8_t address) {
 
 // Connect, set the address, write, read back, compare, disconnect; or, as
 // a probe, connect and ask the address. Ends once, through ended, posted
-// to context so the owner may delete the attempt there.
-class DeviceAttempt final : public QObject {
+// to the loop so the owner may delete the attempt there.
+class DeviceAttempt final : private LinkEventSink {
  public:
   using Ended = std::function<void(const AttemptResult&, int reportedAddress)>;
 
-  DeviceAttempt(AttemptTask task, QObject* context, Ended ended)
-      : task_(std::move(task)),
-        context_(context),
+  DeviceAttempt(CliHost& host, AttemptTask task, Ended ended)
+      : host_(host),
+        task_(std::move(task)),
         ended_(std::move(ended)),
-        platform_({}, [this](int id) { timerFired(id); }),  // the sessions run quiet; the attempt says how they ended
-        channels_(this),
-        session_(task_.link, platform_, channels_.serial(), channels_.tcp()) {
-    channels_.setPortLister([] { return std::vector<std::string>{}; });
-    // A device that does not answer its connect must not hold up the others.
-    channels_.setAsyncConnect(true);
+        // A device that does not answer its connect must not hold up the others.
+        channels_(host.makeChannels(true)),
+        // The sessions run quiet; the attempt says how they ended.
+        timers_(host.makeTimers({}, [this](int id) { timerFired(id); })),
+        session_(task_.link, *timers_, channels_->serial(), channels_->tcp()) {
+    channels_->setSink(this);
     session_.setAsyncPacing(true);
   }
-  ~DeviceAttempt() override { session_.finish(); }
+  ~DeviceAttempt() override {
+    *alive_ = false;
+    session_.finish();
+    channels_->setSink(nullptr);
+  }
+  DeviceAttempt(const DeviceAttempt&) = delete;
+  DeviceAttempt& operator=(const DeviceAttempt&) = delete;
 
   void start() {
-    if (task_.probe) platform_.startTimer(kAnswerLimitTimerId, kBenchAnswerMs);
+    if (task_.probe) timers_->startTimer(kAnswerLimitTimerId, kBenchAnswerMs);
     if (session_.connect() || !session_.connecting()) next();
   }
   // Ends at once, without telling anyone.
@@ -148,22 +92,43 @@ class DeviceAttempt final : public QObject {
     session_.finish();
   }
 
- protected:
-  void customEvent(QEvent* event) override {
-    if (over_ || !channels_.dispatch(event, session_)) {
-      QObject::customEvent(event);
-      return;
-    }
-    advance();
-  }
-
  private:
   enum class Step { Connect, SetAddress, Probe, Write, Over };
+
+  // Each notification moves the session, then perhaps the attempt, on.
+  void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override {
+    if (over_) return;
+    session_.onTcpConnectEvent(failedFlag, errorCode);
+    advance();
+  }
+  void onTcpReceive(const uint8_t* block, int32_t count) override {
+    if (over_) return;
+    session_.onTcpReceive(block, count);
+    advance();
+  }
+  void onTcpClose(int32_t errorCode) override {
+    if (over_) return;
+    session_.onTcpClose(errorCode);
+    advance();
+  }
+  void onSerialByte(uint8_t byte) override {
+    if (over_) return;
+    session_.onSerialByte(byte);
+    advance();
+  }
+  void onSerialLost(std::error_code reason) override {
+    if (over_) return;
+    session_.onSerialLost(reason);
+    advance();
+  }
+  void onArrival(uint64_t steadyUs) override {
+    if (!over_) session_.onArrival(steadyUs);
+  }
 
   void timerFired(int id) {
     if (over_) return;
     if (id == kAnswerLimitTimerId) {
-      platform_.stopTimer(id);
+      timers_->stopTimer(id);
       end(false, strprintf("no answer within %d ms", kBenchAnswerMs));
       return;
     }
@@ -237,19 +202,20 @@ class DeviceAttempt final : public QObject {
     session_.finish();
     result_.ok = ok;
     result_.reason = std::move(reason);
-    QTimer::singleShot(0, context_, [self = QPointer<DeviceAttempt>(this), result = result_, reported] {
-      if (!self) return;
+    host_.post([this, alive = alive_, result = result_, reported] {
+      if (!*alive) return;
       // The owner may delete the attempt in there: the callback must outlive it.
-      const Ended ended = std::move(self->ended_);
+      const Ended ended = std::move(ended_);
       ended(result, reported);
     });
   }
 
+  CliHost& host_;
   AttemptTask task_;
-  QObject* context_;
   Ended ended_;
-  QtPlatform platform_;
-  QtLinkChannels channels_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  std::unique_ptr<SessionChannels> channels_;
+  std::unique_ptr<CliPlatform> timers_;
   CliSession session_;
   Step step_ = Step::Connect;
   bool over_ = false;
@@ -258,25 +224,11 @@ class DeviceAttempt final : public QObject {
 
 // ---- what apply prints ----
 
-long rssKb() {
-  std::ifstream in("/proc/self/status");
-  std::string key;
-  long value = -1;
-  while (in >> key) {
-    if (key == "VmRSS:") {
-      in >> value;
-      break;
-    }
-    in.ignore(4096, '\n');
-  }
-  return value;
-}
-
 // Report lines into the file (or standard output), progress on standard
 // error: one line per finished device, and on a terminal a bar under them.
 class ApplyOutput {
  public:
-  ApplyOutput(std::FILE* report, bool quiet) : report_(report), quiet_(quiet), bar_(!quiet && isatty(2) == 1) {}
+  ApplyOutput(std::FILE* report, bool quiet, bool terminal) : report_(report), quiet_(quiet), bar_(!quiet && terminal) {}
 
   void finished(const DeviceReport& r, const FleetCounts& c) {
     std::fputs((reportLine(r) + "\n").c_str(), report_);
@@ -312,32 +264,27 @@ class ApplyOutput {
 
 class ParallelApply final : public AttemptStarter {
  public:
-  ParallelApply(const std::vector<FleetDevice>& devices, const Options& options, ApplyOutput& output)
-      : devices_(devices), options_(options), output_(output) {}
+  ParallelApply(CliHost& host, const std::vector<FleetDevice>& devices, const Options& options, ApplyOutput& output)
+      : host_(host), devices_(devices), options_(options), output_(output) {}
 
   // One run of the whole plan; its counts. Ctrl-C ends it: the attempts in
   // flight are reported as failed, the rows not reached are not reported.
   FleetCounts run(int runNumber) {
-    QEventLoop loop;
     FleetScheduler scheduler(
         devices_, options_.jobs, *this, [] { return steadyMs(); },
         [this](const DeviceReport& r, const FleetCounts& c) { output_.finished(r, c); });
     scheduler.setRun(options_.runs > 1 ? runNumber : 0);
     scheduler_ = &scheduler;
-    loop_ = &loop;
-    InterruptWatch watch([&] {
-      for (auto& entry : attempts_) entry.second->stop();
+    const std::unique_ptr<InterruptWatch> watch = host_.watchInterrupt([&] {
       attempts_.clear();
       scheduler.cancel("interrupted");
-      loop.quit();
     });
     output_.showBar(scheduler.counts());
     scheduler.start();
-    if (!scheduler.done()) loop.exec();
-    interrupted_ = watch.interrupted();
+    host_.runUntil([&] { return scheduler.done(); });
+    interrupted_ = watch->interrupted();
     attempts_.clear();
     scheduler_ = nullptr;
-    loop_ = nullptr;
     return scheduler.counts();
   }
   bool interrupted() const { return interrupted_; }
@@ -349,8 +296,8 @@ class ParallelApply final : public AttemptStarter {
     if (setAddress) task.setAddress = device.row.setAddress;
     task.image = &device.image;
     task.verify = options_.verify;
-    auto attempt = std::make_unique<DeviceAttempt>(
-        std::move(task), &context_, [this, index](const AttemptResult& result, int) { ended(index, result); });
+    auto attempt = std::make_unique<DeviceAttempt>(host_, std::move(task),
+                                                   [this, index](const AttemptResult& result, int) { ended(index, result); });
     DeviceAttempt* a = attempt.get();
     attempts_[index] = std::move(attempt);
     a->start();
@@ -359,54 +306,68 @@ class ParallelApply final : public AttemptStarter {
  private:
   void ended(size_t index, const AttemptResult& result) {
     attempts_.erase(index);
-    if (scheduler_ == nullptr) return;
-    scheduler_->attemptEnded(index, result);
-    if (scheduler_->done() && loop_ != nullptr) loop_->quit();
+    if (scheduler_ != nullptr) scheduler_->attemptEnded(index, result);
   }
 
+  CliHost& host_;
   const std::vector<FleetDevice>& devices_;
   const Options& options_;
   ApplyOutput& output_;
-  QObject context_;  // where the attempts' endings are delivered
   std::map<size_t, std::unique_ptr<DeviceAttempt>> attempts_;
   FleetScheduler* scheduler_ = nullptr;
-  QEventLoop* loop_ = nullptr;
   bool interrupted_ = false;
 };
 
 // ---- the serial commissioning bench ----
 
-// Row after row on one port: wait for a device to answer the address
-// query, configure and verify it (one retry), report it, ask for the next
-// device and wait until this one has stopped answering.
-class BenchApply {
+// The bench's queries and attempts on the real port, one at a time.
+class BenchApply final : public BenchPort {
  public:
-  BenchApply(const std::vector<FleetDevice>& devices, const Options& options, ApplyOutput& output)
-      : devices_(devices), options_(options), output_(output) {}
+  BenchApply(CliHost& host, const std::vector<FleetDevice>& devices, const Options& options, ApplyOutput& output)
+      : host_(host),
+        options_(options),
+        output_(output),
+        bench_(devices, options.benchPort, options.pollMs, *this, [] { return steadyMs(); }),
+        pollTimer_(host.makeTimers({}, [this](int) {
+          pollTimer_->stopTimer(kPollTimerId);
+          bench_.pollDue();
+        })) {}
 
   // True when the last row was reached (not interrupted).
   bool run(FleetCounts& counts) {
-    counts_.total = static_cast<int>(devices_.size());
-    QEventLoop loop;
-    loop_ = &loop;
-    InterruptWatch watch([&] {
-      interrupted_ = true;
-      if (attempt_) attempt_->stop();
+    const std::unique_ptr<InterruptWatch> watch = host_.watchInterrupt([this] {
       attempt_.reset();
-      pollTimer_.stop();
-      if (phase_ == Phase::Configure) report(false, "interrupted", {});
-      loop.quit();
+      pollTimer_->stopTimer(kPollTimerId);
+      bench_.interrupt();
     });
-    pollTimer_.setSingleShot(true);
-    QObject::connect(&pollTimer_, &QTimer::timeout, &context_, [this] { poll(); });
-    beginRow(0);
-    if (!finished_) loop.exec();
-    counts = counts_;
-    return !interrupted_;
+    bench_.start();
+    host_.runUntil([this] { return bench_.done(); });
+    attempt_.reset();
+    pollTimer_->stopTimer(kPollTimerId);
+    counts = bench_.counts();
+    return !bench_.interrupted();
   }
 
+  void startProbe() override {
+    AttemptTask task;
+    task.link = portOptions(1);
+    task.probe = true;
+    start(std::move(task), [this](const AttemptResult& result, int address) { bench_.probeEnded(result.ok, address); });
+  }
+  void startConfigure(const FleetDevice& device, uint8_t talkTo, bool setAddress) override {
+    AttemptTask task;
+    task.link = portOptions(talkTo);
+    if (setAddress) task.setAddress = device.row.setAddress;
+    task.image = &device.image;
+    task.verify = true;
+    start(std::move(task), [this](const AttemptResult& result, int) { bench_.configureEnded(result); });
+  }
+  void startPollWait(int ms) override { pollTimer_->startTimer(kPollTimerId, ms); }
+  void say(const std::string& line) override { output_.line(line); }
+  void finished(const DeviceReport& report, const FleetCounts& counts) override { output_.finished(report, counts); }
+
  private:
-  enum class Phase { WaitDevice, Configure, WaitGone };
+  static constexpr int kPollTimerId = 1;
 
   Options portOptions(uint8_t address) const {
     Options o = options_;
@@ -417,117 +378,21 @@ class BenchApply {
     return o;
   }
 
-  void beginRow(size_t row) {
-    row_ = row;
-    if (row_ >= devices_.size()) {
-      finish();
-      return;
-    }
-    phase_ = Phase::WaitDevice;
-    output_.line(strprintf("row %d: waiting for a device on %s", devices_[row_].row.row, options_.benchPort.c_str()));
-    poll();
-  }
-
-  void finish() {
-    finished_ = true;
-    if (loop_ != nullptr) loop_->quit();
-  }
-
-  // One address query; its answer decides the phase's next step.
-  void poll() {
-    AttemptTask task;
-    task.link = portOptions(1);
-    task.probe = true;
-    start(std::move(task), [this](const AttemptResult& result, int address) { polled(result.ok, address); });
-  }
-
-  void polled(bool answered, int address) {
-    if (phase_ == Phase::WaitDevice && answered) {
-      phase_ = Phase::Configure;
-      startedMs_ = steadyMs();
-      attempts_ = 0;
-      addressChanged_ = false;
-      talkTo_ = static_cast<uint8_t>(address);
-      configure();
-      return;
-    }
-    // Another address than the configured device's own is another device:
-    // this one was swapped faster than a poll.
-    if (phase_ == Phase::WaitGone && (!answered || address != configuredAddress_)) {
-      beginRow(row_ + 1);
-      return;
-    }
-    pollTimer_.start(options_.pollMs);
-  }
-
-  void configure() {
-    const FleetDevice& device = devices_[row_];
-    ++attempts_;
-    AttemptTask task;
-    // The device answers to what it reported; after a confirmed change, to that.
-    task.link = portOptions(addressChanged_ && device.row.setAddress ? *device.row.setAddress : talkTo_);
-    if (!addressChanged_) task.setAddress = device.row.setAddress;
-    task.image = &device.image;
-    task.verify = true;
-    start(std::move(task), [this](const AttemptResult& result, int) {
-      addressChanged_ = addressChanged_ || result.addressChanged;
-      const std::optional<uint8_t>& wanted = devices_[row_].row.setAddress;
-      configuredAddress_ = addressChanged_ && wanted ? *wanted : talkTo_;
-      if (!result.ok && attempts_ < kAttemptsPerDevice) {
-        configure();
-        return;
-      }
-      report(result.ok, result.reason, result.readBack);
-      if (row_ + 1 >= devices_.size()) {
-        finish();
-        return;
-      }
-      output_.line("next device");
-      phase_ = Phase::WaitGone;
-      pollTimer_.start(options_.pollMs);
-    });
-  }
-
-  void report(bool ok, const std::string& reason, const std::vector<uint8_t>& readBack) {
-    const FleetDevice& device = devices_[row_];
-    (ok ? counts_.ok : counts_.failed) += 1;
-    DeviceReport r;
-    r.row = device.row.row;
-    r.target = options_.benchPort;
-    r.ok = ok;
-    r.reason = reason;
-    r.seconds = static_cast<double>(steadyMs() - startedMs_) / 1000.0;
-    r.attempts = attempts_;
-    if (!readBack.empty()) r.serial = serialNumberOf(readBack);
-    output_.finished(r, counts_);
-  }
-
   void start(AttemptTask task, DeviceAttempt::Ended then) {
-    attempt_ = std::make_unique<DeviceAttempt>(std::move(task), &context_,
+    attempt_ = std::make_unique<DeviceAttempt>(host_, std::move(task),
                                                [this, then](const AttemptResult& result, int address) {
                                                  attempt_.reset();
-                                                 if (!interrupted_) then(result, address);
+                                                 then(result, address);
                                                });
     attempt_->start();
   }
 
-  const std::vector<FleetDevice>& devices_;
+  CliHost& host_;
   const Options& options_;
   ApplyOutput& output_;
-  QObject context_;
-  QTimer pollTimer_;
-  QEventLoop* loop_ = nullptr;
+  CommissioningBench bench_;
+  std::unique_ptr<CliPlatform> pollTimer_;
   std::unique_ptr<DeviceAttempt> attempt_;
-  FleetCounts counts_;
-  Phase phase_ = Phase::WaitDevice;
-  size_t row_ = 0;
-  int attempts_ = 0;
-  bool addressChanged_ = false;
-  uint8_t talkTo_ = 1;
-  int configuredAddress_ = 1;  // what the configured device answers to
-  uint64_t startedMs_ = 0;
-  bool interrupted_ = false;
-  bool finished_ = false;
 };
 
 // ---- the plan ----
@@ -569,19 +434,9 @@ bool loadPlan(const Options& options, std::vector<FleetDevice>& devices) {
   return true;
 }
 
-// Each connection takes a descriptor (a serial port two, with its wake-up
-// pipe); the usual soft limit of 1024 is below what --jobs allows.
-void raiseDescriptorLimit(int jobs) {
-  const rlim_t wanted = static_cast<rlim_t>(jobs) * 4 + 64;
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
-  limit.rlim_cur = std::min(wanted, limit.rlim_max);
-  setrlimit(RLIMIT_NOFILE, &limit);
-}
-
 }  // namespace
 
-int runApply(const Options& options) {
+int runApply(CliHost& host, const Options& options) {
   std::vector<FleetDevice> devices;
   if (!loadPlan(options, devices)) return kExitUsage;
   std::FILE* report = stdout;
@@ -594,17 +449,18 @@ int runApply(const Options& options) {
     }
     report = reportFile.get();
   }
-  raiseDescriptorLimit(options.jobs);
-  ApplyOutput output(report, !options.verbose);
+  // Each connection takes descriptors; the usual limits are below what --jobs allows.
+  host.reserveConnections(options.jobs);
+  ApplyOutput output(report, !options.verbose, host.errorIsTerminal());
   const uint64_t started = steadyMs();
   FleetCounts counts;
   bool complete = true;
   bool allOk = true;  // every device of every run
   if (!options.benchPort.empty()) {
-    BenchApply bench(devices, options, output);
+    BenchApply bench(host, devices, options, output);
     complete = bench.run(counts);
   } else {
-    ParallelApply apply(devices, options, output);
+    ParallelApply apply(host, devices, options, output);
     for (int run = 1; run <= options.runs && complete; ++run) {
       counts = apply.run(run);
       complete = !apply.interrupted();
@@ -612,7 +468,7 @@ int runApply(const Options& options) {
       output.endBar();
       if (options.runs > 1)
         output.line(strprintf("run %d of %d: ok %d, failed %d, not reached %d, RSS %ld kB", run, options.runs,
-                              counts.ok, counts.failed, counts.remaining(), rssKb()));
+                              counts.ok, counts.failed, counts.remaining(), host.residentKb()));
     }
   }
   output.endBar();
