@@ -37,16 +37,25 @@ std::string usageText() {
          "       velmora-cli [LINK] diff A B [--json]\n"
          "       velmora-cli [LINK] check FILE [--json]\n"
          "       velmora-cli apply PLAN.csv --template FILE [--jobs N] [--verify] [--report FILE]\n"
+         "                   [--dry-run] [--no-read-first] [--backup-dir DIR]\n"
          "       velmora-cli apply PLAN.csv --template FILE --bench DEVICE [--baud B ...]\n"
          "                   [--poll-ms MS] [--report FILE]\n"
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
-         "  write FILE [--verify] [--check]\n"
+         "  write FILE [--verify] [--check] [--dry-run] [--no-read-first] [--backup-dir DIR] [--json]\n"
          "                       write FILE's configuration to the device, after printing what\n"
          "                       the check finds in it; --check refuses (1) when it finds an\n"
-         "                       error, sending nothing; --verify reads the configuration\n"
-         "                       back and fails (1) when the device holds anything else\n"
+         "                       error, sending nothing; the device is read first: when it\n"
+         "                       holds FILE's bytes already nothing is written (unchanged),\n"
+         "                       else what it held is kept as a JSON backup in --backup-dir\n"
+         "                       (default $XDG_STATE_HOME/velmora/backups) before the write;\n"
+         "                       --verify reads the configuration back and, when the device\n"
+         "                       holds anything else or the link fails during the write,\n"
+         "                       writes the backup back (rolled back, 1); --dry-run prints\n"
+         "                       what would change and writes nothing (0 nothing, 1 something,\n"
+         "                       2 trouble); --no-read-first writes blind, as before\n"
+         "  restore BACKUP.json  write --verify of a backup the tool kept\n"
          "  get-address [--json] print the device's bus address\n"
          "  set-address N        change the device's bus address (1-255)\n"
          "  scan                 list the devices that answer the probe at --target\n"
@@ -75,7 +84,8 @@ std::string usageText() {
          "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
          "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
          "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
-         "--json: get-address, scan, dump, diff and check print JSON instead of text\n"
+         "--json: get-address, scan, dump, diff and check print JSON instead of text; write and\n"
+         "  restore one object (changed, diff, backup, result, reason)\n"
          "--lang zh|en: the language of the log lines shared with the window (default: the\n"
          "  locale, LC_ALL / LC_MESSAGES / LANG; Chinese unless it is English)\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
@@ -148,6 +158,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       o.verify = true;
     } else if (a == "--check") {
       o.check = true;
+    } else if (a == "--dry-run") {
+      o.dryRun = true;
+    } else if (a == "--no-read-first") {
+      o.readFirst = false;
+    } else if (a == "--backup-dir") {
+      if (!value(o.backupDir) || o.backupDir.empty()) return fail("--backup-dir needs a DIR");
     } else if (a == "--force") {
       o.force = true;
     } else if (a == "--trace") {
@@ -194,9 +210,12 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff, check)");
   const std::string& name = positional[0];
   const size_t extra = positional.size() - 1;
-  if (name == "read" || name == "write" || name == "dump") {
+  if (name == "read" || name == "write" || name == "restore" || name == "dump") {
     if (extra != 1) return fail(name + " needs exactly one FILE");
-    o.command = name == "read" ? Command::Read : name == "write" ? Command::Write : Command::Dump;
+    o.command = name == "read"      ? Command::Read
+                : name == "write"   ? Command::Write
+                : name == "restore" ? Command::Restore
+                                    : Command::Dump;
     o.file = positional[1];
   } else if (name == "export" || name == "import") {
     if (extra != 1) return fail(name + " needs exactly one FILE");
@@ -235,11 +254,16 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   }
   if (!o.output.empty() && o.command != Command::Export && o.command != Command::Import)
     return fail("-o is for export and import");
+  const bool writes = o.command == Command::Write || o.command == Command::Restore || o.command == Command::Apply;
   if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
-      o.command != Command::Diff && o.command != Command::Check)
-    return fail("--json is for get-address, scan, dump, diff and check");
+      o.command != Command::Diff && o.command != Command::Check && o.command != Command::Write &&
+      o.command != Command::Restore)
+    return fail("--json is for get-address, scan, dump, diff, check, write and restore");
   if (o.verify && o.command != Command::Write && o.command != Command::Apply)
     return fail("--verify is for write and apply");
+  if ((o.dryRun || !o.readFirst || !o.backupDir.empty()) && !writes)
+    return fail("--dry-run, --no-read-first and --backup-dir are for write, restore and apply");
+  if (o.dryRun && !o.readFirst) return fail("--dry-run reads the device first; it does not go with --no-read-first");
   const bool applyOnly = !o.templateFile.empty() || !o.reportFile.empty() || !o.benchPort.empty() || jobsGiven ||
                          pollGiven || o.runs != 1;
   if (applyOnly && o.command != Command::Apply)
@@ -257,7 +281,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   if (o.check && o.command != Command::Write) return fail("--check is for write");
   const bool deviceSide = (o.command == Command::Diff && (o.file == kDeviceSide || o.otherFile == kDeviceSide)) ||
                           (o.command == Command::Check && o.file == kDeviceSide);
-  const bool needsLink = o.command == Command::Read || o.command == Command::Write ||
+  const bool needsLink = o.command == Command::Read || o.command == Command::Write || o.command == Command::Restore ||
                          o.command == Command::GetAddress || o.command == Command::SetAddress || deviceSide;
   if ((o.trace || !o.traceFile.empty() || !o.pcapFile.empty()) && !needsLink)
     return fail("--trace, --trace-file and --pcap are for the commands that use the link");

@@ -10,7 +10,7 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help, Version };
+enum class Command { None, Read, Write, Restore, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help, Version };
 
 // diff's and check's word for the configuration read live from the device.
 inline constexpr const char* kDeviceSide = "device";
@@ -39,6 +39,11 @@ struct Options {
   bool json = false;     // get-address, scan, dump, diff, check: JSON on stdout
   bool verify = false;   // write: read back and compare
   bool check = false;    // write: refuse a configuration the check finds errors in
+  // write, restore, apply: read the device first and write only what differs
+  // (--no-read-first: today's blind write); --dry-run only says what would change.
+  bool readFirst = true;
+  bool dryRun = false;
+  std::string backupDir; // --backup-dir: where the configuration read first is kept
   bool trace = false;    // decoded frames on stderr
   std::string traceFile; // decoded frames into FILE
   std::string pcapFile;  // the frames as a pcap capture

@@ -11,6 +11,7 @@
 #include "cli/cli_files.h"
 #include "cli/cli_output.h"
 #include "cli/cli_trace.h"
+#include "cli/safe_change.h"
 #include "config/image_check.h"
 #include "config/image_diff.h"
 #include "config/image_file_qt.h"
@@ -122,23 +123,62 @@ int runRead(CliHost& host, const Options& options) {
 
 // What the device returned after a write against what was sent: their
 // settings first, then, with the same settings, their bytes (a byte no
-// setting shows is still not what was written).
-int verifyReadBack(const Options& options, const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
+// setting shows is still not what was written). Empty when the same, else
+// the reason, already printed.
+std::string readBackMismatch(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
   const ImageDifference difference = diffImages(written, read);
   if (!difference.empty()) {
     for (const std::string& line : diffLines(difference, DiffLanguage::English)) printError(line);
-    printReason("the device holds another configuration than was written (written → read above)");
-    return kExitDevice;
+    const std::string reason = "the device holds another configuration than was written (written → read above)";
+    printReason(reason);
+    return reason;
   }
   if (const std::string where = firstByteDifference(written, read); !where.empty()) {
-    printReason("the device holds other bytes with the same settings (" + where + ")");
-    return kExitDevice;
+    const std::string reason = "the device holds other bytes with the same settings (" + where + ")";
+    printReason(reason);
+    return reason;
   }
-  logLine(options, trText("MainDialog", "校验完成，设备配置与下发一致"));
-  return kExitOk;
+  return {};
+}
+
+// The device's name where it has no serial number: its target as a plan writes it.
+std::string targetOf(const Options& options) {
+  return options.tcpHost.empty() ? "serial:" + options.serialDevice
+                                 : "tcp:" + options.tcpHost + ":" + std::to_string(options.tcpPort);
+}
+
+// One write's end, said on standard output as one object with --json.
+struct WriteEnd {
+  const Options& options;
+  std::string diffJsonArray;
+  std::string backup;
+  int finish(int status, bool changed, ChangeResult result, const std::string& reason = {}) const {
+    if (options.json) printOut(changeJson(changed, diffJsonArray, backup, result, reason) + "\n");
+    return status;
+  }
+};
+
+// Writes the backup back after a write that went wrong, and reads it back.
+int rollBack(CliHost& host, const Options& options, const std::vector<uint8_t>& before, const WriteEnd& end,
+             const std::string& why) {
+  printReason("rolling back: writing back what the device held before (" + end.backup + ")");
+  DeviceRun run(host, options, gTraffic);
+  if (run.connect()) {
+    run.session.startWrite(before, true);
+    run.waitForOutcome();
+  }
+  if (finishRun(run) == kExitOk && run.session.receivedImage() == before) {
+    printReason("rolled back: the device holds its previous configuration again");
+    return end.finish(kExitDevice, false, ChangeResult::RolledBack, "rolled back: " + why);
+  }
+  const std::string loud = "ROLLBACK FAILED: the device may hold neither configuration; restore it by hand with "
+                           "velmora-cli ... restore " + end.backup;
+  printReason(loud);
+  return end.finish(kExitDevice, true, ChangeResult::Failed, why + "; " + loud);
 }
 
 int runWrite(CliHost& host, const Options& options) {
+  const bool verify = options.verify || options.command == Command::Restore;
   std::vector<uint8_t> image;
   if (!loadConfiguration(options.file, image)) return kExitUsage;
   // As an empty .vmc file is refused: it would wipe the device's configuration.
@@ -156,14 +196,65 @@ int runWrite(CliHost& host, const Options& options) {
     printReason(options.file + ": the check found errors, nothing was sent");
     return kExitCheckErrors;
   }
+  WriteEnd end{options, {}, {}};
   DeviceRun run(host, options, gTraffic);
-  if (run.connect()) {
-    run.session.startWrite(image, options.verify);
+  if (!run.connect()) return end.finish(finishRun(run), false, ChangeResult::Failed, run.session.outcome().reason);
+  std::vector<uint8_t> before;
+  if (options.readFirst) {
+    // What runs on the device decides whether anything is written at all.
+    run.session.startRead();
     run.waitForOutcome();
+    if (run.session.outcome().state != RunState::Succeeded) {
+      const int status = finishRun(run);
+      return end.finish(options.dryRun ? kExitUsage : status, false, ChangeResult::Failed,
+                        run.session.outcome().reason);
+    }
+    before = run.session.receivedImage();
+    const ImageDifference difference = diffImages(before, image);
+    end.diffJsonArray = diffJson(difference);
+    if (before == image) {
+      run.session.finish();
+      logLine(options, trText("CliSession", "设备已是该配置，未下发"));
+      return end.finish(kExitOk, false, ChangeResult::Unchanged);
+    }
+    if (options.dryRun) {
+      run.session.finish();
+      if (!options.json) {
+        std::string text;
+        for (const std::string& line : diffLines(difference, DiffLanguage::English)) text += line + "\n";
+        // Other bytes with the same settings still make a write.
+        if (difference.empty()) text += firstByteDifference(before, image) + "\n";
+        printOut(text);
+      }
+      return end.finish(kExitDifferent, true, ChangeResult::WouldChange);
+    }
+    std::string why;
+    end.backup = saveBackup(backupFolder(options.backupDir), before, targetOf(options), why);
+    if (end.backup.empty()) {
+      run.session.finish();
+      const std::string reason = "the backup could not be written (" + why + "); nothing was written";
+      printReason(reason);
+      return end.finish(kExitUsage, false, ChangeResult::Failed, reason);
+    }
+    printError("velmora-cli: backup of the device's configuration: " + end.backup);
+    run.session.beginNext();
   }
+  run.session.startWrite(image, verify);
+  run.waitForOutcome();
+  const bool sent = run.session.writeSent();
   const int status = finishRun(run);
-  if (status != kExitOk || !options.verify) return status;
-  return verifyReadBack(options, image, run.session.receivedImage());
+  if (status != kExitOk) {
+    const std::string reason = run.session.outcome().reason;
+    if (verify && sent && !before.empty()) return rollBack(host, options, before, end, reason);
+    return end.finish(status, sent, ChangeResult::Failed, reason);
+  }
+  if (!verify) return end.finish(kExitOk, true, ChangeResult::Ok);
+  if (const std::string mismatch = readBackMismatch(image, run.session.receivedImage()); !mismatch.empty()) {
+    if (!before.empty()) return rollBack(host, options, before, end, mismatch);
+    return end.finish(kExitDevice, true, ChangeResult::Failed, mismatch);
+  }
+  logLine(options, trText("MainDialog", "校验完成，设备配置与下发一致"));
+  return end.finish(kExitOk, true, ChangeResult::Ok);
 }
 
 int runExport(const Options& options) {
@@ -314,7 +405,8 @@ uint64_t epochUsNow() {
 int runCommandRecorded(CliHost& host, const Options& options) {
   switch (options.command) {
     case Command::Read: return runRead(host, options);
-    case Command::Write: return runWrite(host, options);
+    case Command::Write:
+    case Command::Restore: return runWrite(host, options);
     case Command::GetAddress:
     case Command::SetAddress: return runAddress(host, options);
     case Command::Scan: return runScan(host, options);

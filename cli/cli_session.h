@@ -130,6 +130,9 @@ class CliSession final : public LinkEventSink, private DeviceLink {
   const std::vector<uint8_t>& receivedImage() const { return received_; }
   // The address the latest address report carried, -1 before one came.
   int reportedAddress() const { return reportedAddress_; }
+  // A frame of a write went out on this session: the device may hold part
+  // of it, whatever the outcome says.
+  bool writeSent() const { return writeSent_; }
   const TransferEngine& engine() const { return engine_; }
   int32_t linkState() const { return link_.linkState(); }
 
@@ -154,7 +157,11 @@ class CliSession final : public LinkEventSink, private DeviceLink {
   int refusalExitCode() const;
 
   // DeviceLink: the engine's way to the device and to the address box.
-  bool sendBytes(const uint8_t* data, int32_t length) override { return link_.send(data, length); }
+  bool sendBytes(const uint8_t* data, int32_t length) override {
+    const bool sent = link_.send(data, length);
+    if (sent && command_ == Command::Write) writeSent_ = true;
+    return sent;
+  }
   uint8_t addressBoxValue() const override { return static_cast<uint8_t>(address_ & 0xFF); }
   void showAddressReport(const std::string& addressText, const std::string& messageText) override;
 
@@ -174,6 +181,7 @@ class CliSession final : public LinkEventSink, private DeviceLink {
   std::vector<uint8_t> received_;     // what a read brought
   bool readBack_ = false;             // a read follows the write
   int reportedAddress_ = -1;
+  bool writeSent_ = false;
 };
 
 }  // namespace velmora::cli

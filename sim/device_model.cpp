@@ -147,7 +147,9 @@ std::optional<std::vector<uint8_t>> DeviceModel::respondToWrite(const Request& r
   }
   image_.assign(envelope.begin() + kEnvelopeHeader, envelope.end());
   log(strprintf("new image taken: %zu bytes", image_.size()));
-  if (faults_.storeWrongByte && *faults_.storeWrongByte < image_.size()) {
+  ++imagesTaken_;
+  if (faults_.storeWrongByte && *faults_.storeWrongByte < image_.size() &&
+      (!faults_.storeWrongOnce || imagesTaken_ == 1)) {
     image_[*faults_.storeWrongByte] ^= 0xFF;
     log(strprintf("byte %zu stored inverted", *faults_.storeWrongByte));
   }

@@ -49,6 +49,9 @@ struct FaultPlan {
   // read returns other bytes than were written. An image too short to have
   // that byte is stored as sent.
   std::optional<size_t> storeWrongByte;
+  // The same for the first written image only; later ones are stored as
+  // sent (a write that a rollback can put right).
+  bool storeWrongOnce = false;
   // Random faults for a soak: of every thousand answers about this many
   // are dropped, corrupted, delayed (0.1 to 3 s) or followed by a close,
   // one of the four at random. The same seed gives the same faults for the
@@ -120,6 +123,7 @@ class DeviceModel {
   int answered_ = 0;
   uint32_t random_ = 0x2545F491u;
   uint32_t faultRandom_ = 1;
+  int imagesTaken_ = 0;  // written images stored so far
   std::function<void(const std::vector<uint8_t>&)> imageListener_;
   std::function<void(const std::string&)> log_;
 };

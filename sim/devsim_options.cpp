@@ -171,7 +171,7 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
     static const char* const withValue[] = {"--tcp",   "--udp",     "--address",       "--image",
                                             "--save",  "--baud",    "--drop",          "--corrupt",
                                             "--duplicate", "--delay", "--reply-address", "--close-after",
-                                            "--garbage", "--store-wrong-byte", "--count", "--fault-device",
+                                            "--garbage", "--store-wrong-byte", "--store-wrong-once", "--count", "--fault-device",
                                             "--random-faults"};
     bool known = false;
     for (const char* option : withValue) known = known || name == option;
@@ -245,7 +245,8 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
         if (!seed) return fail("--random-faults needs a SEED of 0..4294967295, got " + value);
         o.faults.randomSeed = static_cast<uint32_t>(*seed);
       }
-    } else if (name == "--store-wrong-byte") {
+    } else if (name == "--store-wrong-byte" || name == "--store-wrong-once") {
+      o.faults.storeWrongOnce = name == "--store-wrong-once";
       const auto n = strictNumber(value, kMaxEnvelopeBytes - kEnvelopeHeader - 1);
       if (!n) return bad();
       o.faults.storeWrongByte = static_cast<size_t>(*n);
@@ -319,6 +320,8 @@ std::string devsimUsage() {
          "                        (N:BYTES: before answer N only; at most 65536)\n"
          "  --store-wrong-byte I  acknowledge every written image but store it with byte I\n"
          "                        (0-based, 0..2047) inverted, so a later read differs\n"
+         "  --store-wrong-once I  the same for the first written image only; later ones are\n"
+         "                        stored as sent\n"
          "  --random-faults P[:SEED]  drop, corrupt, delay (0.1-3 s) or close after about P per cent\n"
          "                        of the answers (0.1..100), at random but the same for the same\n"
          "                        SEED (default 1) and requests; each device draws its own\n"
