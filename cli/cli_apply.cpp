@@ -15,6 +15,8 @@
 #include "cli/cli_files.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
+#include "cli/safe_change.h"
+#include "config/image_diff.h"
 #include "fleet/commissioning_bench.h"
 #include "fleet/fleet.h"
 #include "fleet/provision_plan.h"
@@ -36,6 +38,13 @@ struct AttemptTask {
   std::optional<uint8_t> setAddress;
   const std::vector<uint8_t>* image = nullptr;
   bool verify = false;
+  // Read the device first and write only what differs; with dryRun, only
+  // say what would. The backup of what it held goes into backupFolder,
+  // named by its serial number or else target.
+  bool readFirst = false;
+  bool dryRun = false;
+  std::string backupFolder;
+  std::string target;
 };
 
 Options linkOptionsOf(const PlanTarget& t, uint8_t address) {
@@ -55,9 +64,10 @@ Options linkOptionsOf(const PlanTarget& t, uint8_t address) {
   return o;
 }
 
-// Connect, set the address, write, read back, compare, disconnect; or, as
-// a probe, connect and ask the address. Ends once, through ended, posted
-// to the loop so the owner may delete the attempt there.
+// Connect, set the address, read first, keep a backup, write, read back,
+// compare, roll back what did not verify, disconnect; or, as a probe,
+// connect and ask the address. Ends once, through ended, posted to the
+// loop so the owner may delete the attempt there.
 class DeviceAttempt final : private LinkEventSink {
  public:
   using Ended = std::function<void(const AttemptResult&, int reportedAddress)>;
@@ -69,14 +79,13 @@ class DeviceAttempt final : private LinkEventSink {
         // A device that does not answer its connect must not hold up the others.
         channels_(host.makeChannels(true)),
         // The sessions run quiet; the attempt says how they ended.
-        timers_(host.makeTimers({}, [this](int id) { timerFired(id); })),
-        session_(task_.link, *timers_, channels_->serial(), channels_->tcp()) {
+        timers_(host.makeTimers({}, [this](int id) { timerFired(id); })) {
+    newSession();
     channels_->setSink(this);
-    session_.setAsyncPacing(true);
   }
   ~DeviceAttempt() override {
     *alive_ = false;
-    session_.finish();
+    session_->finish();
     channels_->setSink(nullptr);
   }
   DeviceAttempt(const DeviceAttempt&) = delete;
@@ -84,45 +93,51 @@ class DeviceAttempt final : private LinkEventSink {
 
   void start() {
     if (task_.probe) timers_->startTimer(kAnswerLimitTimerId, kBenchAnswerMs);
-    if (session_.connect() || !session_.connecting()) next();
+    if (session_->connect() || !session_->connecting()) next();
   }
   // Ends at once, without telling anyone.
   void stop() {
     over_ = true;
-    session_.finish();
+    session_->finish();
   }
 
  private:
-  enum class Step { Connect, SetAddress, Probe, Write, Over };
+  enum class Step { Connect, SetAddress, Probe, ReadFirst, Write, RollbackConnect, Rollback, Over };
+
+  void newSession() {
+    if (session_) session_->finish();
+    session_ = std::make_unique<CliSession>(task_.link, *timers_, channels_->serial(), channels_->tcp());
+    session_->setAsyncPacing(true);
+  }
 
   // Each notification moves the session, then perhaps the attempt, on.
   void onTcpConnectEvent(int32_t failedFlag, int32_t errorCode) override {
     if (over_) return;
-    session_.onTcpConnectEvent(failedFlag, errorCode);
+    session_->onTcpConnectEvent(failedFlag, errorCode);
     advance();
   }
   void onTcpReceive(const uint8_t* block, int32_t count) override {
     if (over_) return;
-    session_.onTcpReceive(block, count);
+    session_->onTcpReceive(block, count);
     advance();
   }
   void onTcpClose(int32_t errorCode) override {
     if (over_) return;
-    session_.onTcpClose(errorCode);
+    session_->onTcpClose(errorCode);
     advance();
   }
   void onSerialByte(uint8_t byte) override {
     if (over_) return;
-    session_.onSerialByte(byte);
+    session_->onSerialByte(byte);
     advance();
   }
   void onSerialLost(std::error_code reason) override {
     if (over_) return;
-    session_.onSerialLost(reason);
+    session_->onSerialLost(reason);
     advance();
   }
   void onArrival(uint64_t steadyUs) override {
-    if (!over_) session_.onArrival(steadyUs);
+    if (!over_) session_->onArrival(steadyUs);
   }
 
   void timerFired(int id) {
@@ -132,56 +147,88 @@ class DeviceAttempt final : private LinkEventSink {
       end(false, strprintf("no answer within %d ms", kBenchAnswerMs));
       return;
     }
-    session_.timerFired(id);
+    session_->timerFired(id);
     advance();
   }
 
   // Moves on once the running step has an outcome.
   void advance() {
     if (over_) return;
-    if (step_ == Step::Connect) {
-      if (!session_.connecting()) next();
+    if (step_ == Step::Connect || step_ == Step::RollbackConnect) {
+      if (!session_->connecting()) next();
       return;
     }
-    if (session_.done()) next();
+    if (session_->done()) next();
   }
 
   void next() {
-    const Outcome& o = session_.outcome();
-    if (o.state == RunState::Failed || (step_ == Step::Connect && !session_.linkUp())) {
-      end(false, o.reason.empty() ? "the link did not come up" : o.reason);
+    const Outcome& o = session_->outcome();
+    const bool connecting = step_ == Step::Connect || step_ == Step::RollbackConnect;
+    if (o.state == RunState::Failed || (connecting && !session_->linkUp())) {
+      const std::string reason = o.reason.empty() ? "the link did not come up" : o.reason;
+      // A write that may have reached the device, with verify: put back what it held.
+      if (step_ == Step::Write && task_.verify && session_->writeSent() && !before_.empty()) {
+        rollBack(reason);
+        return;
+      }
+      if (step_ == Step::RollbackConnect || step_ == Step::Rollback) {
+        rollbackFailed(reason);
+        return;
+      }
+      end(false, reason);
       return;
     }
     switch (step_) {
       case Step::Connect:
         if (task_.probe) {
           step_ = Step::Probe;
-          session_.startGetAddress();
+          session_->startGetAddress();
         } else if (task_.setAddress) {
           step_ = Step::SetAddress;
-          session_.startSetAddress(*task_.setAddress);
+          session_->startSetAddress(*task_.setAddress);
         } else {
-          startWrite();
+          startWriteOrRead();
         }
         break;
       case Step::SetAddress:
         result_.addressChanged = true;
-        session_.beginNext();
-        startWrite();
+        talkTo_ = *task_.setAddress;
+        session_->beginNext();
+        startWriteOrRead();
         break;
       case Step::Probe:
         end(true, {});
         return;
+      case Step::ReadFirst:
+        if (!decide()) return;
+        break;
       case Step::Write:
         if (task_.verify) {
-          result_.readBack = session_.receivedImage();
+          result_.readBack = session_->receivedImage();
           const std::string mismatch = verifyMismatch(*task_.image, result_.readBack);
           if (!mismatch.empty()) {
+            if (!before_.empty()) {
+              rollBack(mismatch);
+              return;
+            }
             end(false, mismatch);
             return;
           }
         }
         end(true, {});
+        return;
+      case Step::RollbackConnect:
+        step_ = Step::Rollback;
+        session_->startWrite(before_, true);
+        break;
+      case Step::Rollback:
+        if (session_->receivedImage() != before_) {
+          rollbackFailed(verifyMismatch(before_, session_->receivedImage()));
+          return;
+        }
+        change().result = "rolled_back";
+        change().changed = false;
+        end(false, "rolled back: " + rollbackReason_);
         return;
       case Step::Over: return;
     }
@@ -189,17 +236,78 @@ class DeviceAttempt final : private LinkEventSink {
     advance();
   }
 
+  ChangeReport& change() {
+    if (!result_.change) result_.change.emplace();
+    return *result_.change;
+  }
+
+  void startWriteOrRead() {
+    if (!task_.readFirst) {
+      startWrite();
+      return;
+    }
+    step_ = Step::ReadFirst;
+    session_->startRead();
+  }
+
+  // What the device holds decides: nothing to do, only say so, or write
+  // after keeping a backup. False when the attempt has ended.
+  bool decide() {
+    before_ = session_->receivedImage();
+    ChangeReport& c = change();
+    const ImageDifference difference = diffImages(before_, *task_.image);
+    c.diff = diffJson(difference);
+    c.diffLines = diffLines(difference, DiffLanguage::English);
+    if (before_ == *task_.image) {
+      c.result = "unchanged";
+      end(true, {});
+      return false;
+    }
+    c.changed = true;
+    if (task_.dryRun) {
+      c.result = "would_change";
+      end(true, {});
+      return false;
+    }
+    std::string why;
+    c.backup = saveBackup(task_.backupFolder, before_, task_.target, why);
+    if (c.backup.empty()) {
+      c.changed = false;
+      before_.clear();
+      end(false, "the backup could not be written (" + why + "); nothing was written");
+      return false;
+    }
+    session_->beginNext();
+    startWrite();
+    return true;
+  }
+
   void startWrite() {
     step_ = Step::Write;
-    session_.startWrite(*task_.image, task_.verify);
+    session_->startWrite(*task_.image, task_.verify);
+  }
+
+  // A new session on the same channels, to the address the device answers
+  // to now, writes back what it held.
+  void rollBack(const std::string& why) {
+    rollbackReason_ = why;
+    task_.link.address = talkTo_;
+    newSession();
+    step_ = Step::RollbackConnect;
+    if (session_->connect() || !session_->connecting()) next();
+  }
+
+  void rollbackFailed(const std::string& why) {
+    change().result = "failed";
+    end(false, rollbackReason_ + "; ROLLBACK FAILED (" + why + "): restore " + change().backup + " by hand");
   }
 
   void end(bool ok, std::string reason) {
     if (over_) return;
     over_ = true;
     step_ = Step::Over;
-    const int reported = session_.reportedAddress();
-    session_.finish();
+    const int reported = session_->reportedAddress();
+    session_->finish();
     result_.ok = ok;
     result_.reason = std::move(reason);
     host_.post([this, alive = alive_, result = result_, reported] {
@@ -216,11 +324,24 @@ class DeviceAttempt final : private LinkEventSink {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::unique_ptr<SessionChannels> channels_;
   std::unique_ptr<CliPlatform> timers_;
-  CliSession session_;
+  std::unique_ptr<CliSession> session_;
   Step step_ = Step::Connect;
   bool over_ = false;
+  uint8_t talkTo_ = task_.link.address;
+  std::vector<uint8_t> before_;  // what the device held before the write
+  std::string rollbackReason_;
   AttemptResult result_;
 };
+
+// The read first, the dry run and the backup folder, as the options ask.
+void safeChange(AttemptTask& task, const Options& options, const PlanTarget& target) {
+  task.readFirst = options.readFirst;
+  task.dryRun = options.dryRun;
+  task.backupFolder = backupFolder(options.backupDir);
+  task.target = targetText(target);
+  // A dry run changes nothing, the bus address included.
+  if (options.dryRun) task.setAddress.reset();
+}
 
 // ---- what apply prints ----
 
@@ -234,6 +355,10 @@ class ApplyOutput {
     std::fputs((reportLine(r) + "\n").c_str(), report_);
     std::fflush(report_);
     if (!quiet_ || !r.ok) line(progressLine(r, c));
+    if (r.change && r.change->result == "would_change") {
+      ++wouldChange_;
+      for (const std::string& change : r.change->diffLines) line("  row " + std::to_string(r.row) + ": " + change);
+    }
     showBar(c);
   }
   void line(const std::string& text) {
@@ -252,8 +377,10 @@ class ApplyOutput {
     barShown_ = false;
   }
   bool reportOk() const { return std::ferror(report_) == 0; }
+  int wouldChange() const { return wouldChange_; }
 
  private:
+  int wouldChange_ = 0;
   std::FILE* report_;
   bool quiet_;
   bool bar_;
@@ -296,6 +423,7 @@ class ParallelApply final : public AttemptStarter {
     if (setAddress) task.setAddress = device.row.setAddress;
     task.image = &device.image;
     task.verify = options_.verify;
+    safeChange(task, options_, device.row.target);
     auto attempt = std::make_unique<DeviceAttempt>(host_, std::move(task),
                                                    [this, index](const AttemptResult& result, int) { ended(index, result); });
     DeviceAttempt* a = attempt.get();
@@ -360,6 +488,7 @@ class BenchApply final : public BenchPort {
     if (setAddress) task.setAddress = device.row.setAddress;
     task.image = &device.image;
     task.verify = true;
+    safeChange(task, options_, device.row.target);
     start(std::move(task), [this](const AttemptResult& result, int) { bench_.configureEnded(result); });
   }
   void startPollWait(int ms) override { pollTimer_->startTimer(kPollTimerId, ms); }
@@ -479,7 +608,10 @@ int runApply(CliHost& host, const Options& options) {
     printReason("the report could not be written completely");
     return kExitUsage;
   }
-  return allOk && counts.ok == counts.total ? kExitOk : kExitDevice;
+  const bool everyOk = allOk && counts.ok == counts.total;
+  // A dry run exits as diff does: 0 nothing to change, 1 something would, 2 trouble.
+  if (options.dryRun) return !everyOk ? kExitUsage : output.wouldChange() > 0 ? kExitDifferent : kExitOk;
+  return everyOk ? kExitOk : kExitDevice;
 }
 
 }  // namespace velmora::cli

@@ -236,7 +236,7 @@ int runWrite(CliHost& host, const Options& options) {
       printReason(reason);
       return end.finish(kExitUsage, false, ChangeResult::Failed, reason);
     }
-    printError("velmora-cli: backup of the device's configuration: " + end.backup);
+    logLine(options, strprintf(trText("CliSession", "已备份设备配置: %s"), end.backup.c_str()));
     run.session.beginNext();
   }
   run.session.startWrite(image, verify);

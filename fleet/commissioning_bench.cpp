@@ -66,7 +66,7 @@ void CommissioningBench::configureEnded(const AttemptResult& result) {
     configure();
     return;
   }
-  report(result.ok, result.reason, result.readBack);
+  report(result.ok, result.reason, result.readBack, result.change);
   if (row_ + 1 >= devices_.size()) {
     finished_ = true;
     return;
@@ -79,10 +79,11 @@ void CommissioningBench::configureEnded(const AttemptResult& result) {
 void CommissioningBench::interrupt() {
   if (done()) return;
   interrupted_ = true;
-  if (phase_ == Phase::Configure) report(false, "interrupted", {});
+  if (phase_ == Phase::Configure) report(false, "interrupted", {}, std::nullopt);
 }
 
-void CommissioningBench::report(bool ok, const std::string& reason, const std::vector<uint8_t>& readBack) {
+void CommissioningBench::report(bool ok, const std::string& reason, const std::vector<uint8_t>& readBack,
+                                const std::optional<ChangeReport>& change) {
   const FleetDevice& device = devices_[row_];
   (ok ? counts_.ok : counts_.failed) += 1;
   DeviceReport r;
@@ -93,6 +94,7 @@ void CommissioningBench::report(bool ok, const std::string& reason, const std::v
   r.seconds = static_cast<double>(tickMs_() - startedMs_) / 1000.0;
   r.attempts = attempts_;
   r.serial = reportedSerial(ok, readBack, device.image);
+  r.change = change;
   port_.finished(r, counts_);
 }
 

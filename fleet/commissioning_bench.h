@@ -56,7 +56,8 @@ class CommissioningBench {
 
   void beginRow(size_t row);
   void configure();
-  void report(bool ok, const std::string& reason, const std::vector<uint8_t>& readBack);
+  void report(bool ok, const std::string& reason, const std::vector<uint8_t>& readBack,
+              const std::optional<ChangeReport>& change);
 
   const std::vector<FleetDevice>& devices_;
   std::string portName_;

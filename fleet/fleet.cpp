@@ -28,7 +28,10 @@ std::optional<std::string> reportedSerial(bool ok, const std::vector<uint8_t>& r
 }
 
 bool retryAfter(const AttemptResult& result, int attemptsSoFar) {
-  return !result.ok && attemptsSoFar < kAttemptsPerDevice;
+  // A device that was put back as it was has had its chance: a second write
+  // would only change it again without anyone having looked.
+  const bool rolledBack = result.change && result.change->result == "rolled_back";
+  return !result.ok && !rolledBack && attemptsSoFar < kAttemptsPerDevice;
 }
 
 std::string verifyMismatch(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {
@@ -41,12 +44,18 @@ std::string reportLine(const DeviceReport& r) {
   if (r.run != 0) j["run"] = r.run;
   j["row"] = r.row;
   j["target"] = r.target;
-  j["result"] = r.ok ? "ok" : "failed";
+  j["result"] = r.change ? r.change->result : r.ok ? "ok" : "failed";
   j["reason"] = r.reason;
   // Milliseconds are all a person or a script needs.
   j["seconds"] = std::round(r.seconds * 1000.0) / 1000.0;
   j["attempts"] = r.attempts;
   j["serial"] = r.serial ? nlohmann::ordered_json(*r.serial) : nlohmann::ordered_json(nullptr);
+  if (r.change) {
+    j["changed"] = r.change->changed;
+    j["diff"] = nlohmann::ordered_json::parse(r.change->diff, nullptr, false);
+    if (j["diff"].is_discarded()) j["diff"] = nlohmann::ordered_json::array();
+    j["backup"] = r.change->backup.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.change->backup);
+  }
   // A reason may hold bytes of a file name that are no UTF-8.
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
@@ -125,10 +134,11 @@ void FleetScheduler::attemptEnded(size_t index, const AttemptResult& result) {
   }
   // The next row takes the slot first, so the report's counts show it running.
   start();
-  finish(index, result.ok, result.reason, result.readBack);
+  finish(index, result.ok, result.reason, result.readBack, result.change);
 }
 
-void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack) {
+void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack,
+                            const std::optional<ChangeReport>& change) {
   State& s = state_[index];
   s.finished = true;
   (ok ? counts_.ok : counts_.failed) += 1;
@@ -141,6 +151,8 @@ void FleetScheduler::finish(size_t index, bool ok, const std::string& reason, co
   r.attempts = s.attempts;
   r.serial = reportedSerial(ok, readBack, devices_[index].image);
   r.run = run_;
+  r.change = change;
+  if (change && !ok && change->result == "ok") r.change->result = "failed";
   if (finished_) finished_(r, counts_);
 }
 
@@ -150,7 +162,7 @@ void FleetScheduler::cancel(const std::string& reason) {
     if (!state_[i].running) continue;
     state_[i].running = false;
     --counts_.running;
-    finish(i, false, reason, {});
+    finish(i, false, reason, {}, std::nullopt);
   }
 }
 

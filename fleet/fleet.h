@@ -31,6 +31,19 @@ struct FleetDevice {
   std::vector<uint8_t> image;
 };
 
+// What a write that read the device first found and did: result "ok",
+// "unchanged", "would_change" (a dry run), "failed" or "rolled_back";
+// changed, when the device holds (or would hold) other settings now; diff,
+// the diff objects from what it held to what it was given, a JSON array;
+// backup, the file that keeps what it held (empty: none was taken).
+struct ChangeReport {
+  std::string result = "ok";
+  bool changed = false;
+  std::string diff = "[]";
+  std::string backup;
+  std::vector<std::string> diffLines;  // the same as text, one setting a line (not in the report)
+};
+
 // How one attempt at a device ended.
 struct AttemptResult {
   bool ok = false;
@@ -40,6 +53,8 @@ struct AttemptResult {
   bool addressChanged = false;
   // What the device returned after the write (with verify), else empty.
   std::vector<uint8_t> readBack;
+  // Set when the attempt read the device first.
+  std::optional<ChangeReport> change;
 };
 
 // The serial number a device's report names: what the device returned
@@ -62,6 +77,7 @@ struct DeviceReport {
   int attempts = 0;
   std::optional<std::string> serial;  // "a.b.c.d"
   int run = 0;                        // with several runs, which one (from 1); 0 leaves it out
+  std::optional<ChangeReport> change; // a write that read first: result, changed, diff and backup
 };
 
 // The serial number the image carries (the first network unit with field
@@ -133,7 +149,8 @@ class FleetScheduler {
     uint64_t startedMs = 0;
   };
   void launch(size_t index);
-  void finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack);
+  void finish(size_t index, bool ok, const std::string& reason, const std::vector<uint8_t>& readBack,
+              const std::optional<ChangeReport>& change);
   bool portBusy(size_t index) const;
 
   const std::vector<FleetDevice>& devices_;

@@ -4,6 +4,14 @@
 <context>
     <name>CliSession</name>
     <message>
+        <source>设备已是该配置，未下发</source>
+        <translation>The device holds this configuration already; nothing was written</translation>
+    </message>
+    <message>
+        <source>已备份设备配置: %s</source>
+        <translation>The device&apos;s configuration was backed up: %s</translation>
+    </message>
+    <message>
         <source>进度: %d%%</source>
         <translation>Progress: %d%%</translation>
     </message>

@@ -36,7 +36,7 @@ FleetDevice benchRow(int row, std::optional<uint8_t> setAddress) {
   return d;
 }
 
-AttemptResult configured(const Bytes& readBack, bool addressChanged = true) { return {true, {}, addressChanged, readBack}; }
+AttemptResult configured(const Bytes& readBack, bool addressChanged = true) { return {true, {}, addressChanged, readBack, {}}; }
 
 }  // namespace
 
@@ -86,9 +86,9 @@ TEST(CommissioningBench, AFailedAttemptIsRetriedOnceAtTheAddressTheDeviceWasGive
   port.take();
   // The address change went through, the write did not: the retry talks to
   // 11 and does not set it again.
-  bench.configureEnded({false, "no answer", true, {}});
+  bench.configureEnded({false, "no answer", true, {}, {}});
   EXPECT_EQ(port.take(), (std::vector<std::string>{"configure row 2 at 11"}));
-  bench.configureEnded({false, "no answer again", false, {}});
+  bench.configureEnded({false, "no answer again", false, {}, {}});
   ASSERT_EQ(port.reports.size(), 1u);
   EXPECT_FALSE(port.reports[0].ok);
   EXPECT_EQ(port.reports[0].reason, "no answer again");

@@ -70,8 +70,8 @@ struct Rig {
   FleetScheduler scheduler;
 };
 
-AttemptResult ok() { return {true, {}, false, {}}; }
-AttemptResult failed(const std::string& why, bool addressChanged = false) { return {false, why, addressChanged, {}}; }
+AttemptResult ok() { return {true, {}, false, {}, {}}; }
+AttemptResult failed(const std::string& why, bool addressChanged = false) { return {false, why, addressChanged, {}, {}}; }
 
 Bytes serialUnit(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return {2, 0, 0, 3, a, b, c, d}; }
 
