@@ -6,7 +6,6 @@
 
 #include "base/text.h"
 #include "config/config_unit.h"
-#include "config/image_rules.h"
 #include "pages/list_page_units.h"
 
 namespace velmora::cli {
@@ -58,14 +57,6 @@ std::string scanJson(const std::vector<std::string>& hosts) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const std::string& host : hosts) list.push_back(nlohmann::ordered_json{{"host", host}});
   return arrayOfLines(list);
-}
-
-bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes) {
-  // The window's rule by name first; a document without the suffix by its first byte.
-  if (isJsonConfigPath(path)) return true;
-  const auto first = std::find_if(bytes.begin(), bytes.end(),
-                                  [](uint8_t b) { return b != ' ' && b != '\t' && b != '\n' && b != '\r'; });
-  return first != bytes.end() && *first == '{';
 }
 
 std::string firstByteDifference(const std::vector<uint8_t>& written, const std::vector<uint8_t>& read) {

@@ -167,11 +167,7 @@ bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
     printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), path.c_str()));
     return false;
   }
-  if (!isJsonDocument(path, file.bytes)) {
-    image = std::move(file.bytes);
-    return true;
-  }
-  ImageJsonImport document = importImageJson(textOf(file.bytes));
+  ImageJsonImport document = loadConfigurationBytes(path, std::move(file.bytes));
   if (!document.ok) {
     printReason(path + ": " + document.path + ": " + document.reason);
     return false;

@@ -200,7 +200,8 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
 }
 
 // A .json name (in any case) holds the document; it comes back byte for
-// byte, and one that does not read changes nothing.
+// byte, and one that does not read changes nothing. A document under another
+// name is told by its first byte, as velmora-cli tells it.
 TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
   const Bytes image = dialog->configImage();
   const std::string document = exportImageJson(image);
@@ -209,6 +210,10 @@ TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
   dialog->action(MainDialog::kFileNew)->trigger();
   fileCommand(MainDialog::kFileOpen, tempPath("plant.JSON"));
   EXPECT_EQ(page(2)->seen, image) << "the pages load it as a .vmc";
+  writeFile(tempPath("plant.cfg"), Bytes(document.begin(), document.end()));
+  dialog->action(MainDialog::kFileNew)->trigger();
+  fileCommand(MainDialog::kFileOpen, tempPath("plant.cfg"));
+  EXPECT_EQ(page(2)->seen, image) << "a document without the .json name";
 
   std::string renamed = document;
   renamed.replace(renamed.find("velmora-config"), 14, "other");
