@@ -231,6 +231,21 @@ TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
   }
 }
 
+// An empty image (an empty read, or the device's loaded from the comparison)
+// reaches every page too: the page on show must not keep what it showed,
+// for the next tab change or write would send it.
+TEST_F(MainDialogTest, AnEmptyImageStillReachesEveryPage) {
+  clickTab(1);
+  const uint8_t none = 0;
+  for (const uint8_t* data : {&none, static_cast<const uint8_t*>(nullptr)}) {
+    dialog->loadImage(kUnitsA.data(), static_cast<int32_t>(kUnitsA.size()));
+    journal.clear();
+    dialog->loadImage(data, 0);
+    EXPECT_EQ(journal, (std::vector<std::string>{"load A 0", "load B 0", "load C 0", "load D 0"}));
+    EXPECT_TRUE(page(1)->seen.empty() && dialog->configImage().empty());
+  }
+}
+
 // An installed copy cannot write beside itself: home first, then where the user last went.
 TEST_F(MainDialogTest, FileDialogsStartInAFolderTheUserCanWrite) {
   dialog->setProgramFolder(tempPath("not-there/bin"));
