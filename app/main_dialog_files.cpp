@@ -1,5 +1,7 @@
 // The 文件 menu: New, Open and Save of .vmc files, which hold the image's
 // bytes and nothing else, and of .json files, which hold it as a document.
+// Save goes by the name; Open also knows a document by its first byte, as
+// velmora-cli does.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -53,7 +55,7 @@ void MainDialog::openFile() {
   if (path.isEmpty()) return;
   rememberFileFolder(path);
 
-  const ImageFileRead file = readImageFile(path.toStdString());
+  ImageFileRead file = readImageFile(path.toStdString());
   if (file.error == kOpenFileEmpty) {
     logMessage(trText("ImageRules", kOpenFileEmpty));
     return;
@@ -63,27 +65,23 @@ void MainDialog::openFile() {
     return;
   }
   const std::string shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
-  if (isJsonConfigPath(path.toStdString())) {
-    const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
-    const ImageJsonImport document = importImageJson(text);
-    if (!document.ok) {
-      logMessage(strprintf("%s: %s", trText("ImageRules", kOpenFileFailed), shown.c_str()));
-      logMessage(
-          strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
-      ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
-      return;
-    }
-    // A document without units is as empty as an empty .vmc.
-    if (document.image.empty()) {
-      logMessage(trText("ImageRules", kOpenFileEmpty));
-      return;
-    }
-    loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
-  } else {
-    loadImage(file.bytes.data(), static_cast<int32_t>(file.bytes.size()));
+  const size_t fileBytes = file.bytes.size();
+  const ImageJsonImport document = loadConfigurationBytes(path.toStdString(), std::move(file.bytes));
+  if (!document.ok) {
+    logMessage(strprintf("%s: %s", trText("ImageRules", kOpenFileFailed), shown.c_str()));
+    logMessage(
+        strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
+    ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
+    return;
   }
+  // A document without units is as empty as an empty .vmc.
+  if (document.image.empty()) {
+    logMessage(trText("ImageRules", kOpenFileEmpty));
+    return;
+  }
+  loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
   logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(),
-                       static_cast<unsigned long long>(file.bytes.size())));
+                       static_cast<unsigned long long>(fileBytes)));
 }
 
 void MainDialog::saveFile() {

@@ -82,4 +82,57 @@ std::string dottedAddress(uint32_t address) {
   return dottedAddress(bytes);
 }
 
+namespace {
+
+bool isScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// One "%u" conversion: blanks, an optional sign, at least one digit. A
+// negated value wraps as it would in an unsigned conversion, which puts
+// every negative number but -0 above 255.
+std::optional<uint64_t> scanUnsigned(std::string_view text, size_t& pos) {
+  while (pos < text.size() && isScanBlank(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  const size_t firstDigit = pos;
+  uint64_t value = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    if (value < (uint64_t{1} << 40)) value = value * 10 + static_cast<uint64_t>(text[pos] - '0');
+    ++pos;
+  }
+  if (pos == firstDigit) return std::nullopt;
+  if (negative && value != 0) return uint64_t{1} << 40;
+  return value;
+}
+
+// One to three digits and nothing in front of them.
+std::optional<uint64_t> strictNumber(std::string_view text, size_t& pos) {
+  const size_t firstDigit = pos;
+  uint64_t value = 0;
+  while (pos < text.size() && pos - firstDigit < 4 && text[pos] >= '0' && text[pos] <= '9')
+    value = value * 10 + static_cast<uint64_t>(text[pos++] - '0');
+  if (pos == firstDigit || pos - firstDigit > 3) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::array<uint8_t, 4>> parseDottedAddress(std::string_view text, DottedForm form) {
+  std::array<uint8_t, 4> out{};
+  size_t pos = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i > 0) {
+      if (pos >= text.size() || text[pos] != '.') return std::nullopt;
+      ++pos;
+    }
+    const std::optional<uint64_t> value = form == DottedForm::Typed ? scanUnsigned(text, pos) : strictNumber(text, pos);
+    if (!value || *value > 255) return std::nullopt;
+    out[i] = static_cast<uint8_t>(*value);
+  }
+  if (form == DottedForm::Strict && pos != text.size()) return std::nullopt;
+  return out;
+}
+
 }  // namespace velmora

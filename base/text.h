@@ -2,7 +2,9 @@
 // strings, trimming, and the decimal reading every page applies to typed text.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,20 @@ struct LocalTime {
 std::string dottedAddress(const uint8_t bytes[4]);
 // The same for an IPv4 address held as a number, most significant byte first.
 std::string dottedAddress(uint32_t address);
+
+// How strictly parseDottedAddress reads.
+enum class DottedForm {
+  // Files, plans and options: four numbers of one to three digits with a
+  // dot between them, and nothing else.
+  Strict,
+  // What a person typed into an address field, read as "%u.%u.%u.%u" would:
+  // blanks and a sign before each number, any count of digits, and whatever
+  // follows the fourth number ignored.
+  Typed,
+};
+// The four bytes of a dotted address, first byte first, each 0-255; none
+// when text is not one.
+std::optional<std::array<uint8_t, 4>> parseDottedAddress(std::string_view text, DottedForm form = DottedForm::Strict);
 
 // Bytes as "%02X " each (two upper-case digits and a blank), in order.
 std::string hexBytesSpaced(const uint8_t* data, size_t count);

@@ -10,7 +10,6 @@
 #include "config/config_unit.h"
 #include "config/image_file_qt.h"
 #include "config/image_json.h"
-#include "config/image_rules.h"
 #include "pages/list_page_units.h"
 
 namespace velmora::cli {
@@ -64,26 +63,13 @@ std::string scanJson(const std::vector<std::string>& hosts) {
   return arrayOfLines(list);
 }
 
-bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes) {
-  // The window's rule by name first; a document without the suffix by its first byte.
-  if (isJsonConfigPath(path)) return true;
-  const auto first = std::find_if(bytes.begin(), bytes.end(),
-                                  [](uint8_t b) { return b != ' ' && b != '\t' && b != '\n' && b != '\r'; });
-  return first != bytes.end() && *first == '{';
-}
-
 bool loadConfiguration(const std::string& path, std::vector<uint8_t>& image) {
   ImageFileRead file = readImageFile(path);
   if (!file.ok()) {
     printReason(strprintf("%s: %s", trText("ImageRules", file.error.c_str()), path.c_str()));
     return false;
   }
-  if (!isJsonDocument(path, file.bytes)) {
-    image = std::move(file.bytes);
-    return true;
-  }
-  const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
-  ImageJsonImport document = importImageJson(text);
+  ImageJsonImport document = loadConfigurationBytes(path, std::move(file.bytes));
   if (!document.ok) {
     printReason(path + ": " + document.path + ": " + document.reason);
     return false;

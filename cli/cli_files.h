@@ -1,6 +1,6 @@
 // What velmora-cli prints and decides about files, apart from I/O: the
-// parameter list's rows (text and JSON), the other commands' JSON, which
-// files are JSON documents, and how two images differ byte for byte.
+// parameter list's rows (text and JSON), the other commands' JSON, and how
+// two images differ byte for byte.
 #pragma once
 
 #include <cstdint>
@@ -23,10 +23,6 @@ std::string dumpJson(const std::vector<uint8_t>& image);
 std::string addressJson(int address);
 // scan --json: [{"host": "127.0.0.1"}, ...] in the order found, with a newline.
 std::string scanJson(const std::vector<std::string>& hosts);
-
-// A JSON document rather than a .vmc image: a name ending in ".json" (any
-// letter case), or else a first byte other than a blank that is '{'.
-bool isJsonDocument(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A configuration as write, diff and apply take it: a .vmc file's bytes or
 // a JSON document's image. False with the reason on standard error.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 
 namespace velmora::cli {
@@ -126,19 +127,13 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       if (!value(v) || !parseInt(v, 5, 8, d)) return fail("--data-bits needs 5, 6, 7 or 8");
       o.dataBits = static_cast<int>(d);
     } else if (a == "--stop-bits") {
-      if (!value(v)) return fail("--stop-bits needs 1, 1.5 or 2");
-      if (v == "1") o.stopBitsCode = 0;
-      else if (v == "1.5") o.stopBitsCode = 1;
-      else if (v == "2") o.stopBitsCode = 2;
-      else return fail("--stop-bits needs 1, 1.5 or 2");
+      const auto stopBits = value(v) ? stopBitsNamed(v) : std::nullopt;
+      if (!stopBits) return fail("--stop-bits needs 1, 1.5 or 2");
+      o.stopBitsCode = channelCode(*stopBits);
     } else if (a == "--parity") {
-      if (!value(v)) return fail("--parity needs none, odd, even, mark or space");
-      if (v == "none") o.parityCode = 0;
-      else if (v == "odd") o.parityCode = 1;
-      else if (v == "even") o.parityCode = 2;
-      else if (v == "mark") o.parityCode = 3;
-      else if (v == "space") o.parityCode = 4;
-      else return fail("--parity needs none, odd, even, mark or space");
+      const auto parity = value(v) ? parityNamed(v) : std::nullopt;
+      if (!parity) return fail("--parity needs none, odd, even, mark or space");
+      o.parityCode = channelCode(*parity);
     } else if (a == "--address") {
       long n = 0;
       if (!value(v) || !parseInt(v, 1, 255, n)) return fail("--address needs a number of 1-255");

@@ -10,6 +10,9 @@
 namespace velmora {
 
 inline constexpr int32_t kUnitBytes = 8;
+// The most bytes an image holds where it is gathered from a page, sent to
+// the device or kept by it.
+inline constexpr int32_t kMaxImageBytes = 2048;
 using ConfigUnit = std::array<uint8_t, kUnitBytes>;
 
 enum class UnitKind : uint8_t {

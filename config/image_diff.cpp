@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 #include "config/image_json_members.h"
 #include "config/unit_names.h"
@@ -88,12 +89,12 @@ std::string chineseValue(const ConfigUnit& unit, const std::string& member, cons
   }
   if (v.is_boolean()) return enableText(v.get<bool>() ? 1 : 0);
   if (!v.is_string()) return v.dump();
-  static const std::map<std::string, std::string> words = {
-      {"none", "无校验"},        {"even", "偶校验"},   {"odd", "奇校验"},   {"mark", "标记校验"},
-      {"half_word", "半字"},     {"full_word", "全字"}};
+  const std::string text = v.get<std::string>();
+  if (member == "parity")
+    if (const auto parity = parityNamed(text)) return kParityLongTexts[indexOf(*parity)];
+  static const std::map<std::string, std::string> words = {{"half_word", "半字"}, {"full_word", "全字"}};
   static const std::map<std::string, std::string> extra = {
       {"none", "无附加功能"}, {"remote_control", "远程控制"}, {"modbus_tcp", "Modbus TCP协议"}};
-  const std::string text = v.get<std::string>();
   const auto& table = member == "extra_function" ? extra : words;
   const auto it = table.find(text);
   return it == table.end() ? text : it->second;

@@ -8,10 +8,9 @@
 #include <utility>
 #include <vector>
 
-namespace velmora {
+#include "config/config_unit.h"
 
-// The most bytes that are gathered from a page or sent to the device.
-inline constexpr int32_t kMaxImageBytes = 2048;
+namespace velmora {
 
 class ImageHost {
  public:

@@ -1,12 +1,15 @@
 #include "config/image_json.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
 #include <set>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 #include "config/image_json_members.h"
+#include "config/image_rules.h"
 
 namespace velmora {
 
@@ -19,14 +22,23 @@ namespace {
 using Names = std::vector<const char*>;
 const Names kSerialProtocolNames = {"55", "modbus_rtu", "program_download", "temporary_packets"};
 const Names kServerProtocolNames = {"55", "modbus_rtu", "modbus_tcp", "program_download", "temporary_packets"};
-const Names kStopBitsNames = {"1", "1.5", "2"};
-const Names kParityNames = {"none", "even", "odd", "mark"};
 const Names kExtraNames = {"none", "remote_control", "modbus_tcp"};
 const Names kFieldNames = {"ip", "mask", "gateway", "serial_number"};
 const Names kGroupNames = {nullptr, "input", "output", "global_integer", "bit_variable", "all_enable"};
 const Names kWordWidthNames = {"half_word", "full_word"};
 const Names kBitWidthNames = {"1", "16"};
 const Names kKindNames = {"unknown", "serial_port", "network_address", "server_port", "holding_register"};
+// The line settings' names, in the order of the codes an image stores.
+const Names kStoredStopBitsNames = [] {
+  Names names;
+  for (int code = 0; code < kStoredStopBitsCodes; ++code) names.push_back(stopBitsName(*stopBitsOfStoredCode(code)));
+  return names;
+}();
+const Names kStoredParityNames = [] {
+  Names names;
+  for (int code = 0; code < kStoredParityCodes; ++code) names.push_back(parityName(*parityOfStoredCode(code)));
+  return names;
+}();
 
 constexpr uint32_t kServerNamedBits = 0x1F;
 constexpr size_t kMaxDocumentBytes = size_t{1} << 20;
@@ -152,28 +164,9 @@ std::vector<uint8_t> readHexBytes(const json& v, const std::string& path, size_t
 }
 
 Octets readDottedQuad(const json& v, const std::string& path) {
-  const std::string reason = "must be a dotted quad like \"192.168.1.110\"";
-  if (!v.is_string()) refuse(path, reason);
-  const std::string text = v.get<std::string>();
-  Octets octets{};
-  size_t i = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (i >= text.size() || text[i] != '.') refuse(path, reason);
-      ++i;
-    }
-    size_t digits = 0;
-    uint32_t n = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-      n = n * 10 + static_cast<uint32_t>(text[i] - '0');
-      ++i;
-      ++digits;
-    }
-    if (digits == 0 || digits > 3 || n > 255) refuse(path, reason);
-    octets[static_cast<size_t>(part)] = static_cast<uint8_t>(n);
-  }
-  if (i != text.size()) refuse(path, reason);
-  return octets;
+  const auto octets = v.is_string() ? parseDottedAddress(v.get<std::string>()) : std::nullopt;
+  if (!octets) refuse(path, "must be a dotted quad like \"192.168.1.110\"");
+  return *octets;
 }
 
 // The object must have exactly the members named; returns nothing, refuses
@@ -202,8 +195,8 @@ ConfigUnit readUnit(const json& u, const std::string& path) {
     f.portNumber = static_cast<uint8_t>(readInteger(u["port"], at("port"), 255));
     f.baudRate = readInteger(u["baud"], at("baud"), 0xFFFFFFFFu);
     f.dataBits = static_cast<uint8_t>(readInteger(u["data_bits"], at("data_bits"), 15));
-    f.stopBitsCode = static_cast<uint8_t>(readNamed(u["stop_bits"], at("stop_bits"), kStopBitsNames, 3));
-    f.parityCode = static_cast<uint8_t>(readNamed(u["parity"], at("parity"), kParityNames, 3));
+    f.stopBitsCode = static_cast<uint8_t>(readNamed(u["stop_bits"], at("stop_bits"), kStoredStopBitsNames, 3));
+    f.parityCode = static_cast<uint8_t>(readNamed(u["parity"], at("parity"), kStoredParityNames, 3));
     const uint32_t protocols = readFlags(u["protocols"], at("protocols"), kSerialProtocolNames);
     const uint32_t extra = readNamed(u["extra_function"], at("extra_function"), kExtraNames, 15);
     f.protocolFlags = static_cast<uint8_t>(protocols | (extra << 4));
@@ -351,8 +344,8 @@ ordered_json unitObject(const ConfigUnit& unit) {
       o["port"] = f.portNumber;
       o["baud"] = f.baudRate;
       o["data_bits"] = f.dataBits;
-      o["stop_bits"] = named(f.stopBitsCode, kStopBitsNames, 1);
-      o["parity"] = named(f.parityCode, kParityNames, 1);
+      o["stop_bits"] = named(f.stopBitsCode, kStoredStopBitsNames, 1);
+      o["parity"] = named(f.parityCode, kStoredParityNames, 1);
       o["protocols"] = flagNames(f.protocolFlags & 0x0F, kSerialProtocolNames);
       o["extra_function"] = named(f.protocolFlags >> 4, kExtraNames, 1);
       break;
@@ -420,6 +413,22 @@ ImageJsonImport importImageJson(std::string_view text) {
     result.reason = r.reason;
   }
   return result;
+}
+
+bool isJsonDocument(std::string_view path, const std::vector<uint8_t>& bytes) {
+  if (isJsonConfigPath(path)) return true;
+  const auto first = std::find_if(bytes.begin(), bytes.end(),
+                                  [](uint8_t b) { return b != ' ' && b != '\t' && b != '\n' && b != '\r'; });
+  return first != bytes.end() && *first == '{';
+}
+
+ImageJsonImport loadConfigurationBytes(std::string_view path, std::vector<uint8_t> bytes) {
+  if (isJsonDocument(path, bytes))
+    return importImageJson(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  ImageJsonImport image;
+  image.ok = true;
+  image.image = std::move(bytes);
+  return image;
 }
 
 std::string unitJson(const uint8_t* unit) {

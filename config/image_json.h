@@ -31,6 +31,17 @@ struct ImageJsonImport {
 // out of range are refused with the first offending path.
 ImageJsonImport importImageJson(std::string_view text);
 
+// The one rule by which the window and velmora-cli tell a configuration
+// file's form: a JSON document when the name ends in ".json" (any letter
+// case) or, whatever the name, when its first byte other than a blank is
+// '{'; the image's own bytes otherwise. A sound image starts with a unit's
+// kind, 1 to 4, never with '{'.
+bool isJsonDocument(std::string_view path, const std::vector<uint8_t>& bytes);
+// A configuration file's bytes as an image, by that rule: a document is
+// imported (and refused as importImageJson refuses it), a .vmc is taken
+// as it is.
+ImageJsonImport loadConfigurationBytes(std::string_view path, std::vector<uint8_t> bytes);
+
 // One unit as the document's object (compact JSON text), for the diff's
 // JSON output and tests.
 std::string unitJson(const uint8_t* unit);

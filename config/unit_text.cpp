@@ -1,5 +1,6 @@
 #include "config/unit_text.h"
 
+#include "base/line_settings.h"
 #include "base/text.h"
 #include "base/tr_text.h"
 #include "config/config_unit.h"
@@ -37,39 +38,11 @@ std::string serverProtocolText(uint32_t flags) {
   return finishProtocolText(text);
 }
 
-std::string stopBitsText(int code) {
-  switch (code) {
-    case 1: return "1.5";
-    case 2: return "2";
-    default: return "1";
-  }
-}
+std::string stopBitsText(int code) { return stopBitsName(stopBitsOfStoredCode(code).value_or(StopBits::One)); }
 
-std::string parityShortText(int code) {
-  switch (code) {
-    case 1:
-      return trText("UnitText", "偶");
-    case 2:
-      return trText("UnitText", "奇");
-    case 3:
-      return trText("UnitText", "标记");
-    default:
-      return trText("UnitText", "无");
-  }
-}
+std::string parityShortText(int code) { return parityShortText(parityOfStoredCode(code).value_or(Parity::None)); }
 
-std::string parityLongText(int code) {
-  switch (code) {
-    case 1:
-      return trText("UnitText", "偶校验");
-    case 2:
-      return trText("UnitText", "奇校验");
-    case 3:
-      return trText("UnitText", "标记校验");
-    default:
-      return trText("UnitText", "无校验");
-  }
-}
+std::string parityLongText(int code) { return parityLongText(parityOfStoredCode(code).value_or(Parity::None)); }
 
 std::string selectorText(int selector) {
   switch (selector) {

@@ -13,10 +13,11 @@ std::string serialProtocolText(uint8_t protocolFlags);
 // The server protocol set (bits 0..4 of the lowest byte), same rules.
 std::string serverProtocolText(uint32_t protocolFlags);
 
-// Stop bits by code: 1 "1.5", 2 "2", anything else one stop bit "1".
+// Stop bits by the code an image stores: 1 "1.5", 2 "2", anything else one
+// stop bit "1".
 std::string stopBitsText(int stopBitsCode);
-// Parity by code, short ("无", "偶", "奇", "标记") and long ("无校验", ...);
-// codes outside 0..3 read as none.
+// Parity by the code an image stores, short ("无", "偶", "奇", "标记") and
+// long ("无校验", ...); codes outside 0..3 read as none.
 std::string parityShortText(int parityCode);
 std::string parityLongText(int parityCode);
 

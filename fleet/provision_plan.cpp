@@ -4,13 +4,13 @@
 #include <array>
 #include <limits>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr size_t kMaxImageBytes = 2048;
 constexpr int kMaxPortKey = 32;  // the pages keep 32 data ports and 32 server ports
 
 struct Record {
@@ -101,39 +101,16 @@ std::optional<uint64_t> number(std::string_view text, uint64_t min, uint64_t max
   return value;
 }
 
-std::optional<Octets> dotted(std::string_view text) {
-  Octets out{};
-  for (size_t part = 0; part < 4; ++part) {
-    const size_t dot = text.find('.');
-    const bool last = part == 3;
-    if (last != (dot == std::string_view::npos)) return std::nullopt;
-    const std::string_view piece = text.substr(0, dot);
-    if (piece.size() > 3) return std::nullopt;
-    const auto value = number(piece, 0, 255);
-    if (!value) return std::nullopt;
-    out[part] = static_cast<uint8_t>(*value);
-    if (!last) text.remove_prefix(dot + 1);
-  }
-  return out;
-}
-
-// A serial target's line letters, in the channel's code order.
-constexpr std::string_view kParity = "NOEMS";
-constexpr std::array<std::string_view, 3> kStop = {"1", "1.5", "2"};
-
 // "8N1", "7E1.5", "8O2": data bits 5..8, parity N E O M S, stop bits 1, 1.5 or 2.
 bool lineSettings(std::string_view text, PlanTarget& t) {
   if (text.size() < 3) return false;
   if (text[0] < '5' || text[0] > '8') return false;
-  const char letter = static_cast<char>(text[1] >= 'a' && text[1] <= 'z' ? text[1] - 'a' + 'A' : text[1]);
-  const size_t parity = kParity.find(letter);
-  if (parity == std::string_view::npos) return false;
-  const std::string_view stop = text.substr(2);
-  const auto at = std::find(kStop.begin(), kStop.end(), stop);
-  if (at == kStop.end()) return false;
+  const auto parity = parityOfLetter(text[1]);
+  const auto stopBits = stopBitsNamed(text.substr(2));
+  if (!parity || !stopBits) return false;
   t.dataBits = text[0] - '0';
-  t.parityCode = static_cast<int>(parity);
-  t.stopBitsCode = static_cast<int>(at - kStop.begin());
+  t.parityCode = channelCode(*parity);
+  t.stopBitsCode = channelCode(*stopBits);
   return true;
 }
 
@@ -223,7 +200,7 @@ std::optional<std::string> applyCell(const ColumnKey& key, const std::string& va
     case Column::Ip:
     case Column::Mask:
     case Column::Gateway: {
-      const auto octets = dotted(value);
+      const auto octets = parseDottedAddress(value);
       if (!octets) return "must be four dotted numbers 0-255";
       (key.column == Column::Ip ? row.ip : key.column == Column::Mask ? row.mask : row.gateway) = *octets;
       return std::nullopt;
@@ -260,11 +237,9 @@ DeviceImage refuseImage(const PlanRow& row, std::string column, std::string reas
 
 std::string targetText(const PlanTarget& t) {
   if (t.kind == PlanTarget::Kind::Serial) {
-    const char parity = t.parityCode >= 0 && t.parityCode < static_cast<int>(kParity.size()) ? kParity[t.parityCode] : 'N';
-    const std::string_view stop =
-        t.stopBitsCode >= 0 && t.stopBitsCode < static_cast<int>(kStop.size()) ? kStop[t.stopBitsCode] : kStop[0];
-    return strprintf("serial:%s@%d,%d%c%.*s", t.path.c_str(), t.baud, t.dataBits, parity, static_cast<int>(stop.size()),
-                     stop.data());
+    const char parity = parityLetter(parityOfChannelCode(t.parityCode).value_or(Parity::None));
+    const char* stop = stopBitsName(stopBitsOfChannelCode(t.stopBitsCode).value_or(StopBits::One));
+    return strprintf("serial:%s@%d,%d%c%s", t.path.c_str(), t.baud, t.dataBits, parity, stop);
   }
   const bool v6 = t.host.find(':') != std::string::npos;
   return strprintf(v6 ? "tcp:[%s]:%u" : "tcp:%s:%u", t.host.c_str(), t.port);
@@ -386,8 +361,8 @@ DeviceImage deviceImage(const std::vector<uint8_t>& templateImage, const PlanRow
     put(at, encodeServerPort(server));
   }
 
-  if (image.size() > kMaxImageBytes)
-    return refuseImage(row, "", strprintf("the image would hold %zu bytes; the device takes at most %zu",
+  if (image.size() > static_cast<size_t>(kMaxImageBytes))
+    return refuseImage(row, "", strprintf("the image would hold %zu bytes; the device takes at most %d",
                                           image.size(), kMaxImageBytes));
   DeviceImage out;
   out.ok = true;

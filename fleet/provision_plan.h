@@ -26,8 +26,8 @@ struct PlanTarget {
   std::string path;  // serial: the device node
   int baud = 9600;
   int dataBits = 8;
-  int parityCode = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-  int stopBitsCode = 0;  // 0 one, 1 one and a half, 2 two
+  int parityCode = 0;    // the channel's codes (base/line_settings.h)
+  int stopBitsCode = 0;
 };
 
 struct PlanRow {

@@ -12,8 +12,8 @@
 
 namespace velmora {
 
-// Line settings as the serial channel takes them. stopBits: 0 one, 1 one and
-// a half, 2 two. parity: 0 none, 1 odd, 2 even, 3 mark, 4 space.
+// Line settings as the serial channel takes them; stopBits and parity are
+// the channel's codes of StopBits and Parity (base/line_settings.h).
 struct SerialSettings {
   int32_t baudRate = 9600;
   int32_t byteSize = 8;

@@ -20,8 +20,8 @@ SerialSettings chooseSerialSettings(const std::optional<std::string>& baudEntry,
     const int32_t bits = parseDecimal(*dataBitsEntry);
     if (bits >= 5 && bits <= 8) s.byteSize = bits;
   }
-  s.stopBits = (stopBitsIndex == 1 || stopBitsIndex == 2) ? stopBitsIndex : 0;
-  s.parity = (parityIndex >= 1 && parityIndex <= 4) ? parityIndex : 0;
+  s.stopBits = channelCode(stopBitsOfChannelCode(stopBitsIndex).value_or(StopBits::One));
+  s.parity = channelCode(parityOfChannelCode(parityIndex).value_or(Parity::None));
   return s;
 }
 

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/line_settings.h"
 #include "base/log_sink.h"
 #include "base/tr_text.h"
 #include "link/channel.h"
@@ -51,11 +52,10 @@ inline constexpr const char* kBaudEntries[] = {"1200", "2400", "4800", "9600", "
 inline constexpr int kDefaultBaudIndex = 3;
 inline constexpr const char* kDataBitsEntries[] = {"5", "6", "7", "8"};
 inline constexpr int kDefaultDataBitsIndex = 3;
-inline constexpr const char* kStopBitsEntries[] = {"1", "1.5", "2"};
-// Shown through trText("ConnectLogic", …).
-inline constexpr const char* kParityEntries[] = {
-    VELMORA_TR_NOOP("ConnectLogic", "无"), VELMORA_TR_NOOP("ConnectLogic", "奇"), VELMORA_TR_NOOP("ConnectLogic", "偶"),
-    VELMORA_TR_NOOP("ConnectLogic", "标记"), VELMORA_TR_NOOP("ConnectLogic", "空格")};
+// In the channel's order, so a list position is the channel's code; the
+// parity texts are shown through trText("LineSettings", …).
+inline constexpr const auto& kStopBitsEntries = kStopBitsNames;
+inline constexpr const auto& kParityEntries = kParityShortTexts;
 
 // transport values, set by the two radio buttons.
 inline constexpr int32_t kTransportSerial = 0;

@@ -31,7 +31,7 @@ W* numbered(W* widget, int id) {
 QComboBox* fixedList(const char* const* entries, size_t count, int selected, int id) {
   auto* combo = numbered(new QComboBox, id);
   // Numbers have no translation and come back as they are.
-  for (size_t i = 0; i < count; ++i) combo->addItem(ui::trQ("ConnectLogic", entries[i]));
+  for (size_t i = 0; i < count; ++i) combo->addItem(ui::trQ("LineSettings", entries[i]));
   combo->setCurrentIndex(selected);
   return combo;
 }

@@ -12,7 +12,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
+
+#include "base/line_settings.h"
 
 namespace velmora {
 
@@ -63,23 +66,24 @@ bool applyLineSettings(termios& t, const SerialSettings& s) {
     case 8: size = CS8; break;
     default: return false;
   }
+  const std::optional<Parity> asked = parityOfChannelCode(s.parity);
+  const std::optional<StopBits> stopBits = stopBitsOfChannelCode(s.stopBits);
+  if (!asked || !stopBits) return false;
   tcflag_t parity = 0;
-  switch (s.parity) {
-    case 0: parity = 0; break;
-    case 1: parity = PARENB | PARODD; break;
-    case 2: parity = PARENB; break;
-    case 3: parity = PARENB | CMSPAR | PARODD; break;  // parity bit always 1
-    case 4: parity = PARENB | CMSPAR; break;           // parity bit always 0
-    default: return false;
+  switch (*asked) {
+    case Parity::None: parity = 0; break;
+    case Parity::Odd: parity = PARENB | PARODD; break;
+    case Parity::Even: parity = PARENB; break;
+    case Parity::Mark: parity = PARENB | CMSPAR | PARODD; break;  // parity bit always 1
+    case Parity::Space: parity = PARENB | CMSPAR; break;          // parity bit always 0
   }
-  if (s.stopBits < 0 || s.stopBits > 2) return false;
 
   termios raw = t;
   cfmakeraw(&raw);
   raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
   raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   raw.c_cflag |= CLOCAL | CREAD | size | parity;
-  if (s.stopBits != 0) raw.c_cflag |= CSTOPB;
+  if (*stopBits != StopBits::One) raw.c_cflag |= CSTOPB;
   // Reads return what is there; the reader waits in poll(), not in read().
   raw.c_cc[VMIN] = 0;
   raw.c_cc[VTIME] = 0;

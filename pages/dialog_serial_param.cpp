@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 #include "base/tr_text.h"
 #include "config/unit_text.h"
@@ -45,9 +46,10 @@ DialogSerialParam::DialogSerialParam(QWidget* parent) : QWidget(parent) {
   baud_->setCurrentIndex(3);
   dataBits_->addItem(QStringLiteral("8"));
   dataBits_->setCurrentIndex(0);
-  stopBits_->addItems({QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")});
+  // Both lists in the order of the codes an image stores.
+  for (int code = 0; code < kStoredStopBitsCodes; ++code) stopBits_->addItem(QString::fromStdString(stopBitsText(code)));
   stopBits_->setCurrentIndex(0);
-  for (int code = 0; code < 4; ++code) parity_->addItem(QString::fromStdString(parityLongText(code)));
+  for (int code = 0; code < kStoredParityCodes; ++code) parity_->addItem(QString::fromStdString(parityLongText(code)));
   parity_->setCurrentIndex(0);
 
   refreshDataPortList();
@@ -80,7 +82,7 @@ void DialogSerialParam::buildControls() {
                           {QCoreApplication::translate("DialogSerialParam", "数据位"), 70},
                           {QCoreApplication::translate("DialogSerialParam", "停止位"), 70},
                           {QCoreApplication::translate("DialogSerialParam", "校验位"), 70,
-                           QCoreApplication::translate("DialogSerialParam", "标记校验")},
+                           QString::fromStdString(parityLongText(Parity::Mark))},
                           {QCoreApplication::translate("DialogSerialParam", "协议"), 140}});
 
   // Parameters: the line settings on the left, protocols and the extra

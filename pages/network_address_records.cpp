@@ -20,45 +20,7 @@ bool hasFactoryAddresses(const NetworkAddressRecord& r) {
 
 std::string formatAddress(const Octets& o) { return dottedAddress(o.data()); }
 
-namespace {
-bool isScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// One "%u" conversion: blanks, an optional sign, at least one digit. A
-// negated value wraps as it would in an unsigned conversion, which puts
-// every negative number but -0 above 255.
-std::optional<uint64_t> scanUnsigned(std::string_view text, size_t& pos) {
-  while (pos < text.size() && isScanBlank(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
-  const size_t firstDigit = pos;
-  uint64_t value = 0;
-  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-    if (value < (uint64_t{1} << 40)) value = value * 10 + static_cast<uint64_t>(text[pos] - '0');
-    ++pos;
-  }
-  if (pos == firstDigit) return std::nullopt;
-  if (negative && value != 0) return uint64_t{1} << 40;
-  return value;
-}
-}  // namespace
-
-std::optional<Octets> parseAddress(std::string_view text) {
-  Octets out{};
-  size_t pos = 0;
-  for (size_t i = 0; i < 4; ++i) {
-    if (i > 0) {
-      if (pos >= text.size() || text[pos] != '.') return std::nullopt;
-      ++pos;
-    }
-    const std::optional<uint64_t> value = scanUnsigned(text, pos);
-    if (!value || *value > 255) return std::nullopt;
-    out[i] = static_cast<uint8_t>(*value);
-  }
-  return out;
-}
+std::optional<Octets> parseAddress(std::string_view text) { return parseDottedAddress(text, DottedForm::Typed); }
 
 NetworkAddressRecords::NetworkAddressRecords() {
   for (int i = 0; i < kMaxNetworkPorts; ++i) records_[static_cast<size_t>(i)] = factoryAddressRecord(i);

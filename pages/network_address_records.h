@@ -31,9 +31,9 @@ bool hasFactoryAddresses(const NetworkAddressRecord& record);
 
 // "%u.%u.%u.%u".
 std::string formatAddress(const Octets& octets);
-// Reads four dot-separated decimal numbers the way a "%u.%u.%u.%u" scan
-// does (blanks and a sign allowed before each number, text after the fourth
-// ignored); accepted only when all four are read and each is at most 255.
+// An address field's text, read as typed (DottedForm::Typed: the way a
+// "%u.%u.%u.%u" scan does); accepted only when all four numbers are read and
+// each is at most 255.
 std::optional<Octets> parseAddress(std::string_view text);
 
 // The three edits' texts.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/line_settings.h"
 #include "base/text.h"
 #include "base/tr_text.h"
 #include "config/replace_units.h"
@@ -40,6 +41,10 @@ SerialPortRecords::SerialPortRecords() {
 
 static bool validPosition(int p) { return p >= 0 && p < kMaxDataPorts; }
 
+// A stored code that names nothing reads as the list's first entry.
+static int knownStopBitsCode(int code) { return storedCode(stopBitsOfStoredCode(code).value_or(StopBits::One)); }
+static int knownParityCode(int code) { return *storedCode(parityOfStoredCode(code).value_or(Parity::None)); }
+
 SerialPortControls SerialPortRecords::showPort(int p) const {
   SerialPortControls c;
   if (!validPosition(p)) return c;
@@ -50,8 +55,8 @@ SerialPortControls SerialPortRecords::showPort(int p) const {
   c.baudText = strprintf("%d", r.baudRate);
   c.dataBitsSelection = r.dataBits == 8 ? 0 : -1;
   c.dataBitsText = strprintf("%d", r.dataBits);
-  c.stopSelection = (r.stopBitsCode >= 0 && r.stopBitsCode < 3) ? r.stopBitsCode : 0;
-  c.paritySelection = (r.parityCode >= 0 && r.parityCode < 4) ? r.parityCode : 0;
+  c.stopSelection = knownStopBitsCode(r.stopBitsCode);
+  c.paritySelection = knownParityCode(r.parityCode);
   for (int bit = 0; bit < 4; ++bit) c.protocolBits[static_cast<size_t>(bit)] = (r.protocolFlags >> bit) & 1;
   const int extra = (r.protocolFlags >> 4) & 0x0F;
   c.noExtraFunction = r.protocolFlags < 16;
@@ -76,8 +81,8 @@ void SerialPortRecords::capturePort(int p, const SerialPortControls& c) {
   // Only 8 can be chosen; a port that came with 5..7 data bits keeps them
   // until 8 is picked, so looking at a port never rewrites its line format.
   if (c.dataBitsSelection == 0 || r.dataBits < 5 || r.dataBits > 8) r.dataBits = 8;
-  r.stopBitsCode = (c.stopSelection >= 0 && c.stopSelection <= 2) ? c.stopSelection : 0;
-  r.parityCode = (c.paritySelection >= 0 && c.paritySelection <= 3) ? c.paritySelection : 0;
+  r.stopBitsCode = knownStopBitsCode(c.stopSelection);
+  r.parityCode = knownParityCode(c.paritySelection);
   int flags = 0;
   for (int bit = 0; bit < 4; ++bit)
     if (c.protocolBits[static_cast<size_t>(bit)]) flags |= 1 << bit;
@@ -127,7 +132,7 @@ bool SerialPortRecords::load(const uint8_t* data, int32_t length) {
     r.number = f.portNumber;
     r.baudRate = static_cast<int32_t>(f.baudRate);
     r.dataBits = (f.dataBits >= 5 && f.dataBits <= 8) ? f.dataBits : 8;
-    r.stopBitsCode = f.stopBitsCode == 3 ? 0 : f.stopBitsCode;
+    r.stopBitsCode = knownStopBitsCode(f.stopBitsCode);
     r.parityCode = f.parityCode;
     r.protocolFlags = f.protocolFlags;
     count_ = f.portNumber;

@@ -106,7 +106,7 @@ std::array<uint8_t, 8> buildReadRequest(uint8_t address, uint16_t packetNumber) 
 }
 
 std::vector<uint8_t> buildEnvelope(const uint8_t* image, int32_t imageLength) {
-  imageLength = std::clamp<int32_t>(imageLength, 0, kMaxEnvelopeBytes - kEnvelopeHeader);
+  imageLength = std::clamp<int32_t>(imageLength, 0, kMaxImageBytes);
   const uint32_t total = static_cast<uint32_t>(imageLength) + kEnvelopeHeader;
   std::vector<uint8_t> e(total, 0);
   e[2] = static_cast<uint8_t>(total >> 24);

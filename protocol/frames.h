@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "config/config_unit.h"
+
 namespace velmora {
 
 // Configuration read and write packets carry at most this many envelope bytes.
@@ -15,7 +17,7 @@ inline constexpr int kPacketPayload = 50;
 // The envelope header in front of the image on the wire.
 inline constexpr int kEnvelopeHeader = 8;
 // Image limit plus header.
-inline constexpr int kMaxEnvelopeBytes = 2048 + kEnvelopeHeader;
+inline constexpr int kMaxEnvelopeBytes = kMaxImageBytes + kEnvelopeHeader;
 
 inline constexpr uint8_t kFunctionRead = 0x69;   // 'i'
 inline constexpr uint8_t kFunctionWrite = 0x6C;  // 'l'

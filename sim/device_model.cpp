@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "config/config_unit.h"
 #include "protocol/frames.h"
 
 namespace velmora::sim {
@@ -28,8 +29,8 @@ const char* kindName(RequestKind kind) {
 
 DeviceModel::DeviceModel(std::vector<uint8_t> image, uint8_t address) : image_(std::move(image)), address_(address) {
   // The envelope cannot carry more; a longer image would be cut on the wire.
-  if (image_.size() > static_cast<size_t>(kMaxEnvelopeBytes - kEnvelopeHeader))
-    image_.resize(static_cast<size_t>(kMaxEnvelopeBytes - kEnvelopeHeader));
+  if (image_.size() > static_cast<size_t>(kMaxImageBytes))
+    image_.resize(static_cast<size_t>(kMaxImageBytes));
 }
 
 void DeviceModel::log(const std::string& line) const {

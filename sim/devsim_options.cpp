@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/text.h"
+#include "config/config_unit.h"
 #include "protocol/frames.h"
 
 namespace velmora::sim {
@@ -20,23 +21,6 @@ std::optional<int64_t> strictNumber(const std::string& text, int64_t max) {
   }
   if (value > max) return std::nullopt;
   return value;
-}
-
-std::optional<std::array<uint8_t, 4>> parseIpv4(const std::string& text) {
-  std::array<uint8_t, 4> out{};
-  size_t start = 0;
-  for (int part = 0; part < 4; ++part) {
-    const size_t dot = text.find('.', start);
-    const bool lastPart = part == 3;
-    if (lastPart != (dot == std::string::npos)) return std::nullopt;
-    const std::string piece = text.substr(start, lastPart ? std::string::npos : dot - start);
-    if (piece.size() > 3) return std::nullopt;
-    const auto value = strictNumber(piece, 255);
-    if (!value) return std::nullopt;
-    out[static_cast<size_t>(part)] = static_cast<uint8_t>(*value);
-    start = dot + 1;
-  }
-  return out;
 }
 
 int hexDigit(char c) {
@@ -120,7 +104,7 @@ std::optional<Endpoint> parseEndpoint(const std::string& text) {
     if (colon == std::string::npos || colon == 0) return std::nullopt;
     e.host = text.substr(0, colon);
     portText = text.substr(colon + 1);
-    if (e.host != "localhost" && !parseIpv4(e.host)) return std::nullopt;
+    if (e.host != "localhost" && !parseDottedAddress(e.host)) return std::nullopt;
   }
   const auto port = strictNumber(portText, 65535);
   if (!port) return std::nullopt;
@@ -134,7 +118,7 @@ bool isLoopbackHost(const Endpoint& endpoint) {
     return groups && *groups == std::array<uint16_t, 8>{0, 0, 0, 0, 0, 0, 0, 1};
   }
   if (endpoint.host == "localhost") return true;
-  const auto octets = parseIpv4(endpoint.host);
+  const auto octets = parseDottedAddress(endpoint.host);
   return octets && (*octets)[0] == 127;
 }
 
@@ -247,7 +231,7 @@ ParsedOptions parseDevsimOptions(const std::vector<std::string>& args) {
       }
     } else if (name == "--store-wrong-byte" || name == "--store-wrong-once") {
       o.faults.storeWrongOnce = name == "--store-wrong-once";
-      const auto n = strictNumber(value, kMaxEnvelopeBytes - kEnvelopeHeader - 1);
+      const auto n = strictNumber(value, kMaxImageBytes - 1);
       if (!n) return bad();
       o.faults.storeWrongByte = static_cast<size_t>(*n);
     }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "config/config_unit.h"
 #include "protocol/frames.h"
 #include "sim/builtin_image.h"
 
@@ -560,9 +561,9 @@ bool loadImageFile(const std::string& path, std::vector<uint8_t>& image, std::st
     error = "cannot read image " + path;
     return false;
   }
-  if (image.size() > static_cast<size_t>(kMaxEnvelopeBytes - kEnvelopeHeader)) {
+  if (image.size() > static_cast<size_t>(kMaxImageBytes)) {
     error = strprintf("image %s holds %zu bytes; the device takes at most %d", path.c_str(), image.size(),
-                      kMaxEnvelopeBytes - kEnvelopeHeader);
+                      kMaxImageBytes);
     return false;
   }
   return true;

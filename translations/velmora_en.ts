@@ -239,26 +239,6 @@
         <translation>Serial port not open</translation>
     </message>
     <message>
-        <source>无</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>奇</source>
-        <translation>Odd</translation>
-    </message>
-    <message>
-        <source>偶</source>
-        <translation>Even</translation>
-    </message>
-    <message>
-        <source>标记</source>
-        <translation>Mark</translation>
-    </message>
-    <message>
-        <source>空格</source>
-        <translation>Space</translation>
-    </message>
-    <message>
         <source>连接</source>
         <translation>Connect</translation>
     </message>
@@ -720,10 +700,6 @@ Note: only after clicking this button do the changes go to the device with the n
         <translation>Parity</translation>
     </message>
     <message>
-        <source>标记校验</source>
-        <translation>Mark</translation>
-    </message>
-    <message>
         <source>协议</source>
         <translation>Protocols</translation>
     </message>
@@ -937,6 +913,49 @@ Note: only after clicking this button do the changes go to the device with the n
     <message>
         <source>保存文件失败</source>
         <translation>Saving the file failed</translation>
+    </message>
+</context>
+<context>
+    <name>LineSettings</name>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>空格</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>标记校验</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>空格校验</source>
+        <translation>Space</translation>
     </message>
 </context>
 <context>
@@ -1378,38 +1397,6 @@ Note: only after clicking this button do the changes go to the device with the n
     <message>
         <source>Modbus TCP协议 </source>
         <translation>Modbus TCP </translation>
-    </message>
-    <message>
-        <source>偶</source>
-        <translation>Even</translation>
-    </message>
-    <message>
-        <source>奇</source>
-        <translation>Odd</translation>
-    </message>
-    <message>
-        <source>标记</source>
-        <translation>Mark</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>偶校验</source>
-        <translation>Even</translation>
-    </message>
-    <message>
-        <source>奇校验</source>
-        <translation>Odd</translation>
-    </message>
-    <message>
-        <source>标记校验</source>
-        <translation>Mark</translation>
-    </message>
-    <message>
-        <source>无校验</source>
-        <translation>None</translation>
     </message>
     <message>
         <source>掩码</source>

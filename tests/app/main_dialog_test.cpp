@@ -200,7 +200,8 @@ TEST_F(MainDialogTest, SaveNewOpenGiveBackTheImageAndLogEach) {
 }
 
 // A .json name (in any case) holds the document; it comes back byte for
-// byte, and one that does not read changes nothing.
+// byte, and one that does not read changes nothing. A document under another
+// name is told by its first byte, as velmora-cli tells it.
 TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
   const Bytes image = dialog->configImage();
   const std::string document = exportImageJson(image);
@@ -209,6 +210,10 @@ TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
   dialog->action(MainDialog::kFileNew)->trigger();
   fileCommand(MainDialog::kFileOpen, tempPath("plant.JSON"));
   EXPECT_EQ(page(2)->seen, image) << "the pages load it as a .vmc";
+  writeFile(tempPath("plant.cfg"), Bytes(document.begin(), document.end()));
+  dialog->action(MainDialog::kFileNew)->trigger();
+  fileCommand(MainDialog::kFileOpen, tempPath("plant.cfg"));
+  EXPECT_EQ(page(2)->seen, image) << "a document without the .json name";
 
   std::string renamed = document;
   renamed.replace(renamed.find("velmora-config"), 14, "other");
@@ -223,6 +228,21 @@ TEST_F(MainDialogTest, JsonFilesRoundTripAndBadOnesAreRefused) {
     EXPECT_EQ(UiRecorder::messages(), line == "打开文件为空" ? QStringList() : QStringList{"打开文件失败"}) << line;
     EXPECT_EQ(dialog->configImage(), image);
     EXPECT_NE(logText().find("] " + line, logText().rfind("\r\n[", logText().size() - 3)), std::string::npos) << logText();
+  }
+}
+
+// An empty image (an empty read, or the device's loaded from the comparison)
+// reaches every page too: the page on show must not keep what it showed,
+// for the next tab change or write would send it.
+TEST_F(MainDialogTest, AnEmptyImageStillReachesEveryPage) {
+  clickTab(1);
+  const uint8_t none = 0;
+  for (const uint8_t* data : {&none, static_cast<const uint8_t*>(nullptr)}) {
+    dialog->loadImage(kUnitsA.data(), static_cast<int32_t>(kUnitsA.size()));
+    journal.clear();
+    dialog->loadImage(data, 0);
+    EXPECT_EQ(journal, (std::vector<std::string>{"load A 0", "load B 0", "load C 0", "load D 0"}));
+    EXPECT_TRUE(page(1)->seen.empty() && dialog->configImage().empty());
   }
 }
 

@@ -20,3 +20,20 @@ TEST(Text, TrimAndFormat) {
   const uint8_t bytes[] = {0x01, 0xAB, 0x0A};
   EXPECT_EQ(hexBytesSpaced(bytes, 3), "01 AB 0A ");
 }
+
+// Files and plans take four plain numbers; an address field takes what a
+// "%u.%u.%u.%u" scan takes.
+TEST(Text, DottedAddressStrictAndTyped) {
+  using Octets = std::array<uint8_t, 4>;
+  EXPECT_EQ(parseDottedAddress("192.168.1.110"), (Octets{192, 168, 1, 110}));
+  EXPECT_EQ(parseDottedAddress("0.0.0.0"), (Octets{0, 0, 0, 0}));
+  EXPECT_EQ(parseDottedAddress("010.255.001.9"), (Octets{10, 255, 1, 9}));
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.", "1.2.3.4 ", " 1.2.3.4", "1..2.3", "1.2.3.256", "0001.2.3.4",
+                          "+1.2.3.4", "1.2.3.4x", "1.2.-3.4"})
+    EXPECT_EQ(parseDottedAddress(bad), std::nullopt) << bad;
+  const std::pair<const char*, Octets> typed[] = {
+      {" 1. +2.3.4 and more", {1, 2, 3, 4}}, {"0001.2.3.-0", {1, 2, 3, 0}}, {"10.0.0.1x", {10, 0, 0, 1}}};
+  for (const auto& [text, octets] : typed) EXPECT_EQ(parseDottedAddress(text, DottedForm::Typed), octets) << text;
+  for (const char* bad : {"1.2.3", "1.2.3.-1", "1.2.3.256", "1 .2.3.4", "99999999999999.1.1.1"})
+    EXPECT_EQ(parseDottedAddress(bad, DottedForm::Typed), std::nullopt) << bad;
+}

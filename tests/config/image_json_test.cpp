@@ -183,3 +183,34 @@ TEST(ImageJson, RefusesWithPathAndReason) {
     EXPECT_EQ(r.reason.find('\n'), std::string::npos) << r.reason;
   }
 }
+
+// The window and velmora-cli tell a document from a .vmc by one rule: the
+// name, or else the first byte that is not a blank.
+TEST(ImageJson, ConfigurationFilesAreDocumentsByNameOrByTheirFirstByte) {
+  const Bytes image = {1, 1, 0, 0, 0x25, 0x80, 0x80, 0x0D};
+  const std::string text = exportImageJson(image);
+  const Bytes documentBytes(text.begin(), text.end());
+  Bytes indented = {' ', '\r', '\n', '\t'};
+  indented.insert(indented.end(), documentBytes.begin(), documentBytes.end());
+  for (const auto& [path, bytes] : {std::pair<std::string, Bytes>{"plant.json", documentBytes},
+                                    {"PLANT.Json", documentBytes},
+                                    {"plant.cfg", documentBytes},
+                                    {"plant", indented}}) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(isJsonDocument(path, bytes));
+    const ImageJsonImport loaded = loadConfigurationBytes(path, bytes);
+    EXPECT_TRUE(loaded.ok) << loaded.path << ": " << loaded.reason;
+    EXPECT_EQ(loaded.image, image);
+  }
+  // Bytes of a .vmc stay as they are, whatever they hold; a .json name makes them a document.
+  for (const Bytes& bytes : {image, Bytes{' ', 1, '{'}, Bytes{0x7A, '{'}}) {
+    EXPECT_FALSE(isJsonDocument("plant.vmc", bytes));
+    const ImageJsonImport loaded = loadConfigurationBytes("plant.vmc", bytes);
+    EXPECT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.image, bytes);
+  }
+  const ImageJsonImport refused = loadConfigurationBytes("plant.json", image);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.path, "$");
+  EXPECT_FALSE(loadConfigurationBytes("x.vmc", Bytes{'{', '}'}).ok) << "a document by its first byte";
+}

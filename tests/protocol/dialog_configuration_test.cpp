@@ -66,6 +66,8 @@ TEST_F(DialogConfigurationTest, ShowsTheEngineAndItsButtonsAndTimerDriveIt) {
 
   button(1013)->click();
   EXPECT_EQ(side.gathers, 1) << "the write button starts a write";
+  EXPECT_EQ(text(1014), "正在下发配置...");
+  EXPECT_TRUE(!button(1012)->isEnabled() && button(1013)->isEnabled()) << "读取配置 waits while a write runs";
 }
 
 TEST_F(DialogConfigurationTest, ControlsFitTheStrip) {
