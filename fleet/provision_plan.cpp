@@ -116,7 +116,15 @@ bool lineSettings(std::string_view text, PlanTarget& t) {
 
 // tcp:HOST:PORT ([V6]:PORT) or serial:PATH[@BAUD[,LINE]]; the reason when refused.
 std::optional<std::string> parseTarget(std::string_view text, PlanTarget& t) {
-  const auto blank = [](std::string_view s) { return s.find_first_of(" \t") != std::string_view::npos; };
+  // Spaces and control characters never belong in a host or a device path; a
+  // NUL would also cut the name short where the channel opens it, so two
+  // rows that differ after it would name one port.
+  const auto blank = [](std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return byte <= ' ' || byte == 0x7F;
+    });
+  };
   if (text.substr(0, 4) == "tcp:") {
     text.remove_prefix(4);
     const size_t colon = text.rfind(':');

@@ -43,6 +43,7 @@ TEST(ProvisionPlan, ValidTablesAndWhatEachCellBecomes) {
       {"target\n\"serial:/dev/ttyS1@115200,8o2\"\n", K::Serial, "/dev/ttyS1", 0, 115200, 8, 1, 2},
       {"target\n\"serial:/dev/a@b@50,5M1\"\n", K::Serial, "/dev/a@b", 0, 50, 5, 3, 0},
       {"target\n\"serial:COM3@4000000,6S2\"\n", K::Serial, "COM3", 0, 4000000, 6, 4, 2},
+      {"target\ntcp:b\xC3\xBC" "cher.lab:80\n", K::Tcp, "b\xC3\xBC" "cher.lab", 80, 9600, 8, 0, 0},  // UTF-8 is no control character
   };
   for (const Case& c : cases) {
     const PlanRow row = onlyRow(c.csv);
@@ -120,6 +121,15 @@ TEST(ProvisionPlan, RefusalsNameTheRowAndTheColumn) {
       {"target\ntcp:h:65536\n", 1, "target"},
       {"target\ntcp:::1:5\n", 1, "target"},                      // IPv6 without brackets
       {"target\ntcp:a b:5\n", 1, "target"},
+      // Control characters in a host or a device path (found by fuzzing): a
+      // NUL cut the name short where it was opened and written back, so
+      // "/dev/ttyUSB0<NUL>b" opened /dev/ttyUSB0 while apply took it for
+      // another port than "/dev/ttyUSB0".
+      {std::string("target\ntcp:h\0x:1\n", 17), 1, "target"},
+      {std::string("target\nserial:/dev/ttyUSB0\0b\n", 29), 1, "target"},
+      {"target\n\"serial:/dev/tty\nUSB0@9600\"\n", 1, "target"},
+      {"target\ntcp:h\x1B[0m:1\n", 1, "target"},
+      {"target\nserial:/dev/tty\x7FS0\n", 1, "target"},
       {"target\nserial:\n", 1, "target"},
       {"target\nserial:/dev/x@\n", 1, "target"},
       {"target\nserial:/dev/x@49\n", 1, "target"},
