@@ -28,7 +28,7 @@
 
 #include "base/text.h"
 #include "config/config_unit.h"
-#include "config/provision_plan.h"
+#include "fleet/provision_plan.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace velmora;
