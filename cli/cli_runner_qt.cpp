@@ -20,6 +20,7 @@
 #include "cli/cli_apply_qt.h"
 #include "cli/cli_files.h"
 #include "cli/cli_platform_qt.h"
+#include "cli/cli_ports.h"
 #include "cli/cli_session.h"
 #include "cli/cli_trace.h"
 #include "config/image_check.h"
@@ -480,6 +481,7 @@ int runCommandRecorded(const Options& options) {
     case Command::Diff: return runDiff(options);
     case Command::Check: return runCheck(options);
     case Command::Apply: return runApply(options);
+    case Command::Ports: return runPorts(options);
     case Command::Help:
       printOut(usageText());
       return kExitOk;

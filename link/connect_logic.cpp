@@ -343,6 +343,9 @@ void ConnectLogic::openSerial() {
     if (error) {
       serialFailureReason_ = serialOpenReason(error);
       log(serialFailureReason_);
+      // The port doctor's lines, after the reason (only looked for when someone reads them).
+      if (log_ != nullptr)
+        for (const std::string& line : serial_.openFailureNotes(name, error)) log(line);
     }
     reportLink(false, trText("ConnectLogic", "串口打开失败"));
   }
