@@ -50,7 +50,9 @@ LivePortList::~LivePortList() = default;
 
 void LivePortList::watch(std::vector<std::string> folders) {
   arm(std::move(folders));
-  changed();
+  // Other folders, another list: shown as after a refresh, nothing marked gone.
+  list_.update(search(), steadyUs());
+  fill(list_.showFirst());
 }
 
 void LivePortList::arm(std::vector<std::string> folders) {

@@ -32,7 +32,7 @@ class LivePortList {
   LivePortList(const LivePortList&) = delete;
   LivePortList& operator=(const LivePortList&) = delete;
 
-  // Watches and lists folders instead, at once.
+  // Watches and lists folders instead, at once (the first port selected).
   void watch(std::vector<std::string> folders);
   // Replaces the search by lister's paths (tests); empty restores the system's.
   void setLister(std::function<std::vector<std::string>()> lister) { lister_ = std::move(lister); }
