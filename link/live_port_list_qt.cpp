@@ -123,6 +123,9 @@ void LivePortList::fill(const PortList::Shown& shown) {
   if (shown.selected < 0) {
     box_->setEditText(text);
     if (box_->lineEdit() != nullptr) box_->lineEdit()->setCursorPosition(cursor);
+  } else if (static_cast<size_t>(shown.selected) >= ports.size() && box_->lineEdit() != nullptr) {
+    // A gone port's mark is at the end of its text: shown even in a narrow box.
+    box_->lineEdit()->end(false);
   }
 }
 

@@ -10,8 +10,10 @@ namespace velmora {
 
 namespace {
 
-constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
-                           IN_MOVE_SELF | IN_ONLYDIR;
+// Entries made, removed or renamed. Not IN_ATTRIB: the list is of what is
+// there, and the kernel touches a tty's times as it is used, which would
+// look again every few seconds for nothing.
+constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 std::string parentOf(const std::string& folder) {
   const size_t slash = folder.find_last_of('/');

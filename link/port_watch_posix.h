@@ -1,6 +1,5 @@
 // Watches folders of device nodes with inotify: one descriptor that becomes
-// readable when an entry is made, removed, renamed or changes its owner or
-// mode in any of them. A folder that does not exist yet (/dev/serial/by-id
+// readable when an entry is made, removed or renamed in any of them. A folder that does not exist yet (/dev/serial/by-id
 // before the first USB adapter) is waited for at its nearest existing parent.
 #pragma once
 

@@ -131,7 +131,10 @@ std::vector<std::string> PortList::paths() const {
 
 std::string PortList::label(const SerialPortInfo& port) {
   if (port.link.empty() || port.device.empty()) return port.path;
-  return port.path + " (" + deviceShortName(port.device) + ")";
+  // The link's own name: its folder (/dev/serial/by-id/) says nothing and
+  // would push the node's name out of the box.
+  const size_t slash = port.link.rfind('/');
+  return port.link.substr(slash == std::string::npos ? 0 : slash + 1) + " (" + deviceShortName(port.device) + ")";
 }
 
 std::string PortList::goneLabel(const SerialPortInfo& port) {

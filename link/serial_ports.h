@@ -151,7 +151,7 @@ class PortList {
   std::vector<std::string> paths() const;
   const PortHistory& history() const { return history_; }
 
-  // An entry's text: the path, and the device node beside a link.
+  // An entry's text: a link's name with the device node beside it, or the path.
   static std::string label(const SerialPortInfo& port);
   // The text of a chosen port that went away.
   static std::string goneLabel(const SerialPortInfo& port);

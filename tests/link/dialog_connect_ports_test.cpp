@@ -40,8 +40,9 @@ class DialogConnectPortsTest : public ::testing::Test {
   bool listShows(const QStringList& want) { return waitUntil([&] { return items() == want; }); }
   void click(int id) { page.findChild<QAbstractButton*>(QString::number(id))->click(); }
   std::string at(const std::string& name) const { return dir + "/" + name; }
-  static QString label(const std::string& link, const std::string& pty) {
-    return QString::fromStdString(link + " (" + pty.substr(5) + ")");  // the node below /dev/
+  // The link's name, and the node below /dev/ beside it.
+  static QString label(const std::string& name, const std::string& pty) {
+    return QString::fromStdString(name + " (" + pty.substr(5) + ")");
   }
   bool logged(const std::string& line) const {
     return std::find(log.lines.begin(), log.lines.end(), line) != log.lines.end();
@@ -60,8 +61,8 @@ TEST_F(DialogConnectPortsTest, LinksComeAndGoWhileTheChosenPortStays) {
   PtyPair a, b;
   ASSERT_TRUE(a.ok() && b.ok());
   EXPECT_EQ(box()->count(), 0);
-  const QString labelA = label(at("usb-Velmora_A-if00"), a.slavePath());
-  const QString labelB = label(at("usb-0_Velmora_B-if00"), b.slavePath());
+  const QString labelA = label("usb-Velmora_A-if00", a.slavePath());
+  const QString labelB = label("usb-0_Velmora_B-if00", b.slavePath());
   const QString goneA = labelA + QStringLiteral("（已移除）");
 
   fs::create_symlink(a.slavePath(), at("usb-Velmora_A-if00"));
