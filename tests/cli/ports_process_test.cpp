@@ -89,6 +89,7 @@ TEST(CliPorts, ListsTheFoldersPortsAndWhyOneWillNotOpen) {
   const int fd = ::open(held.path.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_TRUE(fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 && holder.spawn("/bin/sleep", {"60"}));
   ::close(fd);
+  ASSERT_TRUE(holder.waitForExec("sleep", Clock::now() + 5s));
 
   const RunResult json = run({"ports", "--json"});
   ASSERT_EQ(json.exitCode, 0) << json.err;

@@ -17,6 +17,8 @@ struct HeldPty {
     const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
     held = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 && holder.spawn("/bin/sleep", {"60"});
     if (fd >= 0) ::close(fd);
+    // Until exec the holder still goes by the test's name.
+    held = held && holder.waitForExec("sleep", Clock::now() + std::chrono::seconds(5));
   }
   bool ok() const { return pty.ok() && held; }
   const std::string& path() const { return pty.slavePath(); }

@@ -85,6 +85,17 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
   return true;
 }
 
+bool Child::waitForExec(const std::string& name, Clock::time_point deadline) const {
+  const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
+  while (Clock::now() < deadline) {
+    std::ifstream in(comm);
+    std::string line;
+    if (std::getline(in, line) && line == name.substr(0, 15)) return true;
+    ::usleep(2000);
+  }
+  return false;
+}
+
 bool Child::collect(Clock::time_point deadline, const std::function<bool(const std::string&)>& done) {
   while (!(done && done(out))) {
     std::vector<pollfd> fds;

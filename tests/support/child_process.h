@@ -39,6 +39,9 @@ class Child {
   int reap(Clock::time_point deadline);
   void signal(int sig) { if (pid_ > 0) ::kill(pid_, sig); }
   pid_t pid() const { return pid_; }
+  // Waits until the child runs program (its command name is name, which the
+  // system cuts to 15 bytes), not a copy of the test between fork and exec.
+  bool waitForExec(const std::string& name, Clock::time_point deadline) const;
 
   std::string out, err;
 
