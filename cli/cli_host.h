@@ -13,6 +13,7 @@
 
 #include "cli/cli_session.h"
 #include "link/channel.h"
+#include "link/serial_ports.h"
 
 namespace velmora::cli {
 
@@ -72,6 +73,9 @@ class CliHost {
   // The scan's socket, or null when it could not be opened.
   virtual std::unique_ptr<ScanSocket> openScanSocket(
       std::function<void(const uint8_t* block, int32_t size)> replyBlock) = 0;
+
+  // This platform's serial ports, as the port list and the doctor see them.
+  virtual std::unique_ptr<SerialPortSystem> serialPorts() = 0;
 
   // Whether a file could be created at path now (its folder exists and may
   // be written, and path is no folder).

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <utility>
@@ -213,6 +214,11 @@ std::unique_ptr<ScanSocket> QtCliHost::openScanSocket(std::function<void(const u
   auto socket = std::make_unique<QtScanSocket>(std::move(replyBlock));
   if (!socket->open()) return nullptr;
   return socket;
+}
+
+std::unique_ptr<SerialPortSystem> QtCliHost::serialPorts() {
+  // The folders VELMORA_SERIAL_DIRS names, or /dev and /dev/serial/by-id.
+  return makeSerialPortSystem(portFoldersFrom(std::getenv("VELMORA_SERIAL_DIRS")));
 }
 
 bool QtCliHost::canCreateFile(const std::string& path) {

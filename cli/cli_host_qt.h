@@ -16,6 +16,7 @@ class QtCliHost final : public CliHost {
   std::unique_ptr<InterruptWatch> watchInterrupt(std::function<void()> handler) override;
   std::optional<std::string> lookUpIpv4(const std::string& host, TcpConnectFailure& failure) override;
   std::unique_ptr<ScanSocket> openScanSocket(std::function<void(const uint8_t*, int32_t)> replyBlock) override;
+  std::unique_ptr<SerialPortSystem> serialPorts() override;
   bool canCreateFile(const std::string& path) override;
   bool errorIsTerminal() override;
   long residentKb() override;

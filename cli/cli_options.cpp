@@ -41,6 +41,7 @@ std::string usageText() {
          "                   [--dry-run] [--no-read-first] [--backup-dir DIR]\n"
          "       velmora-cli apply PLAN.csv --template FILE --bench DEVICE [--baud B ...]\n"
          "                   [--poll-ms MS] [--report FILE]\n"
+         "       velmora-cli ports [--json]\n"
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
@@ -80,13 +81,17 @@ std::string usageText() {
          "                       default 500), configure and verify it, say \"next device\" and\n"
          "                       wait until it is gone; the line is --baud etc. (9600 8N1);\n"
          "                       Ctrl-C ends it with the report of what was done\n"
+         "  ports                the serial ports present, stable links first: the device node,\n"
+         "                       the USB adapter's ids, whether it opens now and, when not,\n"
+         "                       why and what to do; VELMORA_SERIAL_DIRS=DIR:DIR lists those\n"
+         "                       folders instead of /dev and /dev/serial/by-id\n"
          "files: write, diff and check take .vmc files and JSON documents alike; a file is JSON when\n"
          "  its name ends in .json or, failing that, its first non-blank byte is '{'\n"
          "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
          "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
          "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
-         "--json: get-address, scan, dump, diff and check print JSON instead of text; write and\n"
-         "  restore one object (changed, diff, backup, result, reason)\n"
+         "--json: get-address, scan, dump, diff, check and ports print JSON instead of text; write\n"
+         "  and restore one object (changed, diff, backup, result, reason)\n"
          "--lang zh|en: the language of the log lines shared with the window (default: the\n"
          "  locale, LC_ALL / LC_MESSAGES / LANG; Chinese unless it is English)\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
@@ -202,7 +207,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     }
   }
   if (positional.empty())
-    return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff, check)");
+    return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff, check, ports)");
   const std::string& name = positional[0];
   const size_t extra = positional.size() - 1;
   if (name == "read" || name == "write" || name == "restore" || name == "dump") {
@@ -240,6 +245,9 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     if (o.templateFile.empty()) return fail("apply needs --template FILE");
     o.command = Command::Apply;
     o.file = positional[1];
+  } else if (name == "ports") {
+    if (extra != 0) return fail("ports takes no argument");
+    o.command = Command::Ports;
   } else if (name == "scan") {
     if (extra != 0) return fail("scan takes no argument");
     if (o.scanHost.empty()) return fail("scan needs --target HOST:PORT");
@@ -252,8 +260,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   const bool writes = o.command == Command::Write || o.command == Command::Restore || o.command == Command::Apply;
   if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
       o.command != Command::Diff && o.command != Command::Check && o.command != Command::Write &&
-      o.command != Command::Restore)
-    return fail("--json is for get-address, scan, dump, diff, check, write and restore");
+      o.command != Command::Restore && o.command != Command::Ports)
+    return fail("--json is for get-address, scan, dump, diff, check, ports, write and restore");
   if (o.verify && o.command != Command::Write && o.command != Command::Apply)
     return fail("--verify is for write and apply");
   if ((o.dryRun || !o.readFirst || !o.backupDir.empty()) && !writes)

@@ -10,7 +10,8 @@
 
 namespace velmora::cli {
 
-enum class Command { None, Read, Write, Restore, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help, Version };
+enum class Command { None, Read, Write, Restore, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help,
+                     Version, Ports };
 
 // diff's and check's word for the configuration read live from the device.
 inline constexpr const char* kDeviceSide = "device";
@@ -36,7 +37,7 @@ struct Options {
   double scanWaitSeconds = 2.0;
   bool force = false;    // read: keep an image whose envelope fails its check
   bool verbose = true;   // log lines on stderr
-  bool json = false;     // get-address, scan, dump, diff, check: JSON on stdout
+  bool json = false;     // get-address, scan, dump, diff, check, ports: JSON on stdout
   bool verify = false;   // write: read back and compare
   bool check = false;    // write: refuse a configuration the check finds errors in
   // write, restore, apply: read the device first and write only what differs

@@ -10,6 +10,7 @@
 #include "cli/cli_apply.h"
 #include "cli/cli_files.h"
 #include "cli/cli_output.h"
+#include "cli/cli_ports.h"
 #include "cli/cli_trace.h"
 #include "cli/safe_change.h"
 #include "config/image_check.h"
@@ -416,6 +417,7 @@ int runCommandRecorded(CliHost& host, const Options& options) {
     case Command::Diff: return runDiff(host, options);
     case Command::Check: return runCheck(host, options);
     case Command::Apply: return runApply(host, options);
+    case Command::Ports: return runPorts(host, options);
     case Command::Help:
       printOut(usageText());
       return kExitOk;

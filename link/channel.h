@@ -79,6 +79,12 @@ class SerialLink : public Channel {
   virtual std::error_code lostReason() const = 0;
   // The device paths that can be opened now.
   virtual std::vector<std::string> listPorts() = 0;
+  // What the system can tell about why path did not open with error (the
+  // port doctor's lines); none where it cannot tell.
+  virtual std::vector<std::string> openFailureNotes(const std::string& path, const std::error_code& error) {
+    (void)path, (void)error;
+    return {};
+  }
 };
 
 class TcpLink : public Channel {

@@ -42,12 +42,17 @@ DialogConnect::DialogConnect(QWidget* parent, LogSink* log)
     : QWidget(parent), channels_(this), logic_(*this, channels_.serial(), channels_.tcp(), log) {
   setFont(ui::pageFont());
   buildControls();
+  // The port box follows plug and unplug; the page's refresh and the doctor use its search and history.
+  livePorts_ = std::make_unique<LivePortList>(serialPortCombo_, log);
+  channels_.setPortLister([this] { return livePorts_->scan(); });
+  channels_.setPortHistory(&livePorts_->history());
   logic_.start();
 }
 
 DialogConnect::~DialogConnect() {
   // TCP first, then the serial port, while every control still exists.
   logic_.shutdown();
+  channels_.setPortHistory(nullptr);
 }
 
 void DialogConnect::buildControls() {
@@ -153,7 +158,7 @@ void DialogConnect::customEvent(QEvent* event) {
 
 std::string DialogConnect::ipText() const { return ipEdit_->text().toStdString(); }
 std::string DialogConnect::tcpPortText() const { return portEdit_->text().toStdString(); }
-std::string DialogConnect::serialPortText() const { return serialPortCombo_->currentText().toStdString(); }
+std::string DialogConnect::serialPortText() const { return livePorts_->pathOf(serialPortCombo_->currentText()); }
 
 std::optional<std::string> DialogConnect::baudEntry() const {
   const int i = baudCombo_->currentIndex();
@@ -183,11 +188,7 @@ void DialogConnect::showTransport(int32_t transport) {
   (transport == kTransportTcp ? radioTcp_ : radioSerial_)->setChecked(true);
 }
 
-void DialogConnect::setPortList(const std::vector<std::string>& ports) {
-  serialPortCombo_->clear();
-  for (const std::string& p : ports) serialPortCombo_->addItem(qs(p));
-  if (serialPortCombo_->count() > 0) serialPortCombo_->setCurrentIndex(0);
-}
+void DialogConnect::setPortList(const std::vector<std::string>& ports) { livePorts_->showRefreshed(ports); }
 
 void DialogConnect::applyControlStates(const ControlStates& s) {
   for (QWidget* w : std::initializer_list<QWidget*>{radioTcp_, radioSerial_}) w->setEnabled(s.transportRadios);

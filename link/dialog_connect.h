@@ -6,11 +6,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "link/connect_logic.h"
 #include "link/link_channels_qt.h"
+#include "link/live_port_list_qt.h"
 #include "protocol/link_interfaces.h"
 
 class QButtonGroup;
@@ -44,7 +46,10 @@ class DialogConnect : public QWidget, private velmora::ConnectView {
 
   // Replaces the search for serial devices (the next refresh uses it);
   // an empty function restores the real one.
-  void setPortLister(std::function<std::vector<std::string>()> lister) { channels_.setPortLister(std::move(lister)); }
+  void setPortLister(std::function<std::vector<std::string>()> lister) { livePorts_->setLister(std::move(lister)); }
+  // Watches and lists these folders instead of VELMORA_SERIAL_DIRS or /dev
+  // and /dev/serial/by-id.
+  void watchPortFolders(std::vector<std::string> folders) { livePorts_->watch(std::move(folders)); }
   // Replaces the host name resolver (tests); empty restores the system's.
   void setHostResolver(HostLookup::Resolver resolver) { channels_.setHostResolver(std::move(resolver)); }
 
@@ -77,6 +82,8 @@ class DialogConnect : public QWidget, private velmora::ConnectView {
 
   QtLinkChannels channels_;
   ConnectLogic logic_;
+  // The port box as a live list; made with the box, before the page starts.
+  std::unique_ptr<LivePortList> livePorts_;
 
   QRadioButton* radioTcp_ = nullptr;
   QRadioButton* radioSerial_ = nullptr;

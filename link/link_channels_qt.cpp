@@ -1,6 +1,8 @@
 #include "link/link_channels_qt.h"
 
+#include "base/clock.h"
 #include "link/link_events_qt.h"
+#include "link/port_doctor.h"
 #include "link/serial_posix.h"
 
 namespace velmora {
@@ -26,6 +28,11 @@ bool QtLinkChannels::Serial::open(const std::string& path, const SerialSettings&
 }
 
 std::vector<std::string> QtLinkChannels::Serial::listPorts() { return lister ? lister() : probeSerialPorts(); }
+
+std::vector<std::string> QtLinkChannels::Serial::openFailureNotes(const std::string& path, const std::error_code& error) {
+  const std::unique_ptr<SerialPortSystem> system = makeSerialPortSystem(portFoldersFrom(nullptr));
+  return examineOpenFailure(*system, history, path, error, steadyUs());
+}
 
 TcpConnectStart QtLinkChannels::Tcp::open(const std::string& host, int32_t port) {
   if (port < 1 || port > 65535) return TcpConnectStart::Failed;

@@ -14,6 +14,7 @@
 #include "link/channel.h"
 #include "link/client_socket_qt.h"
 #include "link/serial_channel_qt.h"
+#include "link/serial_ports.h"
 
 class QEvent;
 
@@ -41,6 +42,9 @@ class QtLinkChannels {
   void setAsyncConnect(bool on) { tcp_.socket.setAsyncConnect(on); }
   // Replaces the host name resolver (tests); empty restores the system's.
   void setHostResolver(HostLookup::Resolver resolver) { tcp_.socket.setResolver(std::move(resolver)); }
+  // When ports came and went, for the port doctor's account of a failed
+  // open (null: not known); must outlive the channels or be reset.
+  void setPortHistory(const PortHistory* history) { serial_.history = history; }
 
  private:
   struct Serial final : SerialLink {
@@ -50,6 +54,8 @@ class QtLinkChannels {
     bool send(const uint8_t* data, int32_t length) override { return channel.write(data, length); }
     std::error_code lostReason() const override { return channel.lostReason(); }
     std::vector<std::string> listPorts() override;
+    std::vector<std::string> openFailureNotes(const std::string& path, const std::error_code& error) override;
+    const PortHistory* history = nullptr;
     QObject* owner = nullptr;
     SerialChannel channel;
     std::function<std::vector<std::string>()> lister;

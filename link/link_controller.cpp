@@ -127,6 +127,9 @@ bool LinkController::openSerial(const std::string& path, const SerialSettings& s
     if (error) {
       serialFailureReason_ = serialOpenReason(error);
       log(serialFailureReason_);
+      // The port doctor's lines, after the reason (only looked for when someone reads them).
+      if (log_ != nullptr)
+        for (const std::string& line : serial_.openFailureNotes(path, error)) log(line);
     }
     reportLink(false, trText("ConnectLogic", "串口打开失败"));
   }

@@ -213,20 +213,26 @@ std::vector<std::string> probeSerialPorts() {
 
 std::vector<std::string> filterOpenablePorts(const std::vector<std::string>& candidates) {
   std::vector<std::string> usable;
-  for (const std::string& path : candidates) {
-    if (!isTtyDevice(path)) continue;
-    // Only looked at, never taken: no TIOCEXCL is set or cleared here.
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;  // missing, or not ours to open
-    bool usableNow = ::isatty(fd) && !heldExclusively(fd) && !isUnbackedUart(fd, path);
-    if (usableNow) {
-      usableNow = ::flock(fd, LOCK_EX | LOCK_NB) == 0;  // in use by another program when refused
-      if (usableNow) ::flock(fd, LOCK_UN);
-    }
-    ::close(fd);
-    if (usableNow) usable.push_back(path);
-  }
+  for (const std::string& path : candidates)
+    if (openBlocker(path) == 0) usable.push_back(path);
   return orderPortCandidates(std::move(usable));
+}
+
+int openBlocker(const std::string& path) {
+  if (!isTtyDevice(path)) return errno != 0 ? errno : ENOTTY;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;  // missing, or not ours to open
+  int blocker = 0;
+  if (!::isatty(fd) || isUnbackedUart(fd, path))
+    blocker = ENOTTY;
+  else if (heldExclusively(fd))
+    blocker = EBUSY;
+  else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    blocker = EBUSY;  // in use by another program
+  else
+    ::flock(fd, LOCK_UN);
+  ::close(fd);
+  return blocker;
 }
 
 }  // namespace velmora

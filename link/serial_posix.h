@@ -40,6 +40,11 @@ int openSerialDevice(const std::string& path);
 // and closes.
 void closeSerialDevice(int fd);
 
+// Why path would not open now the way the channel opens it (missing, not a
+// tty, not ours, another program has it), as an errno value; 0 when it
+// would. Only looked at, never taken: no TIOCEXCL is set or cleared.
+int openBlocker(const std::string& path);
+
 // The device paths among /dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyAMA*
 // and /dev/serial/by-id/* that open now, in display order. A ttyS node
 // without a UART behind it is left out.

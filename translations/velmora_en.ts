@@ -1088,6 +1088,76 @@ Note: only after clicking this button do the changes go to the device with the n
     </message>
 </context>
 <context>
+    <name>PortDoctor</name>
+    <message>
+        <source>诊断: %s 只允许用户 %s 读写（权限 %04o）；请用 udev 规则把它交给 dialout 组（GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;）</source>
+        <translation>Diagnosis: %s can be read and written by user %s only (mode %04o); hand it to the dialout group with a udev rule (GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;)</translation>
+    </message>
+    <message>
+        <source>诊断: %s 属于 %s 组，用户 %s 不在该组；请执行 sudo usermod -aG %s %s，然后注销并重新登录</source>
+        <translation>Diagnosis: %s belongs to group %s, and user %s is not in it; run sudo usermod -aG %s %s, then log out and in again</translation>
+    </message>
+    <message>
+        <source>诊断: 用户 %s 已在 %s 组中，但当前登录尚未生效；请注销并重新登录（或重启）</source>
+        <translation>Diagnosis: user %s is in group %s, but the current login does not have it yet; log out and in again (or restart)</translation>
+    </message>
+    <message>
+        <source>诊断: 用户 %s 在 %s 组中，系统仍拒绝访问 %s（可能是访问控制列表或安全策略）</source>
+        <translation>Diagnosis: user %s is in group %s, yet the system refuses %s (most likely an access control list or a security policy)</translation>
+    </message>
+    <message>
+        <source>诊断: 本程序已打开 %s</source>
+        <translation>Diagnosis: this program already has %s open</translation>
+    </message>
+    <message>
+        <source>诊断: %s 正被进程 %lld（%s）占用，请关闭该程序后重试</source>
+        <translation>Diagnosis: %s is held by process %lld (%s); close that program and try again</translation>
+    </message>
+    <message>
+        <source>诊断: ModemManager 会探测新插入的串口；可执行 sudo systemctl stop ModemManager，或为该设备设置 ID_MM_DEVICE_IGNORE</source>
+        <translation>Diagnosis: ModemManager probes newly plugged serial ports; run sudo systemctl stop ModemManager, or set ID_MM_DEVICE_IGNORE for the device</translation>
+    </message>
+    <message>
+        <source>诊断: brltty（盲文显示器驱动）会占用常见的 USB 串口芯片；如不需要请执行 sudo apt remove brltty</source>
+        <translation>Diagnosis: brltty (a braille display driver) takes common USB serial chips; if it is not needed, run sudo apt remove brltty</translation>
+    </message>
+    <message>
+        <source>诊断: %s 正被其他程序占用，但无权查看是哪个进程；请执行 sudo velmora-cli ports 查看</source>
+        <translation>Diagnosis: another program holds %s, but this user may not see which; run sudo velmora-cli ports to see it</translation>
+    </message>
+    <message>
+        <source>诊断: %s 正被占用，但未找到打开它的进程</source>
+        <translation>Diagnosis: %s is in use, but no process that has it open was found</translation>
+    </message>
+    <message>
+        <source>诊断: %s 出现约 %.1f 秒后即消失，可能被其他驱动占用（例如盲文显示器驱动 brltty）；如不需要请执行 sudo apt remove brltty，然后重新插入适配器</source>
+        <translation>Diagnosis: %s vanished about %.1f seconds after it appeared, most likely taken by another driver (such as the braille display driver brltty); if it is not needed, run sudo apt remove brltty, then plug the adapter in again</translation>
+    </message>
+    <message>
+        <source>诊断: %s 不存在，请检查适配器是否插好，然后从列表中重新选择</source>
+        <translation>Diagnosis: %s does not exist; check that the adapter is plugged in, then choose the port from the list again</translation>
+    </message>
+    <message>
+        <source>诊断: %s 不是串口设备，请从列表中选择串口</source>
+        <translation>Diagnosis: %s is no serial device; choose a serial port from the list</translation>
+    </message>
+</context>
+<context>
+    <name>PortList</name>
+    <message>
+        <source>（已移除）</source>
+        <translation> (removed)</translation>
+    </message>
+    <message>
+        <source>串口已移除: %s</source>
+        <translation>Serial port removed: %s</translation>
+    </message>
+    <message>
+        <source>发现串口: %s</source>
+        <translation>Serial port found: %s</translation>
+    </message>
+</context>
+<context>
     <name>RegisterMapWidget</name>
     <message>
         <source>无已使能的寄存器组</source>

@@ -59,7 +59,12 @@ struct FakeLink : SerialLink, TcpLink {
   std::error_code lostReason() const override { return {}; }
   std::error_code connectError() const override { return error; }
   Strings listPorts() override { return {"/dev/ttyUSB0"}; }
+  Strings openFailureNotes(const std::string& path, const std::error_code&) override {
+    notesAsked.push_back(path);
+    return notes;
+  }
   Journal& journal;
+  Strings notes, notesAsked;  // the port doctor's lines of a failed open, and for which paths they were asked
   const char* closeEntry;
   bool up = false, sendOk = true, opens = true, pending = false;  // pending: a host name's lookup runs
   std::error_code error;  // of the next open
@@ -225,6 +230,21 @@ TEST_F(ConnectLogicTest, SerialOpenCloseAndFailure) {
   EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB3 (115200,7,2,2)...", "serial open /dev/ttyUSB3",
                               "log 串口打开失败: /dev/ttyUSB3", "log " + serialOpenReason(serial.error),
                               "link down 串口打开失败"}));
+}
+
+TEST_F(ConnectLogicTest, TheDoctorsLinesFollowTheReasonOfAFailedOpen) {
+  serial.opens = false;
+  serial.error = std::make_error_code(std::errc::device_or_resource_busy);
+  serial.notes = {"诊断: a", "诊断: b"};
+  openSerial("/dev/ttyUSB3");
+  EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB3 (9600,8,0,0)...", "serial open /dev/ttyUSB3",
+                              "log 串口打开失败: /dev/ttyUSB3", "log " + serialOpenReason(serial.error),
+                              "log 诊断: a", "log 诊断: b", "link down 串口打开失败"}));
+  EXPECT_EQ(serial.notesAsked, Strings{"/dev/ttyUSB3"});
+  // A session without a log (a quiet velmora-cli) does not look into the system.
+  ConnectLogic quiet{view, serial, tcp, nullptr};
+  quiet.onConnectButton();
+  EXPECT_EQ(serial.notesAsked.size(), 1u);
 }
 
 TEST_F(ConnectLogicTest, UnpluggedPortTakesTheLostLinkPathAndOpensAgain) {

@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -65,6 +66,8 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
   const pid_t parent = ::getpid();
   const pid_t pid = piped ? ::fork() : -1;
   if (pid == 0) {
+    // Before the death signal: a change of identity clears it.
+    if (asUser_ && (::setgroups(0, nullptr) != 0 || ::setgid(gid_) != 0 || ::setuid(uid_) != 0)) ::_exit(125);
     // The death signal follows the forking thread (children start from the
     // main thread); getppid() catches a parent already gone.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -80,6 +83,17 @@ bool Child::spawn(const std::string& program, const std::vector<std::string>& ar
   if (pid < 0) return false;  // the destructor or the next spawn closes the rest
   pid_ = pid;
   return true;
+}
+
+bool Child::waitForExec(const std::string& name, Clock::time_point deadline) const {
+  const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
+  while (Clock::now() < deadline) {
+    std::ifstream in(comm);
+    std::string line;
+    if (std::getline(in, line) && line == name.substr(0, 15)) return true;
+    ::usleep(2000);
+  }
+  return false;
 }
 
 bool Child::collect(Clock::time_point deadline, const std::function<bool(const std::string&)>& done) {

@@ -30,16 +30,26 @@ class Child {
   Child(const Child&) = delete;
 
   bool spawn(const std::string& program, const std::vector<std::string>& args, int stderrFd = -1);
+  // The next spawn runs the program as uid and gid, with no other groups
+  // (the test runs as root); an identity it cannot take exits with 125.
+  void runAs(uid_t uid, gid_t gid) { uid_ = uid, gid_ = gid, asUser_ = true; }
   // Reads until done(out), both pipes end (true / false) or the deadline (false).
   bool collect(Clock::time_point deadline, const std::function<bool(const std::string&)>& done = {});
   // The exit status; -1 when it did not exit normally by the deadline (then killed).
   int reap(Clock::time_point deadline);
   void signal(int sig) { if (pid_ > 0) ::kill(pid_, sig); }
+  pid_t pid() const { return pid_; }
+  // Waits until the child runs program (its command name is name, which the
+  // system cuts to 15 bytes), not a copy of the test between fork and exec.
+  bool waitForExec(const std::string& name, Clock::time_point deadline) const;
 
   std::string out, err;
 
  private:
   pid_t pid_ = -1;
+  uid_t uid_ = 0;
+  gid_t gid_ = 0;
+  bool asUser_ = false;
   int status_ = -1;
   int out_ = -1;
   int err_ = -1;
