@@ -122,6 +122,7 @@ int grabRegisterMap(const QString& out) {
 // and grabs the monitor page once 30 frames are in its table.
 int grabMonitor(const QString& out, const QString& port) {
   velmora::MainDialog dialog;
+  dialog.resize(dialog.minimumSize());  // as the tab shots
   dialog.show();
   QApplication::processEvents();
   auto find = [&dialog](int id) { return dialog.findChild<QWidget*>(velmora::ui::controlName(id)); };
