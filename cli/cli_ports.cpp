@@ -1,7 +1,5 @@
 #include "cli/cli_ports.h"
 
-#include "cli/cli_output.h"
-
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_output.h"

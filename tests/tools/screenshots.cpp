@@ -12,6 +12,7 @@
 // The monitor page during a read from a device on 127.0.0.1:PORT (velmora-devsim):
 //   velmora-screenshots --monitor OUTDIR PORT
 // Each of them in English with --lang en first: velmora-screenshots --lang en OUTDIR ...
+// velmora-screenshots --help prints these forms.
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMap>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
@@ -79,7 +81,10 @@ int grabPopups(const QString& out) {
 int grabComparison(const QString& out, const QString& windowFile, const QString& deviceFile) {
   const velmora::ImageFileRead window = velmora::readImageFile(windowFile.toStdString());
   const velmora::ImageFileRead device = velmora::readImageFile(deviceFile.toStdString());
-  if (!window.ok() || !device.ok()) return 2;
+  if (!window.ok() || !device.ok()) {
+    std::fprintf(stderr, "velmora-screenshots: cannot read %s\n", qPrintable(window.ok() ? deviceFile : windowFile));
+    return 2;
+  }
   QStringList lines;
   for (const std::string& line :
        velmora::diffLines(velmora::diffImages(window.bytes, device.bytes), velmora::diffLanguageOfWindow()))
@@ -117,6 +122,7 @@ int grabRegisterMap(const QString& out) {
 // and grabs the monitor page once 30 frames are in its table.
 int grabMonitor(const QString& out, const QString& port) {
   velmora::MainDialog dialog;
+  dialog.resize(dialog.minimumSize());  // as the tab shots
   dialog.show();
   QApplication::processEvents();
   auto find = [&dialog](int id) { return dialog.findChild<QWidget*>(velmora::ui::controlName(id)); };
@@ -135,59 +141,113 @@ int grabMonitor(const QString& out, const QString& port) {
   read->click();
   auto* table = dialog.tabHost()->page(velmora::TabManager::kMonitorSlot)->findChild<QTableView*>();
   if (table == nullptr || !QTest::qWaitFor([&] { return table->model()->rowCount() >= 30; }, 10000)) return 1;
-  dialog.grab().save(out + QStringLiteral("/monitor.png"));
-  return 0;
+  return dialog.grab().save(out + QStringLiteral("/monitor.png")) ? 0 : 1;
 }
 
+namespace {
+
+constexpr char kUsage[] =
+    "usage: velmora-screenshots [--lang zh|en] OUTDIR [WIDTH HEIGHT] [IMAGE.vmc]\n"
+    "       velmora-screenshots [--lang zh|en] --popups OUTDIR\n"
+    "       velmora-screenshots [--lang zh|en] --compare OUTDIR WINDOW.vmc DEVICE.vmc\n"
+    "       velmora-screenshots [--lang zh|en] --register-map OUTDIR\n"
+    "       velmora-screenshots [--lang zh|en] --monitor OUTDIR PORT\n"
+    "\n"
+    "Writes PNGs of the main window into OUTDIR (made when missing):\n"
+    "  OUTDIR ...      one per tab, tab0.png to tab9.png, at WIDTH x HEIGHT or the\n"
+    "                  smallest size the window allows if that is larger, the pages\n"
+    "                  showing IMAGE.vmc; offscreen\n"
+    "  --popups        the close question, an OK box and the 文件 menu on a display\n"
+    "                  (xvfb-run -a): close-question.png, message-box.png, file-menu.png\n"
+    "  --compare       the comparison of a window holding WINDOW.vmc with a device\n"
+    "                  holding DEVICE.vmc: compare.png; offscreen\n"
+    "  --register-map  the holding-register page at the smallest size, its map showing\n"
+    "                  groups that overlap: register-map.png; offscreen\n"
+    "  --monitor       the monitor page during a read from velmora-devsim on\n"
+    "                  127.0.0.1:PORT: monitor.png; offscreen\n"
+    "  --lang en       the window in English (Chinese by default)\n";
+
+int usageError(const char* why) {
+  std::fprintf(stderr, "velmora-screenshots: %s\n%s", why, kUsage);
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // "--lang en|zh" first chooses the language; the rest is read as before.
-  velmora::Language language = velmora::Language::Chinese;
-  if (argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--lang")) {
-    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("en")) language = velmora::Language::English;
-    argv[2] = argv[0];
-    argv += 2;
-    argc -= 2;
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  if (!args.isEmpty() && (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
-  const bool popups = argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--popups");
+  velmora::Language language = velmora::Language::Chinese;
+  if (!args.isEmpty() && args[0] == QStringLiteral("--lang")) {
+    if (args.size() < 2 || (args[1] != QStringLiteral("en") && args[1] != QStringLiteral("zh")))
+      return usageError("--lang takes zh or en");
+    if (args[1] == QStringLiteral("en")) language = velmora::Language::English;
+    args.remove(0, 2);
+  }
+  // Every form names its folder: a mistyped option must not become one.
+  const QString mode = !args.isEmpty() && args[0].startsWith(QLatin1Char('-')) ? args[0] : QString();
+  const QMap<QString, qsizetype> argumentsOf{{QStringLiteral("--popups"), 2},
+                                             {QStringLiteral("--compare"), 4},
+                                             {QStringLiteral("--register-map"), 2},
+                                             {QStringLiteral("--monitor"), 3}};
+  if (mode.isEmpty()) {
+    if (args.size() != 1 && args.size() != 3 && args.size() != 4) return usageError("OUTDIR [WIDTH HEIGHT] [IMAGE.vmc] expected");
+  } else if (!argumentsOf.contains(mode)) {
+    return usageError(qPrintable(QStringLiteral("unknown option %1").arg(mode)));
+  } else if (args.size() != argumentsOf.value(mode)) {
+    return usageError(qPrintable(QStringLiteral("wrong number of arguments for %1").arg(mode)));
+  }
+  const QString out = mode.isEmpty() ? args[0] : args[1];
+  if (out.startsWith(QLatin1Char('-'))) return usageError("OUTDIR expected, not an option");
+  if (!QDir().mkpath(out)) {
+    std::fprintf(stderr, "velmora-screenshots: cannot make the folder %s\n", qPrintable(out));
+    return 1;
+  }
+
+  const bool popups = mode == QStringLiteral("--popups");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !popups) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   velmora::ui::useLanguage(language);
-  if (popups) {
-    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
-    return grabPopups(QString::fromLocal8Bit(argv[2]));
+  if (popups) return grabPopups(out);
+  if (mode == QStringLiteral("--monitor")) return grabMonitor(out, args[2]);
+  if (mode == QStringLiteral("--compare")) return grabComparison(out, args[2], args[3]);
+  if (mode == QStringLiteral("--register-map")) return grabRegisterMap(out);
+
+  int width = 0, height = 0;
+  if (args.size() >= 3) {
+    bool widthOk = false, heightOk = false;
+    width = args[1].toInt(&widthOk), height = args[2].toInt(&heightOk);
+    if (!widthOk || !heightOk) return usageError("WIDTH and HEIGHT are numbers of pixels");
   }
-  if (argc > 3 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--monitor")) {
-    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
-    return grabMonitor(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  QByteArray image;
+  if (args.size() == 4) {
+    QFile file(args[3]);
+    if (!file.open(QIODevice::ReadOnly)) {
+      std::fprintf(stderr, "velmora-screenshots: cannot read %s\n", qPrintable(args[3]));
+      return 2;
+    }
+    image = file.readAll();
   }
-  if (argc > 4 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--compare")) {
-    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
-    return grabComparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
-  }
-  if (argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--register-map")) {
-    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
-    return grabRegisterMap(QString::fromLocal8Bit(argv[2]));
-  }
-  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-  QDir().mkpath(out);
   velmora::ui::usePageFontEverywhere();
   velmora::ui::setQuestionHook([](const QString&) { return true; });
   velmora::MainDialog dialog;
-  if (argc > 3) dialog.resize(QString::fromLocal8Bit(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]).toInt());
-  if (argc > 4) {
-    QFile file(QString::fromLocal8Bit(argv[4]));
-    if (file.open(QIODevice::ReadOnly)) {
-      const QByteArray bytes = file.readAll();
-      dialog.loadImage(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int32_t>(bytes.size()));
-    }
-  }
+  if (args.size() >= 3) dialog.resize(width, height);
+  if (!image.isEmpty())
+    dialog.loadImage(reinterpret_cast<const uint8_t*>(image.constData()), static_cast<int32_t>(image.size()));
   dialog.show();
   QApplication::processEvents();
   std::printf("%dx%d (smallest %dx%d)\n", dialog.width(), dialog.height(), dialog.minimumWidth(), dialog.minimumHeight());
   for (int slot = 0; slot < velmora::TabManager::kSlotCount; ++slot) {
     dialog.tabHost()->selectPage(slot);
     QApplication::processEvents();
-    dialog.grab().save(QStringLiteral("%1/tab%2.png").arg(out).arg(slot));
+    if (!dialog.grab().save(QStringLiteral("%1/tab%2.png").arg(out).arg(slot))) {
+      std::fprintf(stderr, "velmora-screenshots: cannot write into %s\n", qPrintable(out));
+      return 1;
+    }
   }
   return 0;
 }
