@@ -184,6 +184,8 @@ void MainDialog::buildMenu() {
   add(edit, kDeviceConfig, trText("MainDialog", "设备配置(&S)..."));  // intentionally does nothing
   connect(add(edit, kCompareDevice, trText("MainDialog", "与设备比较(&C)...")), &QAction::triggered, this,
           &MainDialog::compareWithDevice);
+  connect(add(edit, kRestoreBackup, trText("MainDialog", "恢复备份(&R)...")), &QAction::triggered, this,
+          &MainDialog::restoreBackup);
   QMenu* help = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "帮助(&H)"));
   connect(add(help, kAppHelp, trText("MainDialog", "软件帮助(&H)...")), &QAction::triggered, this, [this] {
     if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);

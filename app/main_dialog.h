@@ -34,6 +34,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
     kDeviceConfig = 32776,
     kAppHelp = 32777,
     kCompareDevice = 32778,
+    kRestoreBackup = 32779,
   };
   static constexpr int kTabFrameId = 1001;
   static constexpr int kPanelFrameId = 1002;
@@ -71,6 +72,11 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // File commands.
   void newImage();
   void openFile();
+  // Loads a .vmc file or JSON document into the pages; false (said) when it cannot.
+  bool openConfigFile(const QString& path);
+  // 恢复备份: a backup the tool kept into the pages, then the comparison
+  // with the device; 下发配置 writes it as any configuration.
+  void restoreBackup();
   void saveFile();
 
   // Reads the device's configuration apart from the pages and lists how it

@@ -54,15 +54,28 @@ void MainDialog::openFile() {
   const QString path = ui::fileDialog(this, configFileRequest(false));
   if (path.isEmpty()) return;
   rememberFileFolder(path);
+  openConfigFile(path);
+}
 
+void MainDialog::restoreBackup() {
+  ui::FileDialogRequest request = configFileRequest(false);
+  const QString backups = QString::fromStdString(backupFolder({}));
+  if (QFileInfo(backups).isDir()) request.directory = backups;
+  const QString path = ui::fileDialog(this, request);
+  if (path.isEmpty() || !openConfigFile(path)) return;
+  logMessage(trText("MainDialog", "已载入备份，与设备比较后可点击“下发配置”写回设备"));
+  compareWithDevice();
+}
+
+bool MainDialog::openConfigFile(const QString& path) {
   ImageFileRead file = readImageFile(path.toStdString());
   if (file.error == kOpenFileEmpty) {
     logMessage(trText("ImageRules", kOpenFileEmpty));
-    return;
+    return false;
   }
   if (!file.ok()) {
     ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
-    return;
+    return false;
   }
   const std::string shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
   const size_t fileBytes = file.bytes.size();
@@ -72,16 +85,17 @@ void MainDialog::openFile() {
     logMessage(
         strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
     ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
-    return;
+    return false;
   }
   // A document without units is as empty as an empty .vmc.
   if (document.image.empty()) {
     logMessage(trText("ImageRules", kOpenFileEmpty));
-    return;
+    return false;
   }
   loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
   logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(),
                        static_cast<unsigned long long>(fileBytes)));
+  return true;
 }
 
 void MainDialog::saveFile() {

@@ -26,20 +26,6 @@ const char* changeResultName(ChangeResult result) {
   return "failed";
 }
 
-std::string backupFolder(const std::string& given) {
-  if (!given.empty()) return given;
-  const auto env = [](const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-  };
-#ifdef _WIN32
-  if (const std::string local = env("LOCALAPPDATA"); !local.empty()) return local + "\\velmora\\backups";
-#endif
-  if (const std::string state = env("XDG_STATE_HOME"); !state.empty()) return state + "/velmora/backups";
-  if (const std::string home = env("HOME"); !home.empty()) return home + "/.local/state/velmora/backups";
-  return "velmora-backups";
-}
-
 std::string backupFileName(const std::optional<std::string>& serial, const std::string& target,
                            const std::string& stamp) {
   std::string name = serial ? *serial : target;

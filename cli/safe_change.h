@@ -9,15 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "config/image_json.h"
+
 namespace velmora::cli {
 
 // How a write ended, as write --json and apply's report name it.
 enum class ChangeResult { Ok, Unchanged, WouldChange, Failed, RolledBack };
 const char* changeResultName(ChangeResult result);
-
-// The backup folder: --backup-dir when given, else $XDG_STATE_HOME/velmora/backups,
-// else ~/.local/state/velmora/backups (%LOCALAPPDATA%\velmora\backups on Windows).
-std::string backupFolder(const std::string& given);
 
 // The file name of a backup: the serial number, or else the target with
 // what a file name cannot hold replaced, then the local time to the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <set>
 
@@ -435,6 +436,20 @@ std::string unitJson(const uint8_t* unit) {
   ConfigUnit u;
   std::copy_n(unit, kUnitBytes, u.begin());
   return unitObject(u).dump();
+}
+
+std::string backupFolder(const std::string& given) {
+  if (!given.empty()) return given;
+  const auto env = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+  };
+#ifdef _WIN32
+  if (const std::string local = env("LOCALAPPDATA"); !local.empty()) return local + "\\velmora\\backups";
+#endif
+  if (const std::string state = env("XDG_STATE_HOME"); !state.empty()) return state + "/velmora/backups";
+  if (const std::string home = env("HOME"); !home.empty()) return home + "/.local/state/velmora/backups";
+  return "velmora-backups";
 }
 
 }  // namespace velmora

@@ -46,4 +46,9 @@ ImageJsonImport loadConfigurationBytes(std::string_view path, std::vector<uint8_
 // JSON output and tests.
 std::string unitJson(const uint8_t* unit);
 
+// Where the tool keeps the configurations it read before writing: given
+// when not empty, else $XDG_STATE_HOME/velmora/backups, else
+// ~/.local/state/velmora/backups (%LOCALAPPDATA%\velmora\backups on Windows).
+std::string backupFolder(const std::string& given);
+
 }  // namespace velmora

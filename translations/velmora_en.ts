@@ -961,6 +961,14 @@ Note: only after clicking this button do the changes go to the device with the n
 <context>
     <name>MainDialog</name>
     <message>
+        <source>恢复备份(&amp;R)...</source>
+        <translation>&amp;Restore a backup...</translation>
+    </message>
+    <message>
+        <source>已载入备份，与设备比较后可点击“下发配置”写回设备</source>
+        <translation>The backup is loaded; after the comparison with the device, click “Write config” to write it back</translation>
+    </message>
+    <message>
         <source>原因: %s</source>
         <translation>Reason: %s</translation>
     </message>

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "app/dialog_help.h"
@@ -439,4 +441,23 @@ TEST(WriteCheckReport, ErrorsAskWarningsAndNotesLog) {
     EXPECT_EQ(report.question, expected + "\n仍要下发配置吗？") << errors;
     EXPECT_EQ(report.logLines, std::vector<std::string>{"配置检查：提示：乙"}) << errors;
   }
+}
+
+TEST_F(MainDialogTest, RestoreABackupStartsInTheBackupFolderAndLoadsItIntoThePages) {
+  // The backup folder as the command line keeps it, under a state home of the test's own.
+  const QString state = tempPath("state");
+  const QString backups = state + "/velmora/backups";
+  ASSERT_TRUE(QDir().mkpath(backups));
+  const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+  qputenv("XDG_STATE_HOME", state.toUtf8());
+  const Bytes image = {1, 0, 0, 0, 0x25, 0x80, 0x80, 0x01};
+  std::ofstream(backups.toStdString() + "/20.24.6.17-20261209-173015.123.json") << exportImageJson(image);
+
+  fileCommand(MainDialog::kRestoreBackup, backups + "/20.24.6.17-20261209-173015.123.json");
+  qputenv("XDG_STATE_HOME", oldState);
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
+  EXPECT_EQ(UiRecorder::fileRequests().front().directory, backups);
+  EXPECT_FALSE(UiRecorder::fileRequests().front().save);
+  EXPECT_EQ(page(2)->seen, image) << "the backup reaches the pages, to be compared and written";
+  EXPECT_TRUE(logHas("已载入备份，与设备比较后可点击“下发配置”写回设备")) << logText();
 }
