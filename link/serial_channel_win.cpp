@@ -174,7 +174,7 @@ bool WinSerialChannel::send(const uint8_t* data, int32_t length) {
     if (!WriteFile(port_, data + done, static_cast<DWORD>(length - done), nullptr, &ov)) {
       const DWORD e = GetLastError();
       if (e != ERROR_IO_PENDING) {
-        markLost(winError(e));
+        markLost(winError(e), session_);
         return false;
       }
       if (WaitForSingleObject(writeDone_, kWriteStallMs) != WAIT_OBJECT_0) {
@@ -184,7 +184,7 @@ bool WinSerialChannel::send(const uint8_t* data, int32_t length) {
       }
     }
     if (!GetOverlappedResult(port_, &ov, &wrote, TRUE)) {
-      markLost(winError(GetLastError()));
+      markLost(winError(GetLastError()), session_);
       return false;
     }
     if (wrote == 0) return false;  // the write time-out passed with nothing taken
@@ -200,13 +200,13 @@ std::error_code WinSerialChannel::lostReason() const {
 
 std::vector<std::string> WinSerialChannel::listPorts() { return listComPorts(); }
 
-void WinSerialChannel::markLost(std::error_code reason) {
+void WinSerialChannel::markLost(std::error_code reason, uint32_t session) {
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     if (lost_) return;
     lost_ = reason;
   }
-  PostMessageW(window_.handle(), message_, session_, 0);
+  PostMessageW(window_.handle(), message_, session, 0);
 }
 
 void WinSerialChannel::readLoop() {
@@ -241,6 +241,9 @@ void WinSerialChannel::readLoop() {
     if (!GetOverlappedResult(port_, &ov, &got, TRUE)) {
       const DWORD e = GetLastError();
       if (e == ERROR_OPERATION_ABORTED && !running_.load()) break;
+      // Wine ends a read whose time-out passed with an error where Windows
+      // returns no bytes: the device is just quiet.
+      if (e == WAIT_TIMEOUT || e == ERROR_TIMEOUT || e == ERROR_SEM_TIMEOUT) continue;
       lost = winError(e);
       break;
     }
@@ -263,7 +266,7 @@ void WinSerialChannel::readLoop() {
   }
   if (readDone != nullptr) CloseHandle(readDone);
   // A stop asked for by close() is no loss.
-  if (lost && running_.load()) markLost(lost);
+  if (lost && running_.load()) markLost(lost, session);
 }
 
 void WinSerialChannel::deliver(WPARAM session) {

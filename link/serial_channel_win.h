@@ -44,7 +44,8 @@ class WinSerialChannel final : public SerialLink {
 
  private:
   void readLoop();
-  void markLost(std::error_code reason);
+  // Records the first reason the device is gone and tells the loop (of session).
+  void markLost(std::error_code reason, uint32_t session);
   void deliver(WPARAM session);
 
   MessageWindow& window_;
