@@ -101,8 +101,8 @@ TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
   writeWholeFile(dir / "device.vmc", original);
   Devsim sim(programs().devsim);
   const bool tcp = GetParam() == "tcp";
-  ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--address", "3", "--image", dir / "device.vmc", "--save",
-                                   dir / "saved.vmc"}
+  ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--address", "3", "--image",
+                                   dir / "device.vmc", "--save", dir / "saved.vmc"}
                             : Args{"--pty", "--address", "3", "--image", dir / "device.vmc", "--save",
                                    dir / "saved.vmc"}));
   std::unique_ptr<ComPort> com;
@@ -125,6 +125,14 @@ TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "3\n") << "a pipe gets the Linux bytes: no CR";
   EXPECT_EQ(r.err, "");
+
+  if (tcp) {  // a name from the hosts file, and the scan's probe to the given target only
+    r = exe({"--quiet", "--tcp", "localhost:" + std::to_string(sim.port("tcp")), "--address", "3", "get-address"});
+    EXPECT_EQ(r.out, "3\n") << r.err;
+    r = exe({"scan", "--target", sim.endpoint("udp"), "--wait", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.1\n");
+  }
   EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -179,7 +187,8 @@ TEST_F(WineCli, RefusalsAndTextsAsOnLinux) {
     const RunResult windowsRun = exe(onWindows);
     EXPECT_EQ(windowsRun.exitCode, linuxRun.exitCode) << args[0];
     EXPECT_EQ(windowsRun.out, linuxRun.out) << args[0];
-    if (args.back() == "missing.vmc")  // the reason names the file as each system spells it
+    if (args.back() == "missing.vmc") {  // the reason names the file as each system spells it
       EXPECT_EQ(windowsRun.err.substr(0, 20), linuxRun.err.substr(0, 20)) << windowsRun.err;
+    }
   }
 }
