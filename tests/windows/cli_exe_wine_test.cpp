@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,24 @@ const Programs& programs() {
   return p;
 }
 
+// The program's output goes to files, not to the harness's pipes: Wine may
+// start its desktop process from the program, and that process would hold
+// the pipes open long after the program ended.
 RunResult exe(const Args& args) {
-  Args all{programs().exe};
+  char folder[] = "/tmp/velmora_wine_out_XXXXXX";
+  if (::mkdtemp(folder) == nullptr) return {};
+  const std::string out = std::string(folder) + "/out", err = std::string(folder) + "/err";
+  Args all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", programs().wine, programs().exe};
   all.insert(all.end(), args.begin(), args.end());
-  return runToEnd(programs().wine, all, kLimit);
+  RunResult r = runToEnd("/bin/sh", all, kLimit);
+  const auto text = [](const std::string& path) {
+    const std::optional<Bytes> bytes = readWholeFile(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  };
+  r.out = text(out);
+  r.err = text(err);
+  fs::remove_all(folder);
+  return r;
 }
 
 Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
