@@ -11,7 +11,14 @@
 namespace velmora {
 
 // printf-style formatting into a std::string (UTF-8 in, UTF-8 out).
-[[gnu::format(printf, 1, 2)]] std::string strprintf(const char* format, ...);
+// MinGW's "printf" means the Microsoft runtime's dialect (no %zu); the
+// Windows build uses MinGW's C99 printf instead (__USE_MINGW_ANSI_STDIO).
+#ifdef __MINGW32__
+[[gnu::format(gnu_printf, 1, 2)]]
+#else
+[[gnu::format(printf, 1, 2)]]
+#endif
+std::string strprintf(const char* format, ...);
 
 // Removes blanks, tabs, carriage returns and line feeds at both ends.
 std::string trim(std::string_view text);

@@ -95,6 +95,14 @@ function(velmora_gtest name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   endif()
+  if(WIN32)
+    # One Wine start per program, not per case: ctest runs the program
+    # through Wine (CMAKE_CROSSCOMPILING_EMULATOR) and GoogleTest names the
+    # cases that fail.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "windows;${ARG_LABELS}")
+    return()
+  endif()
   # NO_PRETTY_VALUES: a parameterised test is named by its case, without
   # its printed parameter after it.
   gtest_discover_tests(${name}

@@ -40,6 +40,28 @@ bool isSerialDevicePath(std::string_view text) {
   return text.back() != '/';
 }
 
+bool isComPortName(std::string_view text) {
+  constexpr std::string_view kDevicePrefix = "\\\\.\\";
+  if (text.substr(0, kDevicePrefix.size()) == kDevicePrefix) text.remove_prefix(kDevicePrefix.size());
+  if (text.size() < 4 || text.size() > 6) return false;
+  for (size_t i = 0; i < 3; ++i)
+    if ((text[i] & ~0x20) != "COM"[i]) return false;
+  int number = 0;
+  for (const char c : text.substr(3)) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  return text[3] != '0' && number <= 255;
+}
+
+bool isSerialPortName(std::string_view text) {
+#ifdef _WIN32
+  return isComPortName(text);
+#else
+  return isSerialDevicePath(text);
+#endif
+}
+
 namespace {
 
 struct PortRank {
@@ -101,7 +123,7 @@ ControlStates controlStatesFor(int32_t linkState, int32_t transport, bool connec
 
 std::string serialPortRefusal(const std::string& path) {
   if (path.empty()) return trText("ConnectLogic", "请选择串口");
-  if (!isSerialDevicePath(path)) return trText("ConnectLogic", "无效串口");
+  if (!isSerialPortName(path)) return trText("ConnectLogic", "无效串口");
   return {};
 }
 

@@ -79,6 +79,12 @@ std::string addressRefusal(int32_t address);
 // True when text names something under /dev/ (a serial device or a pty);
 // a ".." component would leave /dev/ and is refused.
 bool isSerialDevicePath(std::string_view text);
+// A Windows COM port name: "COM1" to "COM255" or the same after "\\.\"
+// (the form COM10 and up need), letters in any case, no leading zero.
+bool isComPortName(std::string_view text);
+// The port names this build's serial channel opens: COM names on Windows,
+// device paths under /dev/ elsewhere.
+bool isSerialPortName(std::string_view text);
 
 // The order the port list shows: USB adapters first (what users plug in),
 // then on-board UARTs, then the stable by-id links; numbers in numeric order

@@ -13,6 +13,7 @@
 #include "cli/cli_session.h"
 #include "sim/builtin_image.h"
 #include "sim/device_model.h"
+#include "tests/support/port_names.h"
 
 using namespace velmora;
 using namespace velmora::cli;
@@ -139,7 +140,7 @@ struct FakeChannels final : SerialLink, TcpLink {
 
 Options linkOptions(bool serial) {
   Options o;
-  if (serial) o.serialDevice = "/dev/ttyUSB3", o.baud = 115200, o.dataBits = 7, o.stopBitsCode = 2, o.parityCode = 2;
+  if (serial) o.serialDevice = velmora::testing::kOtherTestPort, o.baud = 115200, o.dataBits = 7, o.stopBitsCode = 2, o.parityCode = 2;
   else o.tcpHost = "127.0.0.1", o.tcpPort = 6000;
   return o;
 }

@@ -4,6 +4,7 @@
 
 #include "link/connect_logic.h"
 #include "tests/link/link_fakes.h"
+#include "tests/support/port_names.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -58,7 +59,7 @@ struct FakeLink : SerialLink, TcpLink {
   }
   std::error_code lostReason() const override { return {}; }
   std::error_code connectError() const override { return error; }
-  Strings listPorts() override { return {"/dev/ttyUSB0"}; }
+  Strings listPorts() override { return {kTestPort}; }
   Strings openFailureNotes(const std::string& path, const std::error_code&) override {
     notesAsked.push_back(path);
     return notes;
@@ -85,7 +86,7 @@ class ConnectLogicTest : public ::testing::Test {
     logic.onTransportChosen(kTransportTcp);
     logic.onConnectButton();
   }
-  void openSerial(const std::string& path = "/dev/ttyUSB0") {
+  void openSerial(const std::string& path = kTestPort) {
     view.serialPort = path;
     logic.onTransportChosen(kTransportSerial);
     logic.onConnectButton();
@@ -157,9 +158,9 @@ TEST(ConnectInputs, FailureReasonsNameTheCauseAndAHint) {
 
 TEST_F(ConnectLogicTest, RefusedInputsChangeNothing) {
   EXPECT_EQ(view.status, "串口未打开");
-  EXPECT_EQ(view.portList, Strings{"/dev/ttyUSB0"});
+  EXPECT_EQ(view.portList, Strings{kTestPort});
   std::string before = snapshot();
-  for (const char* bad : {"", "COM3"}) openSerial(bad);
+  for (const std::string& bad : {std::string(), kForeignPort}) openSerial(bad);
   EXPECT_EQ(snapshot(), before);
   logic.onTransportChosen(kTransportTcp);
   before = snapshot();
@@ -211,10 +212,10 @@ TEST_F(ConnectLogicTest, SerialOpenCloseAndFailure) {
   view.baud = "115200";
   view.dataBits = "7";
   view.stopIndex = view.parity = 2;
-  openSerial(" /dev/ttyUSB0 ");
+  openSerial(" " + kTestPort + " ");
   EXPECT_EQ(serial.openedWith, (SerialSettings{115200, 7, 2, 2}));
-  EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB0 (115200,7,2,2)...", "serial open /dev/ttyUSB0",
-                              "log 串口打开成功: /dev/ttyUSB0", "link up 串口已打开：/dev/ttyUSB0 (115200,7,2,2)"}));
+  EXPECT_EQ(journal, (Journal{"log 正在打开串口: " + kTestPort + " (115200,7,2,2)...", "serial open " + kTestPort,
+                              "log 串口打开成功: " + kTestPort, "link up 串口已打开：" + kTestPort + " (115200,7,2,2)"}));
   // A late radio click must not switch the channel under the link.
   logic.onTransportChosen(kTransportTcp);
   journal.clear();
@@ -225,10 +226,10 @@ TEST_F(ConnectLogicTest, SerialOpenCloseAndFailure) {
   journal.clear();
   serial.opens = false;
   serial.error = std::make_error_code(std::errc::permission_denied);
-  openSerial("/dev/ttyUSB3");
+  openSerial(kOtherTestPort);
   EXPECT_EQ(view.status, "串口打开失败");
-  EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB3 (115200,7,2,2)...", "serial open /dev/ttyUSB3",
-                              "log 串口打开失败: /dev/ttyUSB3", "log " + serialOpenReason(serial.error),
+  EXPECT_EQ(journal, (Journal{"log 正在打开串口: " + kOtherTestPort + " (115200,7,2,2)...", "serial open " + kOtherTestPort,
+                              "log 串口打开失败: " + kOtherTestPort, "log " + serialOpenReason(serial.error),
                               "link down 串口打开失败"}));
 }
 
@@ -260,7 +261,7 @@ TEST_F(ConnectLogicTest, UnpluggedPortTakesTheLostLinkPathAndOpensAgain) {
   EXPECT_EQ(snapshot(), after);
 
   logic.onConnectButton();  // the adapter is back: the same path
-  EXPECT_EQ(serial.openedPath, "/dev/ttyUSB0");
+  EXPECT_EQ(serial.openedPath, kTestPort);
   EXPECT_TRUE(logic.lossText().empty());
   logic.onConnectButton();
   const std::string closed = snapshot();
@@ -362,4 +363,23 @@ TEST_F(ConnectLogicTest, ScannedAddressIsRefusedWhileALinkIsOpen) {
   logic.onScannedAddress("192.168.1.77");
   EXPECT_EQ(view.ip, "192.168.1.23");
   EXPECT_EQ(view.messages, Strings{"请先断开连接"});
+}
+
+TEST(ConnectLogic, ComPortNamesAndWhichNamesThisBuildsChannelOpens) {
+  for (const char* good : {"COM1", "COM3", "com12", "Com255", "\\\\.\\COM10", "\\\\.\\com2"})
+    EXPECT_TRUE(isComPortName(good)) << good;
+  for (const char* bad : {"", "COM", "COM0", "COM03", "COM256", "COM1000", "COM3 ", " COM3", "COM3:", "LPT1",
+                          "\\\\.\\", "\\\\?\\COM3", "\\\\.\\COM", "/dev/ttyS0", "CON3", "COMX"})
+    EXPECT_FALSE(isComPortName(bad)) << bad;
+  EXPECT_FALSE(isComPortName(std::string("COM3\0", 5)));
+
+#ifdef _WIN32
+  EXPECT_EQ(serialPortRefusal("COM3"), "");
+  EXPECT_EQ(serialPortRefusal("\\\\.\\COM12"), "");
+  EXPECT_EQ(serialPortRefusal("/dev/ttyUSB0"), "无效串口");
+#else
+  EXPECT_EQ(serialPortRefusal("/dev/ttyUSB0"), "");
+  EXPECT_EQ(serialPortRefusal("COM3"), "无效串口");
+#endif
+  EXPECT_EQ(serialPortRefusal(""), "请选择串口");
 }

@@ -1,0 +1,65 @@
+// velmora-cli.exe: the configuration transfers and address commands from a
+// Windows console, a pipe or a script.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host_win.h"
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
+#include "base/ts_catalog.h"
+#include "link/win_errors_win.h"
+
+extern const char kEnglishTs[];
+
+namespace {
+
+// The English texts from the translation file built in; trText asks them.
+const velmora::TsCatalog* gEnglish = nullptr;
+
+const char* translateEnglish(const char* context, const char* source) {
+  const char* text = gEnglish->find(context, source);
+  return text != nullptr ? text : source;
+}
+
+void useLanguage(velmora::Language language) {
+  if (language != velmora::Language::English) return;
+  static const velmora::TsCatalog english = velmora::TsCatalog::parse(kEnglishTs);
+  gEnglish = &english;
+  velmora::installTextTranslator(&translateEnglish, velmora::Language::English);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace velmora::cli;
+  // Text goes out as UTF-8 bytes, as on Linux: unchanged into a file or a
+  // pipe (no CR added), and shown right by a console switched to UTF-8.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+  // The arguments as UTF-16, so a file name in any script reaches us whole;
+  // the logic and the file functions take UTF-8.
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(velmora::narrow(argv[i]));
+  const ParseResult parsed = parseArguments(args);
+  if (!parsed.options) {
+    std::fprintf(stderr, "velmora-cli: %s (see --help)\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  if (parsed.options->command == Command::Help) {
+    std::fputs(usageText().c_str(), stdout);
+    return kExitOk;
+  }
+  const velmora::Language language = velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
+                                                             std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  useLanguage(language);
+  WinCliHost host;
+  return runCommand(host, *parsed.options);
+}

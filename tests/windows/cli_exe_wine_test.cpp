@@ -1,0 +1,209 @@
+// velmora-cli.exe under Wine against the Linux velmora-devsim: over TCP on
+// 127.0.0.1 and over a COM port that the private Wine prefix maps to
+// devsim's pty. Run by the Windows build's ctest, which names the programs:
+// VELMORA_CLI_EXE, VELMORA_WINE, WINEPREFIX, VELMORA_DEVSIM, VELMORA_LINUX_CLI.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+
+using namespace velmora::testing;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+using Args = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+// Wine's start and a 2 s watchdog fit well inside; only a hang meets it.
+constexpr auto kLimit = 60s;
+
+struct Programs {
+  std::string exe = env("VELMORA_CLI_EXE"), wine = env("VELMORA_WINE"), prefix = env("WINEPREFIX"),
+              devsim = env("VELMORA_DEVSIM"), linuxCli = env("VELMORA_LINUX_CLI");
+  bool complete() const { return !exe.empty() && !wine.empty() && !prefix.empty() && !devsim.empty(); }
+};
+
+const Programs& programs() {
+  static const Programs p;
+  return p;
+}
+
+// The program's output goes to files, not to the harness's pipes: Wine may
+// start its desktop process from the program, and that process would hold
+// the pipes open long after the program ended.
+RunResult exe(const Args& args) {
+  char folder[] = "/tmp/velmora_wine_out_XXXXXX";
+  if (::mkdtemp(folder) == nullptr) return {};
+  const std::string out = std::string(folder) + "/out", err = std::string(folder) + "/err";
+  Args all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", programs().wine, programs().exe};
+  all.insert(all.end(), args.begin(), args.end());
+  RunResult r = runToEnd("/bin/sh", all, kLimit);
+  const auto text = [](const std::string& path) {
+    const std::optional<Bytes> bytes = readWholeFile(path);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  };
+  r.out = text(out);
+  r.err = text(err);
+  fs::remove_all(folder);
+  return r;
+}
+
+Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A Linux path as the Windows program names it: Wine's Z: drive is "/".
+std::string windowsPath(const std::string& path) {
+  std::string p = "Z:" + path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+struct TempDir {
+  TempDir() : path(::testing::TempDir() + "velmora_wine_XXXXXX") { ::mkdtemp(path.data()); }
+  ~TempDir() { fs::remove_all(path); }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+  std::string path;
+};
+
+// COMn in the private prefix, pointing at a pty while the object lives.
+struct ComPort {
+  ComPort(int number, const std::string& pty)
+      : name("COM" + std::to_string(number)),
+        link(programs().prefix + "/dosdevices/com" + std::to_string(number)) {
+    fs::remove(link);
+    fs::create_symlink(pty, link);
+  }
+  ~ComPort() { fs::remove(link); }
+  std::string name;
+  std::string link;
+};
+
+Bytes imageOfUnits(int units) {
+  Bytes image;
+  for (int u = 0; u < units; ++u)
+    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
+  return image;
+}
+
+class WineCli : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (!programs().complete()) GTEST_SKIP() << "VELMORA_CLI_EXE, VELMORA_WINE, WINEPREFIX and VELMORA_DEVSIM name the programs";
+  }
+};
+
+}  // namespace
+
+// Read and write byte for byte, the address commands, over each link; a
+// write's file is taken by its Windows name.
+TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
+  TempDir dir;
+  const Bytes original = imageOfUnits(256);  // 2048 bytes: the most a write takes
+  writeWholeFile(dir / "device.vmc", original);
+  Devsim sim(programs().devsim);
+  const bool tcp = GetParam() == "tcp";
+  ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--address", "3", "--image",
+                                   dir / "device.vmc", "--save", dir / "saved.vmc"}
+                            : Args{"--pty", "--address", "3", "--image", dir / "device.vmc", "--save",
+                                   dir / "saved.vmc"}));
+  std::unique_ptr<ComPort> com;
+  if (!tcp) com = std::make_unique<ComPort>(7, sim.endpoint("pty"));
+  const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name, "--baud", "115200"};
+
+  RunResult r = exe(link + Args{"--address", "3", "read", windowsPath(dir / "read.vmc")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readWholeFile(dir / "read.vmc"), original);
+  EXPECT_TRUE(has(r.err, "收到配置数据包")) << r.err;
+
+  const Bytes next = imageOfUnits(7);
+  writeWholeFile(dir / "next.vmc", next);
+  r = exe(link + Args{"--address", "3", "write", windowsPath(dir / "next.vmc")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "下发完成")) << r.err;
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), next);
+
+  r = exe(link + Args{"--quiet", "--address", "3", "get-address"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "3\n") << "a pipe gets the Linux bytes: no CR";
+  EXPECT_EQ(r.err, "");
+
+  if (tcp) {  // a name from the hosts file, and the scan's probe to the given target only
+    r = exe({"--quiet", "--tcp", "localhost:" + std::to_string(sim.port("tcp")), "--address", "3", "get-address"});
+    EXPECT_EQ(r.out, "3\n") << r.err;
+    r = exe({"scan", "--target", sim.endpoint("udp"), "--wait", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "127.0.0.1\n");
+  }
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, WineCli, ::testing::Values("tcp", "com"));
+
+// A device that never answers fails with 1 when the watchdog ends the
+// read; a pty closed in the middle of a read is a lost port, said as such.
+TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
+  for (const bool tcp : {true, false}) {
+    TempDir dir;
+    Devsim sim(programs().devsim);
+    ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--drop", "all"} : Args{"--pty", "--drop", "all"}));
+    std::unique_ptr<ComPort> com;
+    if (!tcp) com = std::make_unique<ComPort>(8, sim.endpoint("pty"));
+    const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name};
+    const RunResult r = exe(link + Args{"read", windowsPath(dir / "out.vmc")});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(has(r.err, "velmora-cli: 读取配置超时")) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "out.vmc"));
+  }
+
+  TempDir dir;
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--pty", "--close-after", "2"}));
+  const ComPort com(9, sim.endpoint("pty"));
+  const RunResult r = exe({"--serial", com.name, "read", windowsPath(dir / "out.vmc")});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(has(r.err, "velmora-cli: 串口意外断开")) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "out.vmc"));
+}
+
+// Usage errors, a port name Windows has not got, and the shared texts: the
+// same bytes as the Linux program's on a pipe.
+TEST_F(WineCli, RefusalsAndTextsAsOnLinux) {
+  RunResult r = exe({"--serial", "/dev/ttyS0", "get-address"});
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  r = exe({"--serial", "COM250", "get-address"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(has(r.err, "串口打开失败")) << r.err;
+
+  if (programs().linuxCli.empty()) return;
+  TempDir dir;
+  writeWholeFile(dir / "a.vmc", imageOfUnits(12));
+  for (const Args& args : {Args{"dump", "a.vmc"}, Args{"export", "a.vmc"}, Args{"check", "a.vmc"}, Args{"--help"},
+                           Args{"--lang", "en", "dump", "a.vmc"}, Args{"--lang", "en", "dump", "missing.vmc"}}) {
+    Args onLinux = args, onWindows = args;
+    if (args.back().ends_with(".vmc")) {
+      onLinux.back() = dir / args.back();
+      onWindows.back() = windowsPath(dir / args.back());
+    }
+    const RunResult linuxRun = runToEnd(programs().linuxCli, onLinux, kLimit);
+    const RunResult windowsRun = exe(onWindows);
+    EXPECT_EQ(windowsRun.exitCode, linuxRun.exitCode) << args[0];
+    EXPECT_EQ(windowsRun.out, linuxRun.out) << args[0];
+    if (args.back() == "missing.vmc") {  // the reason names the file as each system spells it
+      EXPECT_EQ(windowsRun.err.substr(0, 20), linuxRun.err.substr(0, 20)) << windowsRun.err;
+    }
+  }
+}
