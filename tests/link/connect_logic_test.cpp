@@ -237,11 +237,11 @@ TEST_F(ConnectLogicTest, TheDoctorsLinesFollowTheReasonOfAFailedOpen) {
   serial.opens = false;
   serial.error = std::make_error_code(std::errc::device_or_resource_busy);
   serial.notes = {"诊断: a", "诊断: b"};
-  openSerial("/dev/ttyUSB3");
-  EXPECT_EQ(journal, (Journal{"log 正在打开串口: /dev/ttyUSB3 (9600,8,0,0)...", "serial open /dev/ttyUSB3",
-                              "log 串口打开失败: /dev/ttyUSB3", "log " + serialOpenReason(serial.error),
+  openSerial(kOtherTestPort);
+  EXPECT_EQ(journal, (Journal{"log 正在打开串口: " + kOtherTestPort + " (9600,8,0,0)...", "serial open " + kOtherTestPort,
+                              "log 串口打开失败: " + kOtherTestPort, "log " + serialOpenReason(serial.error),
                               "log 诊断: a", "log 诊断: b", "link down 串口打开失败"}));
-  EXPECT_EQ(serial.notesAsked, Strings{"/dev/ttyUSB3"});
+  EXPECT_EQ(serial.notesAsked, Strings{kOtherTestPort});
   // A session without a log (a quiet velmora-cli) does not look into the system.
   ConnectLogic quiet{view, serial, tcp, nullptr};
   quiet.onConnectButton();
