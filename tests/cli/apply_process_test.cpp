@@ -15,11 +15,11 @@
 #include "base/text.h"
 #include "fleet/provision_plan.h"
 #include "tests/support/child_process.h"
+#include "tests/support/process_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using Args = std::vector<std::string>;
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -27,15 +27,6 @@ namespace {
 
 const std::string kCli = VELMORA_CLI_PATH, kDevsim = VELMORA_DEVSIM_PATH;
 constexpr auto kLimit = 60s;  // only a hang meets it, even under the sanitizers
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct TempDir {
-  TempDir() : path(::testing::TempDir() + "velmora_apply_XXXXXX") { ::mkdtemp(path.data()); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
-};
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -65,7 +56,7 @@ Bytes planned(const Bytes& templateImage, const std::string& csv, size_t row) {
 }  // namespace
 
 TEST(ApplyProcess, TwentyDevicesOneSilentNineteenVerifiedWithTheirOwnSettings) {
-  TempDir dir;
+  TempDir dir{"velmora_apply"};
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--count", "20", "--save", dir / "dev-%d.vmc", "--fault-device",
                          "7", "--drop", "all"}))
@@ -126,7 +117,7 @@ TEST(ApplyProcess, TwentyDevicesOneSilentNineteenVerifiedWithTheirOwnSettings) {
 }
 
 TEST(ApplyProcess, APlanThatIsRefusedReachesNoDevice) {
-  TempDir dir;
+  TempDir dir{"velmora_apply"};
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--count", "2", "--save", dir / "dev-%d.vmc", "--log"}))
       << sim.errorOutput();
@@ -165,7 +156,7 @@ TEST(ApplyProcess, APlanThatIsRefusedReachesNoDevice) {
 }
 
 TEST(ApplyProcess, TheBenchTakesTwoDevicesOneAfterTheOtherOnOnePort) {
-  TempDir dir;
+  TempDir dir{"velmora_apply"};
   // One bench port whose device is replaced, as a plugged-in adapter stays
   // while devices are changed behind it: a link under /dev/ (the serial
   // path rule) that is pointed at each simulated device's pty in turn.
@@ -221,7 +212,7 @@ TEST(ApplyProcess, TheBenchTakesTwoDevicesOneAfterTheOtherOnOnePort) {
 }
 
 TEST(ApplyProcess, CtrlCOnTheBenchLeavesTheReportOfWhatWasDone) {
-  TempDir dir;
+  TempDir dir{"velmora_apply"};
   Devsim device(kDevsim);
   ASSERT_TRUE(device.start({"--pty", "--tcp", "127.0.0.1:0"})) << device.errorOutput();
   readTemplate(device.endpoint("tcp"), dir / "template.vmc");

@@ -20,11 +20,11 @@
 
 #include "protocol/frames.h"
 #include "tests/support/child_process.h"
+#include "tests/support/process_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using Args = std::vector<std::string>;
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -39,22 +39,6 @@ RunResult ok(const Args& args) {
   EXPECT_EQ(r.exitCode, 0) << ::testing::PrintToString(args) << "\n" << r.err;
   return r;
 }
-
-Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct TempDir {
-  TempDir() : path(::testing::TempDir() + "velmora_cli_XXXXXX") { ::mkdtemp(path.data()); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::set<std::string> names() const {
-    std::set<std::string> found;
-    for (const auto& e : fs::directory_iterator(path)) found.insert(e.path().filename().string());
-    return found;
-  }
-  std::string path;
-};
 
 Bytes imageOfUnits(int units) {
   Bytes image;
@@ -93,7 +77,7 @@ struct Socket {
 class CliOverLink : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CliOverLink, AddressReadAndWriteReachTheDevice) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   const Bytes original = imageOfUnits(24);  // an envelope of 200 bytes: four packets
   writeWholeFile(dir / "device.vmc", original);
   Devsim sim(kDevsim);
@@ -148,7 +132,7 @@ TEST(CliFaults, FailedReadNamesItsCauseAndLeavesNothing) {
                {{"--pty", "--close-after", "2"}, "\nvelmora-cli: 串口意外断开: "},
                {{"--tcp", "127.0.0.1:0", "--image", images / "odd.vmc"}, "velmora-cli: 配置报文头错误！"}};
   for (const auto& c : cases) {
-    TempDir dir;
+    TempDir dir{"velmora_cli"};
     Devsim sim(kDevsim);
     ASSERT_TRUE(sim.start(c.device));
     const bool tcp = c.device[0] == "--tcp";
@@ -167,7 +151,7 @@ TEST(CliFaults, FailedReadNamesItsCauseAndLeavesNothing) {
 }
 
 TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   const Socket refusing;
   ASSERT_NE(refusing.port, 0);
   const std::string where = "127.0.0.1:" + std::to_string(refusing.port);
@@ -209,7 +193,7 @@ TEST(CliFailures, NoLinkBadFilesAndUsageExitOneOrTwo) {
 
 // A serial unit and an unknown one; then the same with three stray bytes.
 TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   Bytes units{0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D, 0x07, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
   const std::string listed =
       "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n"
@@ -228,7 +212,7 @@ TEST(CliDump, ListsWholeUnitsAndAPartialOneExitsTwo) {
 // The lines it shares with the window follow --lang, else the locale (a
 // test's children start without one); its own texts stay English.
 TEST(CliLanguage, SharedLinesFollowTheChoiceItsOwnTextsStayEnglish) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   writeWholeFile(dir / "one.vmc", {0x01, 0x03, 0x00, 0x00, 0x25, 0x80, 0x84, 0x0D});
   const std::string zh =
       "0\t串口配置\t数据口3: 波特率=9600, 数据位=8, 停止位=1.5, 校验=无, 协议=55协议 程序下载 临时数据包\n";
@@ -274,7 +258,7 @@ std::string textOf(const std::optional<Bytes>& bytes) { return bytes ? std::stri
 // The bytes come back whole, odd ones too (a trailing partial unit); a
 // refused document names its path and writes nothing, nor replaces a file.
 TEST(CliJson, ExportImportRoundTripAndRefusal) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   Bytes image = join({kSerial3, kUnknown, kIp, kServer});
   image.insert(image.end(), {0xA1, 0xB2, 0xC3});
   writeWholeFile(dir / "a.vmc", image);
@@ -301,7 +285,7 @@ TEST(CliJson, ExportImportRoundTripAndRefusal) {
 // Settings, not bytes: another order is no difference. Either side may be
 // the device, over TCP or the pty; trouble is 2, never 1.
 TEST(CliDiff, FilesAndTheDeviceOverEitherLink) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   const Bytes a = join({kSerial3, kIp, kServer, kUnknown});
   Bytes changed = join({kServer, kUnknown, kSerial3});  // no IP, port 3 at 19200
   changed[16 + 4] = 0x4B;
@@ -351,7 +335,7 @@ TEST(CliDiff, FilesAndTheDeviceOverEitherLink) {
 // A device that acknowledges every packet but stores another byte is only
 // caught by the read-back; a sound one says so in the log.
 TEST(CliVerify, WriteReadsBackAndComparesOverTcp) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   const Bytes a = join({kSerial3, kIp, kServer, kUnknown});
   writeWholeFile(dir / "a.vmc", a);
   ok({"--quiet", "export", dir / "a.vmc", "-o", dir / "a.json"});
@@ -380,7 +364,7 @@ TEST(CliVerify, WriteReadsBackAndComparesOverTcp) {
 // check's findings and status for a file, a document and the device; write
 // says them first and sends the bytes anyway, unless --check refuses.
 TEST(CliCheck, FilesTheDeviceAndWrite) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   const Bytes clean = join({kSerial3, kServer});
   const Bytes faulty = join({kServer, kIp, {0x02, 0x00, 0x00, 0x01, 255, 0, 255, 0}, kServer});
   writeWholeFile(dir / "clean.vmc", clean);
@@ -430,7 +414,7 @@ TEST(CliCheck, FilesTheDeviceAndWrite) {
 }
 
 TEST(CliJson, AddressScanAndDumpPrintJson) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   Bytes image = join({kSerial3, kUnknown});
   writeWholeFile(dir / "a.vmc", image);
   EXPECT_EQ(Json::parse(ok({"dump", "--json", dir / "a.vmc"}).out), Json::parse(R"([
@@ -539,7 +523,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 // A full image is 42 packets: the preamble and 42 requests out, 42 responses in.
 TEST(CliTrace, TraceLinesTraceFileAndPcapOfAFullRead) {
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   writeWholeFile(dir / "full.vmc", imageOfUnits(256));
   Devsim sim(kDevsim);
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "full.vmc"}));
@@ -588,7 +572,7 @@ TEST(CliTrace, AddressCommandsAndOptionsThatNeedALink) {
   EXPECT_TRUE(has(r.err, "-> 55 F5 40 00 00 00 00 8A  address query\n")) << r.err;
   EXPECT_TRUE(has(r.err, "  address report: 1\n")) << r.err;
   EXPECT_EQ(sim.stop(), 0);
-  TempDir dir;
+  TempDir dir{"velmora_cli"};
   for (const Args& args : {Args{"--trace", "dump", "x.vmc"}, Args{"--tcp", "127.0.0.1:1", "--pcap", "read", "x.vmc"},
                            Args{"--tcp", sim.endpoint("tcp"), "--pcap", dir / "no/such/dir.pcap", "get-address"}})
     EXPECT_EQ(cli(args).exitCode, 2) << ::testing::PrintToString(args);

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/process_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using Args = std::vector<std::string>;
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -29,15 +29,6 @@ const std::string kCli = VELMORA_CLI_PATH, kDevsim = VELMORA_DEVSIM_PATH;
 constexpr auto kLimit = 30s;  // only a hang meets it, even under the sanitizers
 
 RunResult cli(const Args& args) { return runToEnd(kCli, args, kLimit); }
-Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct TempDir {
-  TempDir() : path(::testing::TempDir() + "velmora_safe_XXXXXX") { ::mkdtemp(path.data()); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
-};
 
 // Five data ports (1..5) at 9600 8N1, their protocol flags set by variant.
 Bytes portImage(uint8_t variant) {
@@ -67,7 +58,7 @@ class SafeChange : public ::testing::TestWithParam<std::string> {
         << sim.errorOutput();
     link = GetParam() == "tcp" ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", sim.endpoint("pty")};
   }
-  TempDir dir;
+  TempDir dir{"velmora_safe"};
   Devsim sim{kDevsim};
   Args link;
 };
@@ -152,7 +143,7 @@ TEST_P(SafeChange, AWriteWhoseLinkFailsAfterItsFirstPacketIsRolledBackOrNamesThe
 }
 
 TEST(SafeApply, ASecondRunWritesNothingAndADryRunFindsExactlyTheDevicesThatDiffer) {
-  TempDir dir;
+  TempDir dir{"velmora_safe"};
   writeWholeFile(dir / "template.vmc", portImage(1));
   Devsim fleet(kDevsim);
   ASSERT_TRUE(fleet.start({"--tcp", "127.0.0.1:0", "--count", "20", "--image", dir / "template.vmc"}))
@@ -199,7 +190,7 @@ TEST(SafeApply, ASecondRunWritesNothingAndADryRunFindsExactlyTheDevicesThatDiffe
 }
 
 TEST(SafeApply, ADeviceThatStoresItWrongIsRolledBackAndNotTriedAgain) {
-  TempDir dir;
+  TempDir dir{"velmora_safe"};
   writeWholeFile(dir / "template.vmc", portImage(1));
   Devsim fleet(kDevsim);
   ASSERT_TRUE(fleet.start({"--tcp", "127.0.0.1:0", "--count", "3", "--image", dir / "template.vmc",
