@@ -6,18 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/process_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using Args = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 namespace {
@@ -44,6 +47,11 @@ const Programs& programs() {
 // The program's output goes to files, not to the harness's pipes: Wine may
 // start its desktop process from the program, and that process would hold
 // the pipes open long after the program ended.
+std::string fileText(const std::string& path) {
+  const std::optional<Bytes> bytes = readWholeFile(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
 RunResult exe(const Args& args) {
   char folder[] = "/tmp/velmora_wine_out_XXXXXX";
   if (::mkdtemp(folder) == nullptr) return {};
@@ -51,18 +59,11 @@ RunResult exe(const Args& args) {
   Args all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", programs().wine, programs().exe};
   all.insert(all.end(), args.begin(), args.end());
   RunResult r = runToEnd("/bin/sh", all, kLimit);
-  const auto text = [](const std::string& path) {
-    const std::optional<Bytes> bytes = readWholeFile(path);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-  };
-  r.out = text(out);
-  r.err = text(err);
+  r.out = fileText(out);
+  r.err = fileText(err);
   fs::remove_all(folder);
   return r;
 }
-
-Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A Linux path as the Windows program names it: Wine's Z: drive is "/".
 std::string windowsPath(const std::string& path) {
@@ -71,13 +72,6 @@ std::string windowsPath(const std::string& path) {
     if (c == '/') c = '\\';
   return p;
 }
-
-struct TempDir {
-  TempDir() : path(::testing::TempDir() + "velmora_wine_XXXXXX") { ::mkdtemp(path.data()); }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
-};
 
 // COMn in the private prefix, pointing at a pty while the object lives.
 struct ComPort {
@@ -111,7 +105,7 @@ class WineCli : public ::testing::TestWithParam<std::string> {
 // Read and write byte for byte, the address commands, over each link; a
 // write's file is taken by its Windows name.
 TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
-  TempDir dir;
+  TempDir dir{"velmora_wine"};
   const Bytes original = imageOfUnits(256);  // 2048 bytes: the most a write takes
   writeWholeFile(dir / "device.vmc", original);
   Devsim sim(programs().devsim);
@@ -157,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Links, WineCli, ::testing::Values("tcp", "com"));
 // read; a pty closed in the middle of a read is a lost port, said as such.
 TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
   for (const bool tcp : {true, false}) {
-    TempDir dir;
+    TempDir dir{"velmora_wine"};
     Devsim sim(programs().devsim);
     ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--drop", "all"} : Args{"--pty", "--drop", "all"}));
     std::unique_ptr<ComPort> com;
@@ -169,7 +163,7 @@ TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
     EXPECT_FALSE(fs::exists(dir / "out.vmc"));
   }
 
-  TempDir dir;
+  TempDir dir{"velmora_wine"};
   Devsim sim(programs().devsim);
   ASSERT_TRUE(sim.start({"--pty", "--close-after", "2"}));
   const ComPort com(9, sim.endpoint("pty"));
@@ -189,7 +183,7 @@ TEST_F(WineCli, RefusalsAndTextsAsOnLinux) {
   EXPECT_TRUE(has(r.err, "串口打开失败")) << r.err;
 
   if (programs().linuxCli.empty()) return;
-  TempDir dir;
+  TempDir dir{"velmora_wine"};
   writeWholeFile(dir / "a.vmc", imageOfUnits(12));
   for (const Args& args : {Args{"dump", "a.vmc"}, Args{"export", "a.vmc"}, Args{"check", "a.vmc"}, Args{"--help"},
                            Args{"--lang", "en", "dump", "a.vmc"}, Args{"--lang", "en", "dump", "missing.vmc"}}) {
@@ -206,4 +200,36 @@ TEST_F(WineCli, RefusalsAndTextsAsOnLinux) {
       EXPECT_EQ(windowsRun.err.substr(0, 20), linuxRun.err.substr(0, 20)) << windowsRun.err;
     }
   }
+}
+
+// Ctrl-C reaches the program as Windows delivers it (Wine turns SIGINT into
+// CTRL_C_EVENT for the console handler): the bench stops waiting, the
+// summary says so, and the report keeps the device already done.
+TEST_F(WineCli, CtrlCEndsTheBenchWithItsReport) {
+  TempDir dir{"velmora_wine"};
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--pty", "--tcp", "127.0.0.1:0"}));
+  ASSERT_EQ(exe({"--tcp", sim.endpoint("tcp"), "read", windowsPath(dir / "template.vmc")}).exitCode, 0);
+  const std::string plan = "target\nserial:COM1\nserial:COM1\nserial:COM1\n";
+  writeWholeFile(dir / "plan.csv", Bytes(plan.begin(), plan.end()));
+  const ComPort com(10, sim.endpoint("pty"));
+
+  Child cli;
+  ASSERT_TRUE(cli.spawn("/bin/sh", {"-c", "exec \"$0\" \"$@\" >'" + dir / "out" + "' 2>'" + dir / "err" + "'",
+                                    programs().wine, programs().exe, "apply", windowsPath(dir / "plan.csv"),
+                                    "--template", windowsPath(dir / "template.vmc"), "--bench", com.name,
+                                    "--poll-ms", "50", "--report", windowsPath(dir / "report.jsonl"),
+                                    "--no-read-first"}));
+  const auto errText = [&] { return fileText(dir / "err"); };
+  // The device stays on the bench: the program waits for it to go until Ctrl-C.
+  const auto deadline = Clock::now() + kLimit;
+  while (!has(errText(), "next device") && Clock::now() < deadline) std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(has(errText(), "next device")) << errText();
+  cli.signal(SIGINT);
+  EXPECT_EQ(cli.reap(deadline), 1) << errText();
+  EXPECT_TRUE(has(errText(), "apply: ok 1, failed 0, not reached 2 of 3 devices")) << errText();
+  EXPECT_TRUE(has(errText(), "(interrupted)")) << errText();
+  const std::string lines = fileText(dir / "report.jsonl");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+  EXPECT_TRUE(has(lines, "\"result\":\"ok\"")) << lines;
 }
