@@ -9,8 +9,6 @@
 #include <cstdlib>
 
 #include "base/clock.h"
-#include "base/text.h"
-#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -89,14 +87,10 @@ void LivePortList::showRefreshed(const std::vector<std::string>& paths) {
 }
 
 void LivePortList::changed() {
-  const PortList::Choice choice = list_.choiceOf(box_->currentText().toStdString());
-  const PortHistory::Changes changes = list_.update(search(), steadyUs());
-  fill(list_.show(choice));
+  const PortList::Followed followed = list_.follow(box_->currentText().toStdString(), search(), steadyUs());
+  fill(followed.shown);
   if (log_ == nullptr) return;
-  for (const SerialPortInfo& p : changes.vanished)
-    log_->logMessage(strprintf(trText("PortList", "串口已移除: %s"), PortList::label(p).c_str()));
-  for (const SerialPortInfo& p : changes.appeared)
-    log_->logMessage(strprintf(trText("PortList", "发现串口: %s"), PortList::label(p).c_str()));
+  for (const std::string& line : followed.logLines) log_->logMessage(line);
 }
 
 void LivePortList::fill(const PortList::Shown& shown) {

@@ -7,10 +7,11 @@ namespace velmora {
 
 namespace {
 
-// Only the system's own reasons say anything about the port; a device that
-// kept its line settings opened fine.
+// Only the system's own reasons say anything about the port (errno values,
+// and Windows' codes in the categories that map them to errno); a device
+// that kept its line settings opened fine.
 bool isSystemError(const std::error_code& error) {
-  return error && (error.category() == std::generic_category() || error.category() == std::system_category());
+  return error && error.default_error_condition().category() == std::generic_category();
 }
 
 void accessLines(const std::string& path, const PortFacts& f, std::vector<std::string>& lines) {
@@ -57,7 +58,9 @@ void holderLines(const std::string& path, const PortFacts& f, std::vector<std::s
   if (brltty)
     lines.push_back(trText("PortDoctor", "诊断: brltty（盲文显示器驱动）会占用常见的 USB 串口芯片；如不需要请执行 sudo apt remove brltty"));
   if (!f.holders.empty()) return;
-  if (f.holdersHidden)
+  if (f.holdersUnnamed)
+    lines.push_back(strprintf(trText("PortDoctor", "诊断: %s 正被其他程序占用，请关闭该程序后重试"), path.c_str()));
+  else if (f.holdersHidden)
     lines.push_back(strprintf(trText("PortDoctor", "诊断: %s 正被其他程序占用，但无权查看是哪个进程；请执行 sudo velmora-cli ports 查看"),
                               path.c_str()));
   else

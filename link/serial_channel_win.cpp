@@ -4,6 +4,7 @@
 
 #include "base/clock.h"
 #include "link/link_controller.h"
+#include "link/port_doctor.h"
 #include "link/win_errors_win.h"
 
 namespace velmora {
@@ -199,6 +200,11 @@ std::error_code WinSerialChannel::lostReason() const {
 }
 
 std::vector<std::string> WinSerialChannel::listPorts() { return listComPorts(); }
+
+std::vector<std::string> WinSerialChannel::openFailureNotes(const std::string& path, const std::error_code& error) {
+  const std::unique_ptr<SerialPortSystem> system = makeSerialPortSystem({});
+  return examineOpenFailure(*system, history_, path, error, steadyUs());
+}
 
 void WinSerialChannel::markLost(std::error_code reason, uint32_t session) {
   {

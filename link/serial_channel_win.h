@@ -18,6 +18,7 @@
 
 #include "link/channel.h"
 #include "link/message_window_win.h"
+#include "link/serial_ports.h"
 
 namespace velmora {
 
@@ -41,6 +42,11 @@ class WinSerialChannel final : public SerialLink {
   bool send(const uint8_t* data, int32_t length) override;
   std::error_code lostReason() const override;
   std::vector<std::string> listPorts() override;
+  // The port doctor's lines: a COM port that is not there, or that another
+  // program holds (Windows does not say which).
+  std::vector<std::string> openFailureNotes(const std::string& path, const std::error_code& error) override;
+  // When ports came and went (the page's live list), for the doctor; may be null.
+  void setHistory(const PortHistory* history) { history_ = history; }
 
  private:
   void readLoop();
@@ -51,6 +57,7 @@ class WinSerialChannel final : public SerialLink {
   MessageWindow& window_;
   UINT message_ = 0;
   LinkEventSink* sink_ = nullptr;
+  const PortHistory* history_ = nullptr;
   HANDLE port_ = INVALID_HANDLE_VALUE;
   HANDLE stop_ = nullptr;        // close() -> reader
   HANDLE writeDone_ = nullptr;   // the loop thread's overlapped writes

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "base/tr_text.h"
 #include "link/connect_logic.h"
 
@@ -190,6 +191,17 @@ PortList::Shown PortList::show(const Choice& choice) {
   shown.labels.push_back(goneLabel(*gone_));
   shown.selected = static_cast<int>(shown.labels.size()) - 1;
   return shown;
+}
+
+PortList::Followed PortList::follow(const std::string& boxText, std::vector<SerialPortInfo> ports, uint64_t nowUs) {
+  const Choice choice = choiceOf(boxText);
+  const PortHistory::Changes changes = update(std::move(ports), nowUs);
+  Followed followed{show(choice), {}};
+  for (const SerialPortInfo& p : changes.vanished)
+    followed.logLines.push_back(strprintf(trText("PortList", "串口已移除: %s"), label(p).c_str()));
+  for (const SerialPortInfo& p : changes.appeared)
+    followed.logLines.push_back(strprintf(trText("PortList", "发现串口: %s"), label(p).c_str()));
+  return followed;
 }
 
 PortList::Shown PortList::showFirst() {

@@ -74,6 +74,7 @@ struct PortFacts {
   bool sessionInGroup = false;  // this program has groupName now
   std::vector<PortHolder> holders;  // the processes that have it open
   bool holdersHidden = false;       // some processes could not be looked into
+  bool holdersUnnamed = false;      // the system names no holder at all (Windows)
   bool operator==(const PortFacts&) const = default;
 };
 
@@ -166,6 +167,14 @@ class PortList {
   Shown show(const Choice& choice);
   // The box after the refresh button: the first entry selected.
   Shown showFirst();
+
+  // The ports changed while the box showed boxText: the box to show now
+  // (boxText's choice kept) and the log's lines on what came and went.
+  struct Followed {
+    Shown shown;
+    std::vector<std::string> logLines;
+  };
+  Followed follow(const std::string& boxText, std::vector<SerialPortInfo> ports, uint64_t nowUs);
 
  private:
   const SerialPortInfo* find(const SerialPortInfo& port) const;

@@ -39,7 +39,8 @@ namespace {
 
 // The COM ports for the port list and velmora-cli ports: the registry's
 // list; a try-open that takes the port for a moment only; of the doctor's
-// facts only whether the port is there (Windows tells no owner or holder).
+// facts whether the port is there and that a holder has no name (Windows
+// tells that a port is taken, never by whom).
 class WinSerialPortSystem final : public SerialPortSystem {
  public:
   std::vector<SerialPortInfo> listPorts() override {
@@ -60,6 +61,7 @@ class WinSerialPortSystem final : public SerialPortSystem {
     const std::error_code error = tryOpen(path);
     facts.exists = error != std::errc::no_such_file_or_directory && error != std::errc::no_such_device;
     facts.serial = facts.exists;
+    facts.holdersUnnamed = true;
     return facts;
   }
 };

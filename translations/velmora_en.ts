@@ -1138,6 +1138,10 @@ Note: only after clicking this button do the changes go to the device with the n
         <translation>Diagnosis: %s is in use, but no process that has it open was found</translation>
     </message>
     <message>
+        <source>诊断: %s 正被其他程序占用，请关闭该程序后重试</source>
+        <translation>Diagnosis: %s is in use by another program; close that program and try again</translation>
+    </message>
+    <message>
         <source>诊断: %s 出现约 %.1f 秒后即消失，可能被其他驱动占用（例如盲文显示器驱动 brltty）；如不需要请执行 sudo apt remove brltty，然后重新插入适配器</source>
         <translation>Diagnosis: %s vanished about %.1f seconds after it appeared, most likely taken by another driver (such as the braille display driver brltty); if it is not needed, run sudo apt remove brltty, then plug the adapter in again</translation>
     </message>

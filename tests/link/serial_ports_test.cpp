@@ -126,6 +126,22 @@ TEST(PortHistory, AShortLifeIsRememberedForAWhile) {
   EXPECT_FALSE(history.shortLife(kCh340.path, 50 * kSecond)) << "it is back";
 }
 
+// What the box and the log get when the system says the ports changed: the
+// one step both windows take on a plug or unplug.
+TEST(PortList, FollowingAChangeKeepsTheBoxAndTellsTheLog) {
+  PortList list;
+  list.update({kFtdi, kUart}, kSecond);
+  list.showFirst();
+  const PortList::Followed f = list.follow("/dev/ttyS0", {kCh340, kUart}, 2 * kSecond);
+  EXPECT_EQ(f.shown, (PortList::Shown{{PortList::label(kCh340), "/dev/ttyS0"}, 1, ""}));
+  EXPECT_EQ(f.logLines, (Strings{"串口已移除: usb-FTDI_A1-if00-port0 (ttyUSB0)",
+                                 "发现串口: usb-1a86_USB_Serial-if00-port0 (ttyUSB1)"}));
+  // Nothing came or went: the same box, nothing to log.
+  const PortList::Followed again = list.follow("/dev/ttyS0", {kCh340, kUart}, 3 * kSecond);
+  EXPECT_EQ(again.shown, f.shown);
+  EXPECT_TRUE(again.logLines.empty());
+}
+
 TEST(PortDoctor, EachCauseNamesItsRemedy) {
   const std::string path = "/dev/ttyUSB0";
   const auto err = [](std::errc e) { return std::make_error_code(e); };
@@ -174,6 +190,8 @@ TEST(PortDoctor, EachCauseNamesItsRemedy) {
             Strings{"诊断: /dev/ttyUSB0 正被其他程序占用，但无权查看是哪个进程；请执行 sudo velmora-cli ports 查看"});
   f.holdersHidden = false;
   EXPECT_EQ(lines(std::errc::device_or_resource_busy, f), Strings{"诊断: /dev/ttyUSB0 正被占用，但未找到打开它的进程"});
+  f.holdersUnnamed = true;  // Windows tells that a port is taken, never by whom
+  EXPECT_EQ(lines(std::errc::device_or_resource_busy, f), Strings{"诊断: /dev/ttyUSB0 正被其他程序占用，请关闭该程序后重试"});
 
   PortFacts missing;
   EXPECT_EQ(lines(std::errc::no_such_file_or_directory, missing),
@@ -185,6 +203,23 @@ TEST(PortDoctor, EachCauseNamesItsRemedy) {
   notSerial.exists = true;
   EXPECT_EQ(lines(std::errc::inappropriate_io_control_operation, notSerial),
             Strings{"诊断: /dev/ttyUSB0 不是串口设备，请从列表中选择串口"});
+
+  // A system's code in a category of its own that maps to errno (as Windows'
+  // codes do) is the system's reason all the same.
+  class MappedCategory final : public std::error_category {
+   public:
+    const char* name() const noexcept override { return "mapped"; }
+    std::string message(int) const override { return "busy"; }
+    std::error_condition default_error_condition(int code) const noexcept override {
+      return {code, std::generic_category()};
+    }
+  };
+  static const MappedCategory mapped;
+  PortFacts taken = present;
+  taken.holdersUnnamed = true;
+  EXPECT_EQ(portDoctorLines(path, std::error_code(static_cast<int>(std::errc::device_or_resource_busy), mapped), taken,
+                            std::nullopt),
+            Strings{"诊断: /dev/ttyUSB0 正被其他程序占用，请关闭该程序后重试"});
 
   // Nothing to say: settings the device kept, an error the facts do not touch.
   EXPECT_TRUE(portDoctorLines(path, lineSettingsError(kLineParity), present, std::nullopt).empty());

@@ -181,6 +181,7 @@ TEST_F(WineCli, RefusalsAndTextsAsOnLinux) {
   r = exe({"--serial", "COM250", "get-address"});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(has(r.err, "串口打开失败")) << r.err;
+  EXPECT_TRUE(has(r.err, "诊断: COM250 不存在，请检查适配器是否插好，然后从列表中重新选择")) << r.err;
 
   if (programs().linuxCli.empty()) return;
   TempDir dir{"velmora_wine"};
