@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 
 #include <csignal>
-#include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,14 +19,7 @@ int main(int argc, char** argv) {
   // The arguments as given: file names are bytes, not text to be decoded.
   const std::vector<std::string> args(argv + 1, argv + argc);
   const ParseResult parsed = parseArguments(args);
-  if (!parsed.options) {
-    std::fprintf(stderr, "velmora-cli: %s (see --help)\n", parsed.error.c_str());
-    return kExitUsage;
-  }
-  if (parsed.options->command == Command::Help) {
-    std::fputs(usageText().c_str(), stdout);
-    return kExitOk;
-  }
+  if (const std::optional<int> answered = answerBeforeRunning(parsed)) return *answered;
   QCoreApplication app(argc, argv);
   velmora::ui::useLanguage(velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
                                                    std::getenv("LC_MESSAGES"), std::getenv("LANG")));

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -49,14 +49,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(velmora::narrow(argv[i]));
   const ParseResult parsed = parseArguments(args);
-  if (!parsed.options) {
-    std::fprintf(stderr, "velmora-cli: %s (see --help)\n", parsed.error.c_str());
-    return kExitUsage;
-  }
-  if (parsed.options->command == Command::Help) {
-    std::fputs(usageText().c_str(), stdout);
-    return kExitOk;
-  }
+  if (const std::optional<int> answered = answerBeforeRunning(parsed)) return *answered;
   const velmora::Language language = velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
                                                              std::getenv("LC_MESSAGES"), std::getenv("LANG"));
   useLanguage(language);

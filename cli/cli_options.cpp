@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "base/line_settings.h"
@@ -294,6 +295,18 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     if (tcp == serial) return fail("give exactly one of --tcp HOST:PORT or --serial DEVICE");
   }
   return ParseResult{o, {}};
+}
+
+std::optional<int> answerBeforeRunning(const ParseResult& parsed) {
+  if (!parsed.options) {
+    std::fprintf(stderr, "velmora-cli: %s (see --help)\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  if (parsed.options->command == Command::Help) {
+    std::fputs(usageText().c_str(), stdout);
+    return kExitOk;
+  }
+  return std::nullopt;
 }
 
 }  // namespace velmora::cli

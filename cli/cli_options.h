@@ -82,4 +82,9 @@ inline constexpr int kExitDifferent = 1;
 // check, write --check: the check found errors.
 inline constexpr int kExitCheckErrors = 1;
 
+// The answers that need no platform, the same on every one: a usage error
+// (its line on standard error) or the help (on standard output), and the
+// exit status; empty when the command is for the platform to run.
+std::optional<int> answerBeforeRunning(const ParseResult& parsed);
+
 }  // namespace velmora::cli
