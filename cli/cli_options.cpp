@@ -93,7 +93,7 @@ std::string usageText() {
          "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
          "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
          "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
-         "--json: get-address, scan, dump, diff, check and ports print JSON instead of text; write\n"
+         "--json: get-address, scan, dump, diff, check, ports and read print JSON instead of text; write\n"
          "  and restore one object (changed, diff, backup, result, reason, serial, and the\n"
          "  settings before and after, one line each, when the device was read first)\n"
          "--lang zh|en: the language of the log lines shared with the window (default: the\n"

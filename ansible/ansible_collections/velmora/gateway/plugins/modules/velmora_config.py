@@ -149,7 +149,7 @@ def settings_file(module):
     settings = module.params['settings']
     text = settings if isinstance(settings, str) else json.dumps(settings)
     path = os.path.join(module.tmpdir, 'settings.json')
-    with open(path, 'w') as f:
+    with open(path, 'w', encoding='utf-8') as f:
         f.write(to_text(text))
     return path
 
