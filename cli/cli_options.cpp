@@ -27,6 +27,19 @@ bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, b
   return true;
 }
 
+void setLink(Options& o, const PlanTarget& t) {
+  if (t.kind == PlanTarget::Kind::Tcp) {
+    o.tcpHost = t.host;
+    o.tcpPort = t.port;
+  } else {
+    o.serialDevice = t.path;
+    o.baud = t.baud;
+    o.dataBits = t.dataBits;
+    o.parityCode = t.parityCode;
+    o.stopBitsCode = t.stopBitsCode;
+  }
+}
+
 std::string usageText() {
   return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
          "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space]\n"
@@ -135,16 +148,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       PlanTarget t;
       if (!value(v)) return fail("--link needs tcp:HOST:PORT or serial:PATH[@BAUD[,8N1]]");
       if (const auto why = parsePlanTarget(v, t)) return fail("--link " + v + ": " + *why);
-      if (t.kind == PlanTarget::Kind::Tcp) {
-        o.tcpHost = t.host;
-        o.tcpPort = t.port;
-      } else {
-        o.serialDevice = t.path;
-        o.baud = t.baud;
-        o.dataBits = t.dataBits;
-        o.parityCode = t.parityCode;
-        o.stopBitsCode = t.stopBitsCode;
-      }
+      setLink(o, t);
       linkGiven = true;
     } else if (a == "--baud") {
       long b = 0;
