@@ -64,7 +64,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ansible-core")
 set(CPACK_PACKAGE_DESCRIPTION "Connects to one device over a serial port or TCP, reads its configuration,
 edits it on tabbed pages, writes it back, and saves it as a .vmc file.
-Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
+Includes velmora-cli for scripts, velmora-devsim, a simulated device, and
+the Ansible collection velmora.gateway.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)
