@@ -49,16 +49,7 @@ struct AttemptTask {
 
 Options linkOptionsOf(const PlanTarget& t, uint8_t address) {
   Options o;
-  if (t.kind == PlanTarget::Kind::Tcp) {
-    o.tcpHost = t.host;
-    o.tcpPort = t.port;
-  } else {
-    o.serialDevice = t.path;
-    o.baud = t.baud;
-    o.dataBits = t.dataBits;
-    o.parityCode = t.parityCode;
-    o.stopBitsCode = t.stopBitsCode;
-  }
+  setLink(o, t);
   o.address = address;
   o.verbose = false;
   return o;

@@ -5,6 +5,7 @@
 
 #include "base/line_settings.h"
 #include "base/text.h"
+#include "fleet/provision_plan.h"
 
 namespace velmora::cli {
 
@@ -27,9 +28,23 @@ bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, b
   return true;
 }
 
+void setLink(Options& o, const PlanTarget& t) {
+  if (t.kind == PlanTarget::Kind::Tcp) {
+    o.tcpHost = t.host;
+    o.tcpPort = t.port;
+  } else {
+    o.serialDevice = t.path;
+    o.baud = t.baud;
+    o.dataBits = t.dataBits;
+    o.parityCode = t.parityCode;
+    o.stopBitsCode = t.stopBitsCode;
+  }
+}
+
 std::string usageText() {
   return "usage: velmora-cli (--tcp HOST:PORT | --serial DEVICE [--baud B] [--data-bits D]\n"
-         "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space])\n"
+         "                   [--stop-bits 1|1.5|2] [--parity none|odd|even|mark|space]\n"
+         "                   | --link tcp:HOST:PORT|serial:PATH[@BAUD[,8N1]])\n"
          "                   [--address N] [--quiet] [--trace] [--trace-file FILE]\n"
          "                   [--pcap FILE] [--lang zh|en] COMMAND\n"
          "       velmora-cli scan --target HOST:PORT [--wait SECONDS] [--json]\n"
@@ -46,6 +61,7 @@ std::string usageText() {
          "       velmora-cli --version\n"
          "commands:\n"
          "  read FILE [--force]  read the device's configuration into FILE (.vmc)\n"
+         "  read --json          print the device's configuration as a JSON document\n"
          "  write FILE [--verify] [--check] [--dry-run] [--no-read-first] [--backup-dir DIR] [--json]\n"
          "                       write FILE's configuration to the device, after printing what\n"
          "                       the check finds in it; --check refuses (1) when it finds an\n"
@@ -91,8 +107,9 @@ std::string usageText() {
          "--trace: every frame on the link on stderr (ms, -> sent / <- received, hex, meaning);\n"
          "  --trace-file FILE the same into FILE; --pcap FILE the frames as a pcap capture\n"
          "  (link type USER0, a direction byte 0 sent / 1 received before each frame)\n"
-         "--json: get-address, scan, dump, diff, check and ports print JSON instead of text; write\n"
-         "  and restore one object (changed, diff, backup, result, reason)\n"
+         "--json: get-address, scan, dump, diff, check, ports and read print JSON instead of text; write\n"
+         "  and restore one object (changed, diff, backup, result, reason, serial, and the\n"
+         "  settings before and after, one line each, when the device was read first)\n"
          "--lang zh|en: the language of the log lines shared with the window (default: the\n"
          "  locale, LC_ALL / LC_MESSAGES / LANG; Chinese unless it is English)\n"
          "exit status: 0 success, 1 device or transfer failure, 2 usage or file error;\n"
@@ -104,7 +121,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   Options o;
   auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
   std::vector<std::string> positional;
-  bool jobsGiven = false, pollGiven = false;
+  bool jobsGiven = false, pollGiven = false, linkGiven = false, tcpOrSerialGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -121,9 +138,19 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
       o.command = Command::Help;
       return ParseResult{o, {}};
     } else if (a == "--tcp") {
+      tcpOrSerialGiven = true;
       if (!value(v) || !splitHostPort(v, o.tcpHost, o.tcpPort)) return fail("--tcp needs HOST:PORT with a port of 1-65535");
     } else if (a == "--serial") {
+      tcpOrSerialGiven = true;
       if (!value(o.serialDevice) || o.serialDevice.empty()) return fail("--serial needs a device path");
+    } else if (a == "--link") {
+      // A plan's target in one argument, for callers that configure one
+      // device as apply configures many (Ansible's modules).
+      PlanTarget t;
+      if (!value(v)) return fail("--link needs tcp:HOST:PORT or serial:PATH[@BAUD[,8N1]]");
+      if (const auto why = parsePlanTarget(v, t)) return fail("--link " + v + ": " + *why);
+      setLink(o, t);
+      linkGiven = true;
     } else if (a == "--baud") {
       long b = 0;
       if (!value(v) || !parseInt(v, 1, 4000000, b)) return fail("--baud needs a positive number");
@@ -211,7 +238,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     return fail("no command given (read, write, get-address, set-address, scan, dump, export, import, diff, check, ports)");
   const std::string& name = positional[0];
   const size_t extra = positional.size() - 1;
-  if (name == "read" || name == "write" || name == "restore" || name == "dump") {
+  if (name == "read" && o.json) {
+    if (extra != 0) return fail("read --json prints the configuration and takes no FILE");
+    o.command = Command::Read;
+  } else if (name == "read" || name == "write" || name == "restore" || name == "dump") {
     if (extra != 1) return fail(name + " needs exactly one FILE");
     o.command = name == "read"      ? Command::Read
                 : name == "write"   ? Command::Write
@@ -261,8 +291,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   const bool writes = o.command == Command::Write || o.command == Command::Restore || o.command == Command::Apply;
   if (o.json && o.command != Command::GetAddress && o.command != Command::Scan && o.command != Command::Dump &&
       o.command != Command::Diff && o.command != Command::Check && o.command != Command::Write &&
-      o.command != Command::Restore && o.command != Command::Ports)
-    return fail("--json is for get-address, scan, dump, diff, check, ports, write and restore");
+      o.command != Command::Restore && o.command != Command::Ports && o.command != Command::Read)
+    return fail("--json is for get-address, scan, dump, diff, check, ports, read, write and restore");
   if (o.verify && o.command != Command::Write && o.command != Command::Apply)
     return fail("--verify is for write and apply");
   if ((o.dryRun || !o.readFirst || !o.backupDir.empty()) && !writes)
@@ -292,7 +322,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
   if (needsLink) {
     const bool tcp = !o.tcpHost.empty();
     const bool serial = !o.serialDevice.empty();
-    if (tcp == serial) return fail("give exactly one of --tcp HOST:PORT or --serial DEVICE");
+    if (tcp == serial || (linkGiven && tcpOrSerialGiven))
+      return fail("give exactly one of --tcp HOST:PORT, --serial DEVICE or --link TARGET");
   }
   return ParseResult{o, {}};
 }

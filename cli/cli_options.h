@@ -8,6 +8,10 @@
 
 #include "base/tr_text.h"
 
+namespace velmora {
+struct PlanTarget;
+}
+
 namespace velmora::cli {
 
 enum class Command { None, Read, Write, Restore, GetAddress, SetAddress, Scan, Dump, Export, Import, Diff, Check, Apply, Help,
@@ -67,6 +71,10 @@ struct ParseResult {
 };
 
 ParseResult parseArguments(const std::vector<std::string>& args);
+
+// The link of a plan's target in the options: --tcp's host and port, or
+// --serial's device with its line settings (--link, and apply's rows).
+void setLink(Options& o, const PlanTarget& target);
 
 // "HOST:PORT" with PORT 1..65535 (0 allowed when allowZero).
 bool splitHostPort(const std::string& text, std::string& host, uint16_t& port, bool allowZero = false);

@@ -18,6 +18,7 @@
 #include "config/image_file_qt.h"
 #include "config/image_json.h"
 #include "config/image_rules.h"
+#include "fleet/fleet.h"
 #include "link/scan_logic.h"
 
 namespace velmora::cli {
@@ -110,12 +111,16 @@ bool readFile(const std::string& path, ImageFileRead& file) {
 
 int runRead(CliHost& host, const Options& options) {
   // Refused before the device is asked: a read that cannot be kept is wasted.
-  if (!host.canCreateFile(options.file)) {
+  if (!options.json && !host.canCreateFile(options.file)) {
     printReason(strprintf(trText("MainDialog", "保存文件失败: %s"), options.file.c_str()));
     return kExitUsage;
   }
   std::vector<uint8_t> image;
   if (const int status = readDevice(host, options, image); status != kExitOk) return status;
+  if (options.json) {
+    printOut(exportImageJson(image));
+    return kExitOk;
+  }
   std::string why;
   if (!writeImageFile(options.file, image, why)) return saveFailed(options.file, why);
   logSaved(options, options.file, image.size());
@@ -153,8 +158,9 @@ struct WriteEnd {
   const Options& options;
   std::string diffJsonArray;
   std::string backup;
+  ChangeSides sides;
   int finish(int status, bool changed, ChangeResult result, const std::string& reason = {}) const {
-    if (options.json) printOut(changeJson(changed, diffJsonArray, backup, result, reason) + "\n");
+    if (options.json) printOut(changeJson(changed, diffJsonArray, backup, result, reason, sides) + "\n");
     return status;
   }
 };
@@ -197,7 +203,8 @@ int runWrite(CliHost& host, const Options& options) {
     printReason(options.file + ": the check found errors, nothing was sent");
     return kExitCheckErrors;
   }
-  WriteEnd end{options, {}, {}};
+  WriteEnd end{options, {}, {}, {}};
+  if (options.json) end.sides.after = settingsLines(image, DiffLanguage::English);
   DeviceRun run(host, options, gTraffic);
   if (!run.connect()) return end.finish(finishRun(run), false, ChangeResult::Failed, run.session.outcome().reason);
   std::vector<uint8_t> before;
@@ -211,6 +218,8 @@ int runWrite(CliHost& host, const Options& options) {
                         run.session.outcome().reason);
     }
     before = run.session.receivedImage();
+    end.sides.serial = serialNumberOf(before);
+    if (options.json) end.sides.before = settingsLines(before, DiffLanguage::English);
     const ImageDifference difference = diffImages(before, image);
     end.diffJsonArray = diffJson(difference);
     if (before == image) {

@@ -62,7 +62,7 @@ std::string saveBackup(const std::string& folder, const std::vector<uint8_t>& im
 }
 
 std::string changeJson(bool changed, const std::string& diffJsonArray, const std::string& backup, ChangeResult result,
-                       const std::string& reason) {
+                       const std::string& reason, const ChangeSides& sides) {
   nlohmann::ordered_json j;
   j["changed"] = changed;
   j["diff"] = nlohmann::ordered_json::parse(diffJsonArray.empty() ? "[]" : diffJsonArray, nullptr, false);
@@ -70,6 +70,9 @@ std::string changeJson(bool changed, const std::string& diffJsonArray, const std
   j["backup"] = backup.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(backup);
   j["result"] = changeResultName(result);
   j["reason"] = reason;
+  j["serial"] = sides.serial ? nlohmann::ordered_json(*sides.serial) : nlohmann::ordered_json(nullptr);
+  j["before"] = sides.before ? nlohmann::ordered_json(*sides.before) : nlohmann::ordered_json(nullptr);
+  j["after"] = sides.after ? nlohmann::ordered_json(*sides.after) : nlohmann::ordered_json(nullptr);
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 

@@ -28,9 +28,19 @@ std::string backupFileName(const std::optional<std::string>& serial, const std::
 std::string saveBackup(const std::string& folder, const std::vector<uint8_t>& image, const std::string& target,
                        std::string& why);
 
+// What a write knows of the device's side beyond the difference: the
+// serial number and settings it held when it was read first, and the
+// settings it was to get (the lines of settingsLines), for callers that
+// show a before/after view of their own.
+struct ChangeSides {
+  std::optional<std::string> serial;
+  std::optional<std::vector<std::string>> before, after;
+};
+
 // write --json's object: changed, diff (the diff objects), backup (null
-// when none), result, reason; one line.
+// when none), result, reason, then serial, before and after (null when
+// unknown); one line.
 std::string changeJson(bool changed, const std::string& diffJsonArray, const std::string& backup, ChangeResult result,
-                       const std::string& reason);
+                       const std::string& reason, const ChangeSides& sides = {});
 
 }  // namespace velmora::cli

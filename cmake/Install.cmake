@@ -60,9 +60,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows show Chinese texts: a CJK font must be there.
 # Qt's own dialogs and buttons in Chinese come from its translations.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-zenhei | fonts-noto-cjk | fonts-wqy-microhei, qt6-translations-l10n")
+# The Ansible collection runs on ansible-core; the programs do not need it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ansible-core")
 set(CPACK_PACKAGE_DESCRIPTION "Connects to one device over a serial port or TCP, reads its configuration,
 edits it on tabbed pages, writes it back, and saves it as a .vmc file.
-Includes velmora-cli for scripts and velmora-devsim, a simulated device.")
+Includes velmora-cli for scripts, velmora-devsim, a simulated device, and
+the Ansible collection velmora.gateway.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)
@@ -77,3 +80,16 @@ else()
   set(wireshark_lua_dir ${CMAKE_INSTALL_LIBDIR}/wireshark/plugins)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/res/wireshark/velmora.lua DESTINATION ${wireshark_lua_dir})
+
+# The Ansible collection velmora.gateway where ansible-core looks for
+# collections system-wide (COLLECTIONS_PATHS: ~/.ansible/collections and
+# /usr/share/ansible/collections); under another prefix, point
+# ANSIBLE_COLLECTIONS_PATH at PREFIX/share/ansible/collections.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/ansible/ansible_collections/velmora/gateway/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ansible/collections/ansible_collections/velmora/gateway
+        PATTERN "__pycache__" EXCLUDE
+        PATTERN "output" EXCLUDE
+        PATTERN "*.pyc" EXCLUDE
+        PATTERN ".gitignore" EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/ansible/examples/inventory.yml ${PROJECT_SOURCE_DIR}/ansible/examples/site.yml
+        DESTINATION ${doc_dir}/examples/ansible)

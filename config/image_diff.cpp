@@ -219,6 +219,36 @@ std::vector<std::string> diffLines(const ImageDifference& difference, DiffLangua
   return lines;
 }
 
+std::vector<std::string> settingsLines(const std::vector<uint8_t>& image, DiffLanguage language) {
+  const bool en = language == DiffLanguage::English;
+  std::vector<std::string> lines;
+  size_t serverPosition = 0;
+  for (const ConfigUnit& u : wholeUnits(image.data(), static_cast<int32_t>(image.size()))) {
+    const ordered_json object = unitObject(u);
+    std::string name;
+    switch (u[0]) {
+      case kindCode(UnitKind::NetworkAddress):
+        lines.push_back(netFieldUnitName(u, language) + (en ? " " : "：") + object["value"].get<std::string>());
+        continue;
+      case kindCode(UnitKind::ServerPort):
+        // By position alone: a changed port number must not rename the entry's other lines.
+        name = (en ? "server port #" : "网络端口 #") + std::to_string(++serverPosition);
+        break;
+      case kindCode(UnitKind::SerialPort):
+      case kindCode(UnitKind::HoldingRegister): name = unitName(u, 0, false, language); break;
+      default: lines.push_back(unknownUnitName(u, language)); continue;
+    }
+    for (const auto& [member, value] : object.items()) {
+      if (isKeyMember(u[0], member)) continue;
+      const std::string text = en ? englishValue(value) : chineseValue(u, member, value);
+      lines.push_back(name + (en ? ": " : "：") + memberLabel(member, language) + " " + text);
+    }
+  }
+  if (const std::vector<uint8_t> trailing = trailingBytes(image); !trailing.empty())
+    lines.push_back((en ? "bytes after the last whole unit: " : "末尾残余字节：") + trailingText(trailing, language));
+  return lines;
+}
+
 std::string diffJson(const ImageDifference& difference) {
   ordered_json list = ordered_json::array();
   for (const UnitDifference& d : difference.units) {

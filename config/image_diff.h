@@ -54,6 +54,13 @@ std::vector<std::string> diffLines(const ImageDifference& difference, DiffLangua
 // newline; "[]" when there is none (see docs/config-json.md).
 std::string diffJson(const ImageDifference& difference);
 
+// Every setting of one image, one line each, in image order: what a
+// unified diff of two images' lines shows readably ("serial port 1: baud
+// 9600", "network port 0 IP 192.168.1.110", "server port #1: port 6000").
+// A unit's key is in its name, so the same setting has the same prefix on
+// both sides; bytes after the last whole unit make the last line.
+std::vector<std::string> settingsLines(const std::vector<uint8_t>& image, DiffLanguage language);
+
 // Where two images first differ in their bytes, in one line of English
 // ("byte 17: 0x05 written, 0xFA read"; "2048 bytes written, 2040 read");
 // empty when they are the same bytes.

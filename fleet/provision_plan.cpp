@@ -114,8 +114,9 @@ bool lineSettings(std::string_view text, PlanTarget& t) {
   return true;
 }
 
-// tcp:HOST:PORT ([V6]:PORT) or serial:PATH[@BAUD[,LINE]]; the reason when refused.
-std::optional<std::string> parseTarget(std::string_view text, PlanTarget& t) {
+}  // namespace
+
+std::optional<std::string> parsePlanTarget(std::string_view text, PlanTarget& t) {
   // Spaces and control characters never belong in a host or a device path; a
   // NUL would also cut the name short where the channel opens it, so two
   // rows that differ after it would name one port.
@@ -160,6 +161,8 @@ std::optional<std::string> parseTarget(std::string_view text, PlanTarget& t) {
   return "needs tcp:HOST:PORT or serial:PATH[@BAUD[,8N1]]";
 }
 
+namespace {
+
 enum class Column { Target, Address, SetAddress, Ip, Mask, Gateway, SerialBaud, ServerPort };
 
 struct ColumnKey {
@@ -196,7 +199,7 @@ std::optional<ColumnKey> columnOf(std::string_view name) {
 std::optional<std::string> applyCell(const ColumnKey& key, const std::string& value, PlanRow& row) {
   switch (key.column) {
     case Column::Target:
-      return parseTarget(value, row.target);
+      return parsePlanTarget(value, row.target);
     case Column::Address:
     case Column::SetAddress: {
       const auto n = number(value, 1, 255);

@@ -62,6 +62,11 @@ struct ParsedPlan {
 // column, a row of another width or any invalid cell refuses the plan.
 ParsedPlan parsePlan(std::string_view csvText);
 
+// A target as a plan's target column takes it: tcp:HOST:PORT (tcp:[V6]:PORT)
+// or serial:PATH[@BAUD[,8N1]]. Sets t and returns nothing, or the reason it
+// is refused in one line of English.
+std::optional<std::string> parsePlanTarget(std::string_view text, PlanTarget& t);
+
 // The target as a plan writes it: "tcp:127.0.0.1:6000", "tcp:[::1]:6000",
 // "serial:/dev/ttyUSB0@9600,8N1".
 std::string targetText(const PlanTarget& target);

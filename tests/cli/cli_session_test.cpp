@@ -352,6 +352,35 @@ TEST(CliOptions, LinkSettingsAndCommandsAreTaken) {
   EXPECT_DOUBLE_EQ(r.options->scanWaitSeconds, 0.5);
 }
 
+// --link takes a target as a plan writes it, for the Ansible modules; read
+// --json prints the document instead of keeping a file.
+TEST(CliOptions, LinkTakesAPlansTargetAndReadJsonNeedsNoFile) {
+  auto r = parseArguments({"--link", "serial:/dev/pts/3@115200,7E2", "--address", "9", "read", "--json"});
+  ASSERT_TRUE(r.options) << r.error;
+  const Options& s = *r.options;
+  EXPECT_EQ(std::tie(s.serialDevice, s.baud, s.dataBits, s.parityCode, s.stopBitsCode, s.address, s.command, s.file),
+            std::make_tuple("/dev/pts/3", 115200, 7, 2, 2, 9, Command::Read, ""));
+  EXPECT_TRUE(s.tcpHost.empty());
+  r = parseArguments({"--link", "tcp:[::1]:6001", "write", "a.json", "--json", "--dry-run"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(std::tie(r.options->tcpHost, r.options->tcpPort), std::make_tuple("::1", 6001));
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad{
+      {{"--link", "tcp:127.0.0.1", "read", "--json"}, "--link tcp:127.0.0.1: needs tcp:HOST:PORT"},
+      {{"--link", "serial:/dev/pts/3@9600,9N1", "read", "--json"}, "needs line settings"},
+      {{"--link", "tcp:127.0.0.1:1", "--tcp", "127.0.0.1:2", "read", "--json"}, "exactly one of"},
+      {{"--serial", "/dev/pts/3", "--link", "tcp:127.0.0.1:1", "write", "a.vmc"}, "exactly one of"},
+      {{"--link", "tcp:127.0.0.1:1", "read"}, "read needs exactly one FILE"},
+      {{"--link", "tcp:127.0.0.1:1", "read", "a.vmc", "--json"}, "takes no FILE"},
+      {{"--link", "tcp:127.0.0.1:1", "apply", "p.csv", "--template", "t.vmc"}, "not for apply"},
+  };
+  for (const auto& [args, message] : bad) {
+    const auto refused = parseArguments(args);
+    EXPECT_FALSE(refused.options) << ::testing::PrintToString(args);
+    EXPECT_NE(refused.error.find(message), std::string::npos) << refused.error;
+  }
+}
+
 // apply's sessions share one thread: the engine's pauses must wait on its
 // timer, never block, and still give the device its 50 ms before every frame.
 TEST(SessionAsyncPacing, PausesWaitOnTheTimerWithTheSameFramesAndGaps) {

@@ -142,6 +142,43 @@ TEST_P(SafeChange, AWriteWhoseLinkFailsAfterItsFirstPacketIsRolledBackOrNamesThe
   }
 }
 
+// What a caller shows as before and after: the settings the device held and
+// the file's, one line each, and the serial number the read found; none of
+// it without the read. read --json gives the document the write took.
+TEST_P(SafeChange, WriteJsonCarriesTheSettingsBeforeAndAfterAndReadJsonTheDocument) {
+  start();
+  writeWholeFile(dir / "new.vmc", portImage(9));
+  RunResult r = cli(link + Args{"--quiet", "write", dir / "new.vmc", "--dry-run", "--json"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  Json end = Json::parse(r.out);
+  EXPECT_TRUE(end["serial"].is_null()) << "these images hold no serial number";
+  ASSERT_TRUE(end["before"].is_array() && end["after"].is_array()) << r.out;
+  // Five ports of six settings each; only the protocols differ (variant 1 against 9).
+  ASSERT_EQ(end["before"].size(), 30u);
+  ASSERT_EQ(end["after"].size(), 30u);
+  size_t differ = 0;
+  for (size_t i = 0; i < 30; ++i)
+    if (end["before"][i] != end["after"][i]) {
+      ++differ;
+      EXPECT_TRUE(has(end["before"][i], ": protocols ")) << end["before"][i];
+    }
+  EXPECT_EQ(differ, end["diff"].size());
+  EXPECT_EQ(end["before"][0], "serial port 1: baud 9600");
+
+  r = cli(link + Args{"--quiet", "write", dir / "new.vmc", "--no-read-first", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  end = Json::parse(r.out);
+  EXPECT_TRUE(end["before"].is_null() && end["serial"].is_null()) << r.out;
+  EXPECT_EQ(end["after"].size(), 30u);
+
+  r = cli(link + Args{"--quiet", "read", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::ofstream(dir / "read.json") << r.out;
+  ASSERT_EQ(cli({"import", dir / "read.json", "-o", dir / "read.vmc"}).exitCode, 0) << r.out;
+  EXPECT_EQ(readWholeFile(dir / "read.vmc"), portImage(9));
+  EXPECT_EQ(sim.stop(), 0);
+}
+
 TEST(SafeApply, ASecondRunWritesNothingAndADryRunFindsExactlyTheDevicesThatDiffer) {
   TempDir dir{"velmora_safe"};
   writeWholeFile(dir / "template.vmc", portImage(1));

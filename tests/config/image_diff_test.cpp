@@ -128,3 +128,30 @@ TEST(ImageDiff, JsonParsesBackWithTheDocumentsTypes) {
   EXPECT_EQ(j[3], nlohmann::json::parse(R"({"change": "trailing", "before": "A1 B2", "after": ""})"));
   EXPECT_EQ(diffJson(diffImages(a, a)), "[]");
 }
+
+// The lines a before/after view is made of: every setting once, its unit's
+// key in front, so a line diff of two images shows the settings that differ.
+TEST(ImageSettings, OneLinePerSettingWithTheUnitsKeyInFront) {
+  const Bytes a = image({kSerial2, kIp, kServer502, kInput, kUnknown}, {0xA1});
+  EXPECT_EQ(settingsLines(a, DiffLanguage::English),
+            (Lines{"serial port 2: baud 9600", "serial port 2: data bits 8", "serial port 2: stop bits 1",
+                   "serial port 2: parity none",
+                   "serial port 2: protocols 55 protocol, program download, temporary packets",
+                   "serial port 2: extra function none", "network port 0 IP 192.168.1.110",
+                   "server port #1: entry index 0", "server port #1: port 502", "server port #1: protocols Modbus TCP",
+                   "holding registers input: enable on", "holding registers input: address 0",
+                   "holding registers input: count 16", "holding registers input: width 1",
+                   "unknown unit 09 01 02 03 04 05 06 07", "bytes after the last whole unit: A1"}));
+  EXPECT_TRUE(settingsLines({}, DiffLanguage::English).empty());
+
+  // A changed server-port number keeps the entry's name, so only its line differs.
+  const Lines before = settingsLines(image({kServer502}), DiffLanguage::English);
+  const Lines after = settingsLines(image({with(kServer502, 3, 0xF7)}), DiffLanguage::English);
+  ASSERT_EQ(before.size(), after.size());
+  for (size_t i = 0; i < before.size(); ++i)
+    EXPECT_EQ(before[i] == after[i], before[i] != "server port #1: port 502") << before[i] << " / " << after[i];
+
+  EXPECT_EQ(settingsLines(image({kSerial2Fast, kServer502}), DiffLanguage::Chinese)[0], "串口配置 2：波特率 115200");
+  EXPECT_EQ(settingsLines(image({kIp}), DiffLanguage::Chinese), Lines{"网络配置 0 IP：192.168.1.110"});
+  EXPECT_EQ(settingsLines(image({kServer502}), DiffLanguage::Chinese)[1], "网络端口 #1：端口号 502");
+}
