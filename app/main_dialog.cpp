@@ -78,6 +78,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
       if (QWidget* page = pages(slot, host)) return page;
     return makeDefaultPage(slot, host);
   });
+  image_.setSlots(this);
   tabHost_->setGeometry(frame1001_->geometry());
   tabHost_->show();
 
@@ -278,21 +279,14 @@ void MainDialog::showHeldViews() {
   QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
-void MainDialog::loadImage(const uint8_t* data, int32_t length) {
-  if (data != nullptr && length > 0)
-    configImage_.assign(data, data + length);
-  else
-    configImage_.clear();
-  if (tabHost_ == nullptr) return;
-  for (int slot = 0; slot < TabManager::kSlotCount; ++slot)
-    if (auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(slot))) page->loadFromImage(data, length);
+void MainDialog::loadImage(const uint8_t* data, int32_t length) { image_.loadImage(data, length); }
+
+bool MainDialog::gatherCurrentPage() { return image_.gatherCurrentPage(); }
+
+DialogChildBase* MainDialog::imagePage(int slot) const {
+  return tabHost_ != nullptr ? dynamic_cast<DialogChildBase*>(tabHost_->page(slot)) : nullptr;
 }
 
-bool MainDialog::gatherCurrentPage() {
-  if (tabHost_ == nullptr) return false;
-  auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(tabHost_->currentPage()));
-  if (page == nullptr) return false;
-  return gatherPageIntoImage(configImage_, *page, [this](const std::string& line) { logMessage(line); });
-}
+int MainDialog::currentPage() const { return tabHost_ != nullptr ? tabHost_->currentPage() : -1; }
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "app/page_image.h"
 #include "config/image_host.h"
 #include "protocol/transfer_engine.h"
 #include "ui/ui_kit_qt.h"
@@ -21,7 +22,7 @@ namespace velmora {
 class DialogConfiguration;
 class TabManager;
 
-class MainDialog : public QDialog, public ImageHost, public LogSink {
+class MainDialog : public QDialog, public ImageHost, public LogSink, private PageSlots {
   Q_OBJECT
  public:
   // Menu command ids.
@@ -56,7 +57,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // ImageHost
   void loadImage(const uint8_t* data, int32_t length) override;
   bool gatherCurrentPage() override;
-  const std::vector<uint8_t>& configImage() const override { return configImage_; }
+  const std::vector<uint8_t>& configImage() const override { return image_.configImage(); }
   // LogSink: a stamped line on the log page; dropped when there is none.
   void logMessage(const std::string& text) override;
   // Shows what a transfer's log lines and frames added, and paints it.
@@ -111,6 +112,9 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // the log, its errors to a question; false when the user keeps it back.
   bool approveWrite(const std::vector<uint8_t>& image);
   void showComparison();
+  // PageSlots
+  DialogChildBase* imagePage(int slot) const override;
+  int currentPage() const override;
 
   // Where a comparison's read puts the device's image; the pages never see it.
   class DeviceCopy final : public ImageHost {
@@ -135,7 +139,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   QFrame* frame1002_ = nullptr;
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
-  std::vector<uint8_t> configImage_;
+  PageImage image_{[this](const std::string& line) { logMessage(line); }};
   DeviceCopy deviceCopy_;
   bool comparing_ = false;  // a comparison's read is running
   QString programFolder_;

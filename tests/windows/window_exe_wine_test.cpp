@@ -1,0 +1,222 @@
+// velmora.exe under Wine on a private Xvfb display, driven from outside by
+// velmora-drive.exe through the window's own messages, against the Linux
+// velmora-devsim on 127.0.0.1. Run by the Windows build's ctest, which names
+// the programs: VELMORA_EXE, VELMORA_DRIVE_EXE, VELMORA_WINE, WINEPREFIX,
+// VELMORA_DEVSIM.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "diag/hex_view.h"
+#include "pages/holding_register_records.h"
+#include "pages/serial_port_records.h"
+#include "tests/support/child_process.h"
+#include "tests/support/process_test_helpers.h"
+
+using namespace velmora::testing;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+// Wine's start (a few seconds once the prefix exists) and a 2 s watchdog
+// fit well inside; only a hang meets these.
+constexpr auto kLimit = 60s;
+constexpr const char* kWaitMs = "20000";
+
+struct Programs {
+  std::string exe = env("VELMORA_EXE"), drive = env("VELMORA_DRIVE_EXE"), wine = env("VELMORA_WINE"),
+              prefix = env("WINEPREFIX"), devsim = env("VELMORA_DEVSIM");
+  bool complete() const {
+    return !exe.empty() && !drive.empty() && !wine.empty() && !prefix.empty() && !devsim.empty();
+  }
+};
+
+const Programs& programs() {
+  static const Programs p;
+  return p;
+}
+
+std::string fileText(const std::string& path) {
+  const std::optional<Bytes> bytes = readWholeFile(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// A Linux path as the Windows program names it: Wine's Z: drive is "/".
+std::string windowsPath(const std::string& path) {
+  std::string p = "Z:" + path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+// A private X display for the suite: Xvfb picks a free number and says it.
+class Display {
+ public:
+  bool start() {
+    if (!server_.spawn("/bin/sh", {"-c", "exec Xvfb -displayfd 1 -screen 0 1600x1200x24 -nolisten tcp 2>/dev/null"}))
+      return false;
+    server_.collect(Clock::now() + 20s, [](const std::string& out) { return out.find('\n') != std::string::npos; });
+    const std::string number = server_.out.substr(0, server_.out.find('\n'));
+    if (number.empty()) return false;
+    name_ = ":" + number;
+    return true;
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  Child server_;  // ended by its destructor
+  std::string name_;
+};
+
+Display* gDisplay = nullptr;
+
+// velmora.exe for one test: output to files (Wine's desktop process would
+// hold pipes open), the boxes answered yes and said on standard error, the
+// file dialogs answered with fileAnswer.
+class Window {
+ public:
+  Window(const TempDir& dir, const std::string& fileAnswer) : dir_(dir) {
+    child_.spawn("/bin/sh", {"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
+                             programs().wine, programs().exe, "--lang", "zh", "--answer-boxes", "yes", "--file-answer",
+                             windowsPath(fileAnswer)});
+  }
+  ~Window() {
+    if (!closed_) close();
+  }
+  // Runs velmora-drive.exe with these commands; its lines, and whether all went well.
+  RunResult drive(const Args& commands) {
+    Args all{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "drive.out" + "' 2>/dev/null", programs().wine, programs().drive};
+    all.insert(all.end(), commands.begin(), commands.end());
+    RunResult r = runToEnd("/bin/sh", all, kLimit);
+    r.out = fileText(dir_ / "drive.out");
+    return r;
+  }
+  // The text of a control, by its id path.
+  std::string text(const std::string& path) {
+    const RunResult r = drive({"text", path});
+    const size_t end = r.out.rfind("\n<end>\n");
+    return end == std::string::npos ? "fail: " + r.out : r.out.substr(0, end);
+  }
+  int close() {
+    closed_ = true;
+    drive({"close"});
+    return child_.reap(Clock::now() + kLimit);
+  }
+  std::string errors() const { return fileText(dir_ / "exe.err"); }
+
+ private:
+  const TempDir& dir_;
+  Child child_;
+  bool closed_ = false;
+};
+
+class WineWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!programs().complete()) return;
+    gDisplay = new Display;
+    if (!gDisplay->start()) return;
+    ::setenv("DISPLAY", gDisplay->name().c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    delete gDisplay;
+    gDisplay = nullptr;
+  }
+  void SetUp() override {
+    if (!programs().complete())
+      GTEST_SKIP() << "VELMORA_EXE, VELMORA_DRIVE_EXE, VELMORA_WINE, WINEPREFIX and VELMORA_DEVSIM name the programs";
+    ASSERT_TRUE(gDisplay != nullptr && !gDisplay->name().empty()) << "Xvfb did not start";
+  }
+};
+
+// What a fresh window's pages store: the one data port, then the five
+// holding-register groups.
+Bytes defaultImage() {
+  Bytes image(2048);
+  int32_t length = 0;
+  velmora::SerialPortRecords ports;
+  ports.open();
+  ports.store(image.data(), length, 2048, ports.showPort(0));
+  velmora::HoldingRegisterRecords().store(image.data(), length, 2048);
+  image.resize(static_cast<size_t>(length));
+  return image;
+}
+
+Bytes imageOfUnits(int units) {
+  Bytes image;
+  for (int u = 0; u < units; ++u)
+    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
+  return image;
+}
+
+std::string pagePath(int slot, int control) { return "111/" + std::to_string(200 + slot) + "/" + std::to_string(control); }
+
+}  // namespace
+
+// The first line of the log, Ctrl+S at once (the 48 bytes the pages start
+// with), every page shown by its tab, and the close question.
+TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
+  TempDir dir;
+  Window window(dir, dir / "start.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_TRUE(window.text(pagePath(7, 1031)).find("] 程序启动\r\n") != std::string::npos);
+
+  r = window.drive({"ctrl-key", "S", "wait-text", pagePath(7, 1031), "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "start.vmc"), defaultImage());
+  EXPECT_EQ(defaultImage().size(), 48u);
+  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "(48 字节)"));
+
+  // The tab control's arrow key moves to each page in turn; each shows.
+  for (int slot = 1; slot < 10; ++slot) {
+    r = window.drive({"next-tab", "wait-visible", "111/" + std::to_string(200 + slot), "10000"});
+    EXPECT_EQ(r.exitCode, 0) << "slot " << slot << ": " << r.out;
+  }
+  EXPECT_EQ(window.text(pagePath(8, 1041)).rfind("设备配置工具 使用说明\r\n", 0), 0u) << "the help text, its lines as the edit needs them";
+  EXPECT_EQ(window.text("103/1011"), "未连接");
+
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_TRUE(has(window.errors(), "question: 确定要退出程序吗？")) << window.errors();
+}
+
+// 读取配置 over TCP from devsim on 127.0.0.1 fills the pages with the
+// device's image; 下发配置 writes it back byte for byte.
+TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
+  TempDir dir;
+  const Bytes device = imageOfUnits(40);
+  writeWholeFile(dir / "device.vmc", device);
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
+
+  Window window(dir, dir / "unused.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
+                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
+                              "wait-text", "103/1011", "TCP已连接", kWaitMs, "click", "103/1012", "wait-text",
+                              "103/1014", "读取完成", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  // The data test page shows the whole image, the serial page the last data port it holds.
+  std::string hex = velmora::formatHexView(device.data(), device.size());
+  EXPECT_EQ(window.text(pagePath(5, 3003)), hex);
+  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "读取完成")) << window.text(pagePath(7, 1031));
+
+  r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), device);
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(sim.stop(), 0);
+}
