@@ -19,7 +19,8 @@ enum class ControlKind : uint8_t {
   Edit,
   NumberEdit,   // digits only
   ReadOnlyEdit,
-  TextView,     // multi-line, read-only, scrolls
+  TextView,     // multi-line, read-only, scrolls both ways (lines are not broken)
+  WrappedView,  // multi-line, read-only, long lines broken at the edge
   TextEdit,     // multi-line, editable, scrolls both ways
   DropList,     // a drop-down list
   DropEdit,     // a drop-down list whose text can be typed

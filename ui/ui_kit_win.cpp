@@ -50,6 +50,8 @@ ClassAndStyle classOf(ControlKind kind) {
     case ControlKind::TextView:
       return {L"EDIT", child | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY,
               WS_EX_CLIENTEDGE};
+    case ControlKind::WrappedView:
+      return {L"EDIT", child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, WS_EX_CLIENTEDGE};
     case ControlKind::TextEdit:
       return {L"EDIT", child | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
               WS_EX_CLIENTEDGE};

@@ -5,8 +5,13 @@
 // Controls are named by their id path from the main window ("111/200/2003":
 // tab host, connection page, IP box). One command after another; each
 // prints one line ("ok", a text, or "fail: why") and a failed one ends the
-// run with 1. Every wait is bounded by its own limit.
+// run with 1. Every wait is bounded by its own limit. "@FILE" as the only
+// argument reads the commands from FILE, one word a line, as UTF-8: Wine
+// reads a command line in the locale's charset, which may hold no Chinese.
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,10 +75,39 @@ int fail(const std::string& why) {
   return 1;
 }
 
+std::wstring wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::vector<std::wstring> linesOf(const std::wstring& path) {
+  std::vector<std::wstring> lines;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return lines;
+  std::string all;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) all.append(buffer, n);
+  std::fclose(file);
+  size_t from = 0;
+  while (from < all.size()) {
+    size_t end = all.find('\n', from);
+    if (end == std::string::npos) end = all.size();
+    lines.push_back(wide(all.substr(from, end - from)));
+    from = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Texts go out byte for byte: the control's "\r\n" stays as it is.
+  _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::wstring> args(argv + 1, argv + argc);
+  if (args.size() == 1 && !args[0].empty() && args[0][0] == L'@') args = linesOf(args[0].substr(1));
   size_t i = 0;
   const auto next = [&]() -> std::wstring { return i < args.size() ? args[i++] : std::wstring(); };
   while (i < args.size()) {
@@ -122,11 +156,12 @@ int wmain(int argc, wchar_t** argv) {
       const int id = std::stoi(next());
       PostMessageW(mainWindow(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
       std::printf("ok\n");
-    } else if (command == L"next-tab") {  // the right arrow on the tab control
+    } else if (command == L"next-tab" || command == L"previous-tab") {  // an arrow key on the tab control
       HWND tabs = byPath(L"111/1003");
       if (tabs == nullptr) return fail("no tab control");
-      PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
-      PostMessageW(tabs, WM_KEYUP, VK_RIGHT, 0xC0000001);
+      const WPARAM key = command == L"next-tab" ? VK_RIGHT : VK_LEFT;
+      PostMessageW(tabs, WM_KEYDOWN, key, 0);
+      PostMessageW(tabs, WM_KEYUP, key, 0xC0000001);
       std::printf("ok\n");
     } else if (command == L"wait-visible") {  // PATH LIMIT
       const std::wstring path = next();

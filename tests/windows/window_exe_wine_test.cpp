@@ -98,8 +98,11 @@ class Window {
   }
   // Runs velmora-drive.exe with these commands; its lines, and whether all went well.
   RunResult drive(const Args& commands) {
-    Args all{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "drive.out" + "' 2>/dev/null", programs().wine, programs().drive};
-    all.insert(all.end(), commands.begin(), commands.end());
+    std::string script;
+    for (const std::string& word : commands) script += word + "\n";
+    writeWholeFile(dir_ / "drive.txt", Bytes(script.begin(), script.end()));
+    const Args all{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "drive.out" + "' 2>/dev/null", programs().wine, programs().drive,
+                   "@" + windowsPath(dir_ / "drive.txt")};
     RunResult r = runToEnd("/bin/sh", all, kLimit);
     r.out = fileText(dir_ / "drive.out");
     return r;
@@ -166,6 +169,18 @@ std::string pagePath(int slot, int control) { return "111/" + std::to_string(200
 
 }  // namespace
 
+// COMn in the private prefix, pointing at a pty while the object lives.
+struct ComPort {
+  ComPort(int number, const std::string& pty)
+      : name("COM" + std::to_string(number)), link(programs().prefix + "/dosdevices/com" + std::to_string(number)) {
+    fs::remove(link);
+    fs::create_symlink(pty, link);
+  }
+  ~ComPort() { fs::remove(link); }
+  std::string name;
+  std::string link;
+};
+
 // The first line of the log, Ctrl+S at once (the 48 bytes the pages start
 // with), every page shown by its tab, and the close question.
 TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
@@ -212,11 +227,32 @@ TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
   // The data test page shows the whole image, the serial page the last data port it holds.
   std::string hex = velmora::formatHexView(device.data(), device.size());
   EXPECT_EQ(window.text(pagePath(5, 3003)), hex);
-  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "读取完成")) << window.text(pagePath(7, 1031));
+  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "读取配置完成，共 7 包，328 字节")) << window.text(pagePath(7, 1031));
 
   r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(readWholeFile(dir / "saved.vmc"), device);
   EXPECT_EQ(window.close(), 0);
   EXPECT_EQ(sim.stop(), 0);
+}
+
+// The same through a COM port that the prefix maps to devsim's pty: the
+// port typed into the box, opened at the chosen speed.
+TEST_F(WineWindow, SerialReadThroughComPort) {
+  TempDir dir;
+  const Bytes device = imageOfUnits(12);
+  writeWholeFile(dir / "device.vmc", device);
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--pty", "--image", dir / "device.vmc"}));
+  const ComPort com(11, sim.endpoint("pty"));
+
+  Window window(dir, dir / "unused.vmc");
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                                    "set", pagePath(0, 2005), com.name, "click", pagePath(0, 2011), "wait-text",
+                                    pagePath(0, 1011), "串口已打开：COM11 (9600,8,0,0)", kWaitMs, "click", "103/1012",
+                                    "wait-text", "103/1014", "读取完成", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(device.data(), device.size()));
+  EXPECT_EQ(window.text(pagePath(0, 2011)), "断开");
+  EXPECT_EQ(window.close(), 0);
 }
