@@ -18,13 +18,6 @@ extern const char kEnglishTs[];
 
 namespace {
 
-const velmora::TsCatalog* gEnglish = nullptr;
-
-const char* translateEnglish(const char* context, const char* source) {
-  const char* text = gEnglish->find(context, source);
-  return text != nullptr ? text : source;
-}
-
 // --lang wins; otherwise English when Windows' own language is English.
 velmora::Language chosenLanguage(const std::optional<velmora::Language>& option) {
   if (option) return *option;
@@ -67,11 +60,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     std::fprintf(stderr, "velmora: %s\n", lang.error.c_str());
     return 2;
   }
-  if (chosenLanguage(lang.language) == velmora::Language::English) {
-    static const velmora::TsCatalog english = velmora::TsCatalog::parse(kEnglishTs);
-    gEnglish = &english;
-    velmora::installTextTranslator(&translateEnglish, velmora::Language::English);
-  }
+  if (chosenLanguage(lang.language) == velmora::Language::English) velmora::useEnglishTexts(kEnglishTs);
   // Tests: the boxes answer by themselves (said on standard error), and
   // the file dialogs answer a given path.
   const std::string answers = optionValue(args, "--answer-boxes");
@@ -86,7 +75,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     return 1;
   }
 
-  velmora::MainWindowWin window({optionValue(args, "--file-answer")});
+  velmora::MainWindowOptions options;
+  options.fileAnswer = optionValue(args, "--file-answer");
+  // --scan-target HOST[:PORT]: the scan's only destination (tests, and
+  // users who know where their device is).
+  const std::string target = optionValue(args, "--scan-target");
+  if (const size_t colon = target.rfind(':'); colon != std::string::npos) {
+    options.scanHost = target.substr(0, colon);
+    options.scanPort = static_cast<uint16_t>(std::atoi(target.c_str() + colon + 1));
+  } else {
+    options.scanHost = target;
+  }
+  velmora::MainWindowWin window(options);
   if (!window.create(show)) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -14,6 +14,7 @@
 #include "config/image_rules.h"
 #include "diag/diag_pages_win.h"
 #include "link/dialog_connect_win.h"
+#include "link/dialog_scan_win.h"
 #include "pages/editor_pages_win.h"
 #include "protocol/dialog_configuration_win.h"
 
@@ -305,6 +306,12 @@ void MainWindowWin::saveFile() {
   saveConfigFile(image_, path, fullPath(path), *this, box);
 }
 
+void MainWindowWin::runDeviceScan() {
+  DialogScanWin scan(window_, font_, mailbox_, options_.scanHost, options_.scanPort, {});
+  // The device picked in the list is the one the user wants to connect to.
+  if (const std::optional<std::string> address = scan.run()) connectPage_->useScannedAddress(*address);
+}
+
 void MainWindowWin::onCommand(int id) {
   using namespace command_id;
   switch (id) {
@@ -319,6 +326,9 @@ void MainWindowWin::onCommand(int id) {
       break;
     case kAppExit:
       PostMessageW(window_, WM_CLOSE, 0, 0);
+      break;
+    case kDeviceScan:
+      runDeviceScan();
       break;
     case kAppHelp:
       selectPage(kHelpSlot);

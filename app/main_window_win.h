@@ -25,6 +25,10 @@ class DialogMonitorWin;
 struct MainWindowOptions {
   // The open and save dialogs answer this path without being shown (tests).
   std::string fileAnswer;
+  // Where the device scan sends its probe: empty, the LAN's broadcasts;
+  // a host named here is the only destination.
+  std::string scanHost;
+  uint16_t scanPort = 988;
 };
 
 class MainWindowWin final : public LogSink, private PageSlots {
@@ -65,6 +69,7 @@ class MainWindowWin final : public LogSink, private PageSlots {
   void showSlot(int slot);
   std::string askFilePath(bool save);
   void openFile();
+  void runDeviceScan();
   void saveFile();
 
   // PageSlots

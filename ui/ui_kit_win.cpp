@@ -61,6 +61,9 @@ ClassAndStyle classOf(ControlKind kind) {
       return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ReportList:
       return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+    case ControlKind::SortedList:
+      return {L"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+              WS_EX_CLIENTEDGE};
     case ControlKind::Progress:
       return {PROGRESS_CLASSW, child, 0};
   }
@@ -239,6 +242,19 @@ TablePage::TablePage(HWND parent, int windowId, const PageTable& table, HFONT fo
   build(font);
 }
 
+TablePage::TablePage(HWND owner, const Popup& popup, const PageTable& table, HFONT font) : table_(table) {
+  units_ = dialogUnitsOf(font);
+  RECT frame{0, 0, units_.x(table.width), units_.y(table.height)};
+  constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+  RECT at{};
+  GetWindowRect(owner, &at);
+  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, pageClassName(), wide(popup.caption).c_str(), style,
+                            at.left + 60, at.top + 60, frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
+                            GetModuleHandleW(nullptr), this);
+  build(font);
+}
+
 TablePage::~TablePage() {
   if (window_ != nullptr) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -307,8 +323,8 @@ LRESULT CALLBACK TablePage::procedure(HWND window, UINT message, WPARAM w, LPARA
     if (page->window_ == nullptr) page->window_ = window;
     LRESULT result = 0;
     switch (message) {
-      case WM_COMMAND:
-        if (l != 0) page->onCommand(LOWORD(w), HIWORD(w));
+      case WM_COMMAND:  // from a control, or IDOK/IDCANCEL for Enter and Escape
+        page->onCommand(LOWORD(w), HIWORD(w));
         return 0;
       case WM_NOTIFY:
         if (page->onNotify(*reinterpret_cast<const NMHDR*>(l))) return 0;

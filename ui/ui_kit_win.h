@@ -74,6 +74,11 @@ class TablePage {
  public:
   // windowId is the page's own control id in its parent.
   TablePage(HWND parent, int windowId, const PageTable& table, HFONT font);
+  // A captioned pop-up window owned by owner (a dialog of its own).
+  struct Popup {
+    std::string caption;
+  };
+  TablePage(HWND owner, const Popup& popup, const PageTable& table, HFONT font);
   virtual ~TablePage();
   TablePage(const TablePage&) = delete;
   TablePage& operator=(const TablePage&) = delete;

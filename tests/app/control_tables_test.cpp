@@ -13,6 +13,7 @@
 #include "base/ts_catalog.h"
 #include "diag/page_tables.h"
 #include "link/connect_table.h"
+#include "link/scan_table.h"
 #include "pages/page_tables.h"
 #include "protocol/strip_table.h"
 
@@ -22,7 +23,7 @@ namespace {
 std::vector<const PageTable*> allTables() {
   return {&connectPageTable(), &serialParamTable(), &netAddressTable(), &netServerTable(),
           &maintainRegisterTable(), &dataTestTable(), &listPageTable(), &logPageTable(),
-          &helpPageTable(), &monitorTable(), &transferStripTable()};
+          &helpPageTable(), &monitorTable(), &transferStripTable(), &scanDialogTable()};
 }
 
 const TsCatalog& english() {
@@ -46,7 +47,9 @@ TEST(ControlTables, IdsAreUniqueAndControlsLieInsideTheTemplate) {
   for (const PageTable* table : allTables()) {
     std::set<int> ids;
     for (const ControlSpec& c : table->controls) {
-      if (c.id != 0) EXPECT_TRUE(ids.insert(c.id).second) << table->context << " repeats " << c.id;
+      if (c.id != 0) {
+        EXPECT_TRUE(ids.insert(c.id).second) << table->context << " repeats " << c.id;
+      }
       EXPECT_GE(c.x, 0) << table->context << " " << c.id;
       EXPECT_LE(c.x + c.w, table->width) << table->context << " " << c.id;
       // A drop-down list's height is its open list's; its box is 13 high.
@@ -62,16 +65,19 @@ TEST(ControlTables, EveryTextHasItsEnglish) {
   ASSERT_GT(english().size(), 100u);
   for (const PageTable* table : allTables()) {
     for (const ControlSpec& c : table->controls)
-      if (c.text != nullptr && needsTranslation(c.text))
+      if (c.text != nullptr && needsTranslation(c.text)) {
         EXPECT_NE(english().find(c.context != nullptr ? c.context : table->context, c.text), nullptr)
             << table->context << ": " << c.text;
+      }
     for (const ColumnSpec& column : table->columns)
       EXPECT_NE(english().find(table->context, column.text), nullptr) << table->context << ": " << column.text;
   }
   for (const MenuPopupSpec& popup : mainMenu()) {
     EXPECT_NE(english().find("MainDialog", popup.caption), nullptr) << popup.caption;
     for (const MenuItemSpec& item : popup.items)
-      if (item.id != 0) EXPECT_NE(english().find("MainDialog", item.caption), nullptr) << item.caption;
+      if (item.id != 0) {
+        EXPECT_NE(english().find("MainDialog", item.caption), nullptr) << item.caption;
+      }
   }
 }
 
@@ -85,7 +91,9 @@ TEST(ControlTables, MenuKeysComeFromTheCaptions) {
   std::string keys;
   for (const MenuPopupSpec& popup : mainMenu())
     for (const MenuItemSpec& item : popup.items) {
-      if (item.id != 0) EXPECT_TRUE(ids.insert(item.id).second) << item.id;
+      if (item.id != 0) {
+        EXPECT_TRUE(ids.insert(item.id).second) << item.id;
+      }
       if (const char key = ctrlShortcutLetter(item.caption)) keys += key;
     }
   EXPECT_EQ(keys, "NOS");

@@ -16,7 +16,7 @@ namespace {
 struct FakePage : DialogChildBase {
   std::vector<std::vector<uint8_t>> loads;
   std::vector<bool> nullLoads;
-  std::vector<uint8_t> stores{9, 9, 9, 9, 9, 9, 9, 9};
+  std::vector<uint8_t> stores = std::vector<uint8_t>(8, 9);
   bool keep = false;
   void loadFromImage(const uint8_t* data, int32_t length) override {
     nullLoads.push_back(data == nullptr);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/wine_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
@@ -21,11 +22,6 @@ using Args = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : "";
-}
 
 // Wine's start and a 2 s watchdog fit well inside; only a hang meets it.
 constexpr auto kLimit = 60s;
@@ -64,32 +60,11 @@ RunResult exe(const Args& args) {
 Args operator+(Args a, const Args& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// A Linux path as the Windows program names it: Wine's Z: drive is "/".
-std::string windowsPath(const std::string& path) {
-  std::string p = "Z:" + path;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
 struct TempDir {
   TempDir() : path(::testing::TempDir() + "velmora_wine_XXXXXX") { ::mkdtemp(path.data()); }
   ~TempDir() { fs::remove_all(path); }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
   std::string path;
-};
-
-// COMn in the private prefix, pointing at a pty while the object lives.
-struct ComPort {
-  ComPort(int number, const std::string& pty)
-      : name("COM" + std::to_string(number)),
-        link(programs().prefix + "/dosdevices/com" + std::to_string(number)) {
-    fs::remove(link);
-    fs::create_symlink(pty, link);
-  }
-  ~ComPort() { fs::remove(link); }
-  std::string name;
-  std::string link;
 };
 
 Bytes imageOfUnits(int units) {
@@ -121,7 +96,7 @@ TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
                             : Args{"--pty", "--address", "3", "--image", dir / "device.vmc", "--save",
                                    dir / "saved.vmc"}));
   std::unique_ptr<ComPort> com;
-  if (!tcp) com = std::make_unique<ComPort>(7, sim.endpoint("pty"));
+  if (!tcp) com = std::make_unique<ComPort>(programs().prefix, 7, sim.endpoint("pty"));
   const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name, "--baud", "115200"};
 
   RunResult r = exe(link + Args{"--address", "3", "read", windowsPath(dir / "read.vmc")});
@@ -161,7 +136,7 @@ TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
     Devsim sim(programs().devsim);
     ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--drop", "all"} : Args{"--pty", "--drop", "all"}));
     std::unique_ptr<ComPort> com;
-    if (!tcp) com = std::make_unique<ComPort>(8, sim.endpoint("pty"));
+    if (!tcp) com = std::make_unique<ComPort>(programs().prefix, 8, sim.endpoint("pty"));
     const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name};
     const RunResult r = exe(link + Args{"read", windowsPath(dir / "out.vmc")});
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -172,7 +147,7 @@ TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
   TempDir dir;
   Devsim sim(programs().devsim);
   ASSERT_TRUE(sim.start({"--pty", "--close-after", "2"}));
-  const ComPort com(9, sim.endpoint("pty"));
+  const ComPort com(programs().prefix, 9, sim.endpoint("pty"));
   const RunResult r = exe({"--serial", com.name, "read", windowsPath(dir / "out.vmc")});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(has(r.err, "velmora-cli: 串口意外断开")) << r.err;

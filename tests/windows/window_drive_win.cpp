@@ -30,9 +30,16 @@ std::string utf8(const std::wstring& text) {
 
 HWND mainWindow() { return FindWindowW(L"VelmoraMain", nullptr); }
 
+// The scan dialog: the program's only top-level page window.
+HWND scanDialog() { return FindWindowW(L"VelmoraPage", nullptr); }
+
 HWND byPath(const std::wstring& path) {
   HWND at = mainWindow();
   size_t from = 0;
+  if (path.rfind(L"scan", 0) == 0) {
+    at = scanDialog();
+    from = path.size() > 5 ? 5 : path.size();
+  }
   while (at != nullptr && from < path.size()) {
     const size_t slash = path.find(L'/', from);
     const int id = std::stoi(path.substr(from, slash - from));
@@ -151,6 +158,27 @@ int wmain(int argc, wchar_t** argv) {
       SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
       const int id = GetDlgCtrlID(control);
       PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+      std::printf("ok\n");
+    } else if (command == L"wait-list") {  // PATH COUNT LIMIT: a list box holds COUNT entries
+      const std::wstring path = next();
+      const LRESULT count = std::stoi(next());
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] { return byPath(path) != nullptr && SendMessageW(byPath(path), LB_GETCOUNT, 0, 0) == count; }))
+        return fail("not " + std::to_string(count) + " entries");
+      std::printf("ok\n");
+    } else if (command == L"pick") {  // PATH INDEX: a double click on a list box entry
+      HWND control = byPath(next());
+      const int index = std::stoi(next());
+      if (control == nullptr) return fail("no control");
+      SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(control));
+      std::printf("ok\n");
+    } else if (command == L"wait-gone") {  // PATH LIMIT: the window is hidden or gone
+      const std::wstring path = next();
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] { return byPath(path) == nullptr || !IsWindowVisible(byPath(path)); }))
+        return fail("still shown");
       std::printf("ok\n");
     } else if (command == L"command") {  // ID: a menu command
       const int id = std::stoi(next());

@@ -17,6 +17,7 @@
 #include "pages/holding_register_records.h"
 #include "pages/serial_port_records.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wine_test_helpers.h"
 #include "tests/support/process_test_helpers.h"
 
 using namespace velmora::testing;
@@ -25,11 +26,6 @@ using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : "";
-}
 
 // Wine's start (a few seconds once the prefix exists) and a 2 s watchdog
 // fit well inside; only a hang meets these.
@@ -52,14 +48,6 @@ const Programs& programs() {
 std::string fileText(const std::string& path) {
   const std::optional<Bytes> bytes = readWholeFile(path);
   return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-}
-
-// A Linux path as the Windows program names it: Wine's Z: drive is "/".
-std::string windowsPath(const std::string& path) {
-  std::string p = "Z:" + path;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
 }
 
 // A private X display for the suite: Xvfb picks a free number and says it.
@@ -88,10 +76,11 @@ Display* gDisplay = nullptr;
 // file dialogs answered with fileAnswer.
 class Window {
  public:
-  Window(const TempDir& dir, const std::string& fileAnswer) : dir_(dir) {
-    child_.spawn("/bin/sh", {"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
-                             programs().wine, programs().exe, "--lang", "zh", "--answer-boxes", "yes", "--file-answer",
-                             windowsPath(fileAnswer)});
+  Window(const TempDir& dir, const std::string& fileAnswer, const Args& options = {"--lang", "zh"}) : dir_(dir) {
+    child_.spawn("/bin/sh", Args{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
+                                 programs().wine, programs().exe, "--answer-boxes", "yes", "--file-answer",
+                                 windowsPath(fileAnswer)} +
+                                options);
   }
   ~Window() {
     if (!closed_) close();
@@ -169,18 +158,6 @@ std::string pagePath(int slot, int control) { return "111/" + std::to_string(200
 
 }  // namespace
 
-// COMn in the private prefix, pointing at a pty while the object lives.
-struct ComPort {
-  ComPort(int number, const std::string& pty)
-      : name("COM" + std::to_string(number)), link(programs().prefix + "/dosdevices/com" + std::to_string(number)) {
-    fs::remove(link);
-    fs::create_symlink(pty, link);
-  }
-  ~ComPort() { fs::remove(link); }
-  std::string name;
-  std::string link;
-};
-
 // The first line of the log, Ctrl+S at once (the 48 bytes the pages start
 // with), every page shown by its tab, and the close question.
 TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
@@ -244,7 +221,7 @@ TEST_F(WineWindow, SerialReadThroughComPort) {
   writeWholeFile(dir / "device.vmc", device);
   Devsim sim(programs().devsim);
   ASSERT_TRUE(sim.start({"--pty", "--image", dir / "device.vmc"}));
-  const ComPort com(11, sim.endpoint("pty"));
+  const ComPort com(programs().prefix, 11, sim.endpoint("pty"));
 
   Window window(dir, dir / "unused.vmc");
   const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
@@ -254,5 +231,58 @@ TEST_F(WineWindow, SerialReadThroughComPort) {
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
   EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(device.data(), device.size()));
   EXPECT_EQ(window.text(pagePath(0, 2011)), "断开");
+  EXPECT_EQ(window.close(), 0);
+}
+
+// The data test page's character view shows a file opened while it is on
+// show, and keeps the image: a page change and Ctrl+S save the same bytes.
+TEST_F(WineWindow, CharacterViewKeepsTheImage) {
+  TempDir dir;
+  Bytes image = imageOfUnits(5);
+  for (size_t i = 0; i < image.size(); i += 3) image[i] = static_cast<uint8_t>('A' + i % 26);
+  writeWholeFile(dir / "file.vmc", image);
+  Window window(dir, dir / "file.vmc");
+  Args steps{"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs};
+  for (int slot = 1; slot <= 5; ++slot) steps = steps + Args{"next-tab"};
+  steps = steps + Args{"wait-visible", "111/205", "10000", "check", pagePath(5, 3002), "command", "32772",
+                       "wait-text", pagePath(7, 1031), "打开文件:", kWaitMs};
+  RunResult r = window.drive(steps);
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatCharView(image.data(), image.size()));
+
+  fs::remove(dir / "file.vmc");
+  r = window.drive({"next-tab", "wait-visible", "111/206", "10000", "ctrl-key", "S", "wait-text", pagePath(7, 1031),
+                    "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "file.vmc"), image);
+  EXPECT_EQ(window.close(), 0);
+}
+
+// --lang en: the texts from translations/velmora_en.ts, in the log, the
+// strip and the close question alike.
+TEST_F(WineWindow, EnglishFromTheTranslationFile) {
+  TempDir dir;
+  Window window(dir, dir / "unused.vmc", {"--lang", "en"});
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "] Program started", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text("103/1011"), "Not connected");
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_FALSE(has(window.errors(), "确定要退出程序吗")) << window.errors();
+}
+
+// 设备地址扫描 with the probe to devsim's UDP port on 127.0.0.1 only (never a
+// broadcast): the one device answers, and a double click on it fills the
+// connection page and chooses TCP.
+TEST_F(WineWindow, ScanDoubleClickFillsTheConnectionPage) {
+  TempDir dir;
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}));
+  Window window(dir, dir / "unused.vmc", {"--lang", "zh", "--scan-target", sim.endpoint("udp")});
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                                    "command", "32775", "wait-list", "scan/2030", "1", kWaitMs, "pick", "scan/2030",
+                                    "0", "wait-gone", "scan", kWaitMs, "wait-text", pagePath(0, 2003), "127.0.0.1",
+                                    kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(0, 2003)), "127.0.0.1");
   EXPECT_EQ(window.close(), 0);
 }
