@@ -353,6 +353,26 @@ LRESULT MainWindowWin::handle(UINT message, WPARAM w, LPARAM l) {
       info->ptMinTrackSize.y = std::max<LONG>(kMinimumHeight, minimumTrack_.cy);
       return 0;
     }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: the page font at the new size,
+      // every page placed again in its units, the size Windows suggests.
+      HFONT font = winui::createPageFontForDpi(HIWORD(w));
+      SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+      for (auto& page : pages_)
+        if (page) page->useFont(font);
+      if (strip_) strip_->useFont(font);
+      DeleteObject(font_);
+      font_ = font;
+      units_ = winui::dialogUnitsOf(font_);
+      const auto* suggested = reinterpret_cast<const RECT*>(l);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT work{};
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+      minimumTrack_ = neededWindowSize(work);
+      layoutPages();
+      return 0;
+    }
     case WM_CLOSE:
       if (winui::askYesNo(window_, trText("MainDialog", "确定要退出程序吗？"))) DestroyWindow(window_);
       return 0;

@@ -104,6 +104,10 @@ HFONT createPageFont(HWND reference) {
   HDC dc = GetDC(reference);
   const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
   if (dc != nullptr) ReleaseDC(reference, dc);
+  return createPageFontForDpi(dpi);
+}
+
+HFONT createPageFontForDpi(int dpi) {
   LOGFONTW font{};
   font.lfHeight = -MulDiv(14, dpi, 72);
   font.lfWeight = FW_NORMAL;
@@ -292,6 +296,12 @@ void TablePage::build(HFONT font) {
     const int at = Header_GetItemCount(ListView_GetHeader(list));
     ListView_InsertColumn(list, at, &c);
   }
+}
+
+void TablePage::useFont(HFONT font) {
+  units_ = dialogUnitsOf(font);
+  for (const auto& entry : all_) SendMessageW(entry.second, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  place();
 }
 
 void TablePage::place() {

@@ -25,6 +25,8 @@ void setWindowText(HWND window, const std::string& text);
 // "宋体" 14 point for the window's screen: height −MulDiv(14, dpi, 72),
 // weight 400, character set 134 (GB2312). The caller owns the font.
 HFONT createPageFont(HWND reference);
+// The same for a screen of dpi dots per inch (a window moved to another monitor).
+HFONT createPageFontForDpi(int dpi);
 
 // Dialog units as Windows computes them for a font: a horizontal unit is a
 // quarter of the font's average character width, a vertical one an eighth
@@ -88,6 +90,9 @@ class TablePage {
   const DialogUnits& units() const { return units_; }
   int templateWidth() const { return table_.width; }
   int templateHeight() const { return table_.height; }
+  // A new font (another monitor's DPI): every control takes it, the dialog
+  // units follow it and the controls are placed again.
+  void useFont(HFONT font);
 
  protected:
   // A command from a control of the page (BN_CLICKED, CBN_SELCHANGE, EN_CHANGE, …).

@@ -30,7 +30,6 @@ TEST(DataTestText, HexViewStoresBackWhatItShowedAndBadHexKeepsTheImage) {
   const StoreResult bad = page.store("01 4G", buffer.data(), length, 2048);
   EXPECT_TRUE(bad.keepsImage());
   EXPECT_FALSE(bad.reason.empty()) << "the log says which pair was wrong";
-  EXPECT_EQ(length, 5) << "a kept image leaves the length alone";
 
   // No image: an empty text, which stores as an empty image.
   EXPECT_EQ(page.load(nullptr, 0).text, "");
