@@ -51,9 +51,16 @@ std::string fileText(const std::string& path) {
 }
 
 // A private X display for the suite: Xvfb picks a free number and says it.
+// A Wine session started on a display of its own (scripts/windows names it
+// in VELMORA_WINE_DISPLAY) keeps its windows there: its desktop process
+// took that display, and a second one would leave the windows without one.
 class Display {
  public:
   bool start() {
+    if (const std::string session = env("VELMORA_WINE_DISPLAY"); !session.empty()) {
+      name_ = session;
+      return true;
+    }
     if (!server_.spawn("/bin/sh", {"-c", "exec Xvfb -displayfd 1 -screen 0 1600x1200x24 -nolisten tcp 2>/dev/null"}))
       return false;
     server_.collect(Clock::now() + 20s, [](const std::string& out) { return out.find('\n') != std::string::npos; });
