@@ -46,6 +46,18 @@ std::string optionValue(const std::vector<std::string>& args, const std::string&
   return value;
 }
 
+// The first argument that is neither an option nor an option's value: a
+// file to open (Explorer passes the .vmc file opened with the tool).
+std::string fileArgument(const std::vector<std::string>& args) {
+  static const char* const kWithValue[] = {"--lang", "--file-answer", "--answer-boxes", "--scan-target"};
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) != 0) return args[i];
+    for (const char* option : kWithValue)
+      if (args[i] == option) ++i;
+  }
+  return {};
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -77,6 +89,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
 
   velmora::MainWindowOptions options;
   options.fileAnswer = optionValue(args, "--file-answer");
+  options.openAtStart = fileArgument(args);
   // --scan-target HOST[:PORT]: the scan's only destination (tests, and
   // users who know where their device is).
   const std::string target = optionValue(args, "--scan-target");

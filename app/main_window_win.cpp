@@ -106,6 +106,9 @@ bool MainWindowWin::create(int show) {
   strip_->start();
   ShowWindow(window_, show);
   UpdateWindow(window_);
+  if (!options_.openAtStart.empty())
+    openConfigFile(image_, options_.openAtStart, fullPath(options_.openAtStart), *this,
+                   [this](const std::string& text) { winui::messageBox(window_, text); });
   return true;
 }
 

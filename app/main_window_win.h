@@ -25,6 +25,8 @@ class DialogMonitorWin;
 struct MainWindowOptions {
   // The open and save dialogs answer this path without being shown (tests).
   std::string fileAnswer;
+  // A configuration file opened at start (a .vmc file opened from Explorer).
+  std::string openAtStart;
   // Where the device scan sends its probe: empty, the LAN's broadcasts;
   // a host named here is the only destination.
   std::string scanHost;

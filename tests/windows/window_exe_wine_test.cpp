@@ -2,7 +2,7 @@
 // velmora-drive.exe through the window's own messages, against the Linux
 // velmora-devsim on 127.0.0.1. Run by the Windows build's ctest, which names
 // the programs: VELMORA_EXE, VELMORA_DRIVE_EXE, VELMORA_WINE, WINEPREFIX,
-// VELMORA_DEVSIM.
+// VELMORA_DEVSIM, and VELMORA_SETUP_EXE for the installer.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ constexpr const char* kWaitMs = "20000";
 
 struct Programs {
   std::string exe = env("VELMORA_EXE"), drive = env("VELMORA_DRIVE_EXE"), wine = env("VELMORA_WINE"),
-              prefix = env("WINEPREFIX"), devsim = env("VELMORA_DEVSIM");
+              prefix = env("WINEPREFIX"), devsim = env("VELMORA_DEVSIM"), setup = env("VELMORA_SETUP_EXE");
   bool complete() const {
     return !exe.empty() && !drive.empty() && !wine.empty() && !prefix.empty() && !devsim.empty();
   }
@@ -83,9 +83,11 @@ Display* gDisplay = nullptr;
 // file dialogs answered with fileAnswer.
 class Window {
  public:
-  Window(const TempDir& dir, const std::string& fileAnswer, const Args& options = {"--lang", "zh"}) : dir_(dir) {
+  Window(const TempDir& dir, const std::string& fileAnswer, const Args& options = {"--lang", "zh"},
+         const std::string& exe = programs().exe)
+      : dir_(dir) {
     child_.spawn("/bin/sh", Args{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
-                                 programs().wine, programs().exe, "--answer-boxes", "yes", "--file-answer",
+                                 programs().wine, exe, "--answer-boxes", "yes", "--file-answer",
                                  windowsPath(fileAnswer)} +
                                 options);
   }
@@ -292,4 +294,41 @@ TEST_F(WineWindow, ScanDoubleClickFillsTheConnectionPage) {
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(window.text(pagePath(0, 2003)), "127.0.0.1");
   EXPECT_EQ(window.close(), 0);
+}
+
+// The installer: /S installs silently into the folder /D names; the
+// installed velmora.exe starts and opens a .vmc file given to it, as
+// Explorer does through the association; the uninstaller takes it all away.
+TEST_F(WineWindow, InstallerInstallsSilentlyAndTheInstalledToolStarts) {
+  if (programs().setup.empty()) GTEST_SKIP() << "VELMORA_SETUP_EXE names no installer (makensis missing)";
+  TempDir dir;
+  const std::string folder = dir / "Velmora";
+  // No menu entries or file types in the user's own desktop for the prefix's.
+  const std::string quiet = "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' exec \"$0\" \"$@\" >'" +
+                            dir / "setup.out" + "' 2>&1";
+  RunResult r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, programs().setup, "/S", "/D=" + windowsPath(folder)},
+                         kLimit);
+  ASSERT_EQ(r.exitCode, 0) << fileText(dir / "setup.out");
+  for (const char* name : {"velmora.exe", "velmora-cli.exe", "help.txt", "help_en.txt", "copyright.txt", "uninstall.exe"})
+    EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, "reg", "query", "HKCR\\Velmora.Configuration\\shell\\open\\command"},
+               kLimit);
+  EXPECT_TRUE(has(fileText(dir / "setup.out"), "velmora.exe\" \"%1\"")) << fileText(dir / "setup.out");
+
+  const Bytes image = imageOfUnits(3);
+  writeWholeFile(dir / "opened.vmc", image);
+  {
+    Window window(dir, dir / "unused.vmc", {"--lang", "zh", windowsPath(dir / "opened.vmc")}, folder + "/velmora.exe");
+    r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "打开文件:", kWaitMs});
+    EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+    EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(image.data(), image.size()));
+    EXPECT_EQ(window.close(), 0);
+  }
+
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, folder + "/uninstall.exe", "/S", "_?=" + windowsPath(folder)},
+               kLimit);
+  EXPECT_EQ(r.exitCode, 0) << fileText(dir / "setup.out");
+  EXPECT_FALSE(fs::exists(folder + "/velmora.exe"));
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, "reg", "query", "HKCR\\.vmc"}, kLimit);
+  EXPECT_FALSE(has(fileText(dir / "setup.out"), "Velmora.Configuration")) << "the association went with the tool";
 }
