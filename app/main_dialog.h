@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "app/main_menu.h"
 #include "app/page_image.h"
 #include "config/image_host.h"
 #include "protocol/transfer_engine.h"
@@ -27,15 +28,15 @@ class MainDialog : public QDialog, public ImageHost, public LogSink, private Pag
  public:
   // Menu command ids.
   enum Command {
-    kFileNew = 32771,
-    kFileOpen = 32772,
-    kFileSave = 32773,
-    kAppExit = 32774,
-    kDeviceScan = 32775,
-    kDeviceConfig = 32776,
-    kAppHelp = 32777,
-    kCompareDevice = 32778,
-    kRestoreBackup = 32779,
+    kFileNew = command_id::kFileNew,
+    kFileOpen = command_id::kFileOpen,
+    kFileSave = command_id::kFileSave,
+    kAppExit = command_id::kAppExit,
+    kDeviceScan = command_id::kDeviceScan,
+    kDeviceConfig = command_id::kDeviceConfig,
+    kAppHelp = command_id::kAppHelp,
+    kCompareDevice = command_id::kCompareDevice,
+    kRestoreBackup = command_id::kRestoreBackup,
   };
   static constexpr int kTabFrameId = 1001;
   static constexpr int kPanelFrameId = 1002;
@@ -102,6 +103,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink, private Pag
 
  private:
   void buildMenu();
+  void runCommand(int id);
   void fitMinimumSize();
   void runDeviceScan();
   QWidget* makeDefaultPage(int slot, QWidget* parent);

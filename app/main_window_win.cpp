@@ -32,13 +32,6 @@ constexpr int kMinimumHeight = 500;
 constexpr int kClientMargin = 6;
 constexpr int kStripRoom = 128;
 
-constexpr const char* kTabCaptions[MainWindowWin::kSlotCount] = {
-    VELMORA_TR_NOOP("TabManager", "连接"),           VELMORA_TR_NOOP("TabManager", "串口参数"),
-    VELMORA_TR_NOOP("TabManager", "网络参数"),       VELMORA_TR_NOOP("TabManager", "网络服务器端口"),
-    VELMORA_TR_NOOP("TabManager", "保持寄存器配置"), VELMORA_TR_NOOP("TabManager", "数据测试"),
-    VELMORA_TR_NOOP("TabManager", "参数列表"),       VELMORA_TR_NOOP("TabManager", "日志"),
-    VELMORA_TR_NOOP("TabManager", "帮助"),           VELMORA_TR_NOOP("TabManager", "通信监视")};
-
 void registerClass(const wchar_t* name, WNDPROC procedure) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -162,7 +155,7 @@ void MainWindowWin::buildPages() {
   pages_[9] = std::move(monitor);
 
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    std::wstring caption = winui::wide(trText("TabManager", kTabCaptions[slot]));
+    std::wstring caption = winui::wide(trText("TabManager", kTabCaptions[static_cast<size_t>(slot)]));
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = caption.data();

@@ -4,6 +4,7 @@
 // page change. Both main windows hold one; their tab hosts name the pages.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,8 +12,17 @@
 
 #include "config/dialog_child_base.h"
 #include "config/image_host.h"
+#include "base/tr_text.h"
 
 namespace velmora {
+
+// The tab captions by slot, both windows' (trText context "TabManager").
+inline constexpr std::array<const char*, 10> kTabCaptions = {
+    VELMORA_TR_NOOP("TabManager", "连接"),           VELMORA_TR_NOOP("TabManager", "串口参数"),
+    VELMORA_TR_NOOP("TabManager", "网络参数"),       VELMORA_TR_NOOP("TabManager", "网络服务器端口"),
+    VELMORA_TR_NOOP("TabManager", "保持寄存器配置"), VELMORA_TR_NOOP("TabManager", "数据测试"),
+    VELMORA_TR_NOOP("TabManager", "参数列表"),       VELMORA_TR_NOOP("TabManager", "日志"),
+    VELMORA_TR_NOOP("TabManager", "帮助"),           VELMORA_TR_NOOP("TabManager", "通信监视")};
 
 // The tab host's slots as the image sees them.
 class PageSlots {
