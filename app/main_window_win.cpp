@@ -174,6 +174,8 @@ void MainWindowWin::buildPages() {
   strip_ = std::make_unique<DialogConfigurationWin>(window_, kStripId, font_, this);
   ShowWindow(strip_->handle(), SW_SHOW);
   strip_->setMainWindow(&image_);
+  strip_->setPauseHook([this] { showHeldViews(); });
+  strip_->engine().setTransferEnded([this](const TransferOutcome&) { showHeldViews(); });
   strip_->engine().setWriteApproval([this](const std::vector<uint8_t>& image) {
     const WriteCheckReport report = writeCheckReport(checkImage(image));
     for (const std::string& line : report.logLines) logMessage(line);
@@ -263,7 +265,19 @@ void MainWindowWin::layoutPages() {
 }
 
 void MainWindowWin::logMessage(const std::string& text) {
-  if (logPage_ != nullptr) logPage_->appendLog(text);
+  if (logPage_ == nullptr) return;
+  // A transfer's lines and frames are shown in its pauses, not between a
+  // frame and the reading of its answer.
+  if (strip_ && strip_->engine().fields().operationState != kIdle) {
+    logPage_->hold();
+    if (monitorPage_ != nullptr) monitorPage_->hold();
+  }
+  logPage_->appendLog(text);
+}
+
+void MainWindowWin::showHeldViews() {
+  if (logPage_ != nullptr) logPage_->release();
+  if (monitorPage_ != nullptr) monitorPage_->release();
 }
 
 std::string MainWindowWin::askFilePath(bool save) {

@@ -53,6 +53,8 @@ class MainWindowWin final : public LogSink, private PageSlots {
   HACCEL accelerators() const { return accelerators_; }
 
   void logMessage(const std::string& text) override;
+  // Shows what a transfer's log lines and frames added.
+  void showHeldViews();
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);

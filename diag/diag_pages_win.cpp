@@ -25,10 +25,25 @@ DialogLogWin::DialogLogWin(HWND parent, int windowId, HFONT font) : TablePage(pa
 
 void DialogLogWin::appendLog(const std::string& text) {
   const std::string line = formatLogLine(localTimeNow(), text);
-  if (log_.appendLine(line))
+  const bool trimmed = log_.appendLine(line);
+  if (holding_) {
+    held_ += line;
+    heldTrim_ = heldTrim_ || trimmed;
+  } else if (trimmed) {
     winui::setEditText(control(kLogEditId), log_.text(), true);
-  else
+  } else {
     winui::appendEditText(control(kLogEditId), line);
+  }
+}
+
+void DialogLogWin::release() {
+  holding_ = false;
+  if (heldTrim_)
+    winui::setEditText(control(kLogEditId), log_.text(), true);
+  else if (!held_.empty())
+    winui::appendEditText(control(kLogEditId), held_);
+  held_.clear();
+  heldTrim_ = false;
 }
 
 DialogDataTestWin::DialogDataTestWin(HWND parent, int windowId, HFONT font)
@@ -68,9 +83,16 @@ void DialogMonitorWin::onFrame(FrameDirection direction, uint64_t timeUs, const 
   if (paused_) return;
   rows_.add(direction, timeUs, bytes, length, info);
   const MonitorRow& row = rows_.row(rows_.size() - 1);
-  winui::appendEditText(control(kMonitorViewId),
-                        MonitorLog::timeText(row) + "\t" + MonitorLog::directionText(row.direction) +
-                            "\t" + MonitorLog::hexText(row) + "\t" + MonitorLog::meaningText(row) + "\r\n");
+  held_ += MonitorLog::timeText(row) + "\t" + MonitorLog::directionText(row.direction) + "\t" +
+           MonitorLog::hexText(row) + "\t" + MonitorLog::meaningText(row) + "\r\n";
+  if (!holding_) release();
+}
+
+void DialogMonitorWin::release() {
+  holding_ = false;
+  if (held_.empty()) return;
+  winui::appendEditText(control(kMonitorViewId), held_);
+  held_.clear();
 }
 
 void DialogMonitorWin::onCommand(int id, int code) {
@@ -81,6 +103,7 @@ void DialogMonitorWin::onCommand(int id, int code) {
   }
   if (id == kMonitorClearId) {
     rows_.clear();
+    held_.clear();
     SetWindowTextW(control(kMonitorViewId), L"");
   }
 }

@@ -19,9 +19,16 @@ class DialogLogWin final : public winui::TablePage {
   // One stamped line at the end; the view follows the newest line.
   void appendLog(const std::string& text);
   const std::string& text() const { return log_.text(); }
+  // While a transfer runs the lines are kept (stamped as they come) and
+  // shown in the pauses between frames, which the device needs anyway.
+  void hold() { holding_ = true; }
+  void release();
 
  private:
   LogText log_;
+  bool holding_ = false;
+  std::string held_;
+  bool heldTrim_ = false;
 };
 
 class DialogDataTestWin final : public winui::TablePage, public DialogChildBase {
@@ -42,12 +49,17 @@ class DialogMonitorWin final : public winui::TablePage, public FrameObserver {
   DialogMonitorWin(HWND parent, int windowId, HFONT font);
   void onFrame(FrameDirection direction, uint64_t timeUs, const uint8_t* bytes, int32_t length,
                const FrameInfo& info) override;
+  // As the log page: rows kept during a transfer, shown in its pauses.
+  void hold() { holding_ = true; }
+  void release();
 
  private:
   void onCommand(int id, int code) override;
 
   MonitorLog rows_;
   bool paused_ = false;
+  bool holding_ = false;
+  std::string held_;
 };
 
 }  // namespace velmora
