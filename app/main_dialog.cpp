@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "app/dialog_help.h"
+#include "app/main_menu.h"
 #include "app/tab_manager.h"
 #include "app/write_check.h"
 #include "base/tr_text.h"
@@ -31,6 +32,7 @@
 #include "pages/dialog_net_server.h"
 #include "pages/dialog_serial_param.h"
 #include "protocol/dialog_configuration.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
@@ -78,6 +80,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
       if (QWidget* page = pages(slot, host)) return page;
     return makeDefaultPage(slot, host);
   });
+  image_.setSlots(this);
   tabHost_->setGeometry(frame1001_->geometry());
   tabHost_->show();
 
@@ -156,40 +159,56 @@ QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
 
 void MainDialog::buildMenu() {
   menuBar_ = new QMenuBar(this);
-  auto add = [this](QMenu* menu, int id, const char* caption) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::number(id));
-    // A caption that shows a key ("\tCtrl+N") gets that key: a menu must not
-    // promise a shortcut that does nothing. The caption stays as it is.
-    const QString text = action->text();
-    if (const qsizetype tab = text.indexOf(QLatin1Char('\t')); tab >= 0) {
-      action->setShortcut(QKeySequence(text.mid(tab + 1)));
-      addAction(action);  // the window's own, so the key works with every menu closed
+  for (const MenuPopupSpec& popup : mainMenu()) {
+    QMenu* menu = menuBar_->addMenu(ui::trQ("MainDialog", popup.caption));
+    for (const MenuItemSpec& item : popup.items) {
+      if (item.id == 0) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(ui::trQ("MainDialog", item.caption));
+      action->setObjectName(QString::number(item.id));
+      // A caption that shows a key ("\tCtrl+N") gets that key: a menu must not
+      // promise a shortcut that does nothing. The caption stays as it is.
+      const QString text = action->text();
+      if (const qsizetype tab = text.indexOf(QLatin1Char('\t')); tab >= 0) {
+        action->setShortcut(QKeySequence(text.mid(tab + 1)));
+        addAction(action);  // the window's own, so the key works with every menu closed
+      }
+      connect(action, &QAction::triggered, this, [this, id = item.id] { runCommand(id); });
     }
-    return action;
-  };
-  QMenu* file = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "文件(&F)"));
-  connect(add(file, kFileNew, trText("MainDialog", "新建(&N)\tCtrl+N")), &QAction::triggered, this,
-          &MainDialog::newImage);
-  connect(add(file, kFileOpen, trText("MainDialog", "打开(&O)...\tCtrl+O")), &QAction::triggered, this,
-          &MainDialog::openFile);
-  connect(add(file, kFileSave, trText("MainDialog", "保存(&S)...\tCtrl+S")), &QAction::triggered, this,
-          &MainDialog::saveFile);
-  file->addSeparator();
-  connect(add(file, kAppExit, trText("MainDialog", "退出(&X)")), &QAction::triggered, this,
-          [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
-  QMenu* edit = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "编辑(&E)"));
-  connect(add(edit, kDeviceScan, trText("MainDialog", "设备地址扫描(&N)...")), &QAction::triggered, this,
-          &MainDialog::runDeviceScan);
-  add(edit, kDeviceConfig, trText("MainDialog", "设备配置(&S)..."));  // intentionally does nothing
-  connect(add(edit, kCompareDevice, trText("MainDialog", "与设备比较(&C)...")), &QAction::triggered, this,
-          &MainDialog::compareWithDevice);
-  connect(add(edit, kRestoreBackup, trText("MainDialog", "恢复备份(&R)...")), &QAction::triggered, this,
-          &MainDialog::restoreBackup);
-  QMenu* help = menuBar_->addMenu(QCoreApplication::translate("MainDialog", "帮助(&H)"));
-  connect(add(help, kAppHelp, trText("MainDialog", "软件帮助(&H)...")), &QAction::triggered, this, [this] {
-    if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);
-  });
+  }
+}
+
+void MainDialog::runCommand(int id) {
+  switch (id) {
+    case kFileNew:
+      newImage();
+      break;
+    case kFileOpen:
+      openFile();
+      break;
+    case kFileSave:
+      saveFile();
+      break;
+    case kAppExit:
+      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+      break;
+    case kDeviceScan:
+      runDeviceScan();
+      break;
+    case kCompareDevice:
+      compareWithDevice();
+      break;
+    case kRestoreBackup:
+      restoreBackup();
+      break;
+    case kAppHelp:
+      if (tabHost_) tabHost_->selectPage(TabManager::kHelpSlot);
+      break;
+    default:  // 设备配置 does nothing
+      break;
+  }
 }
 
 QAction* MainDialog::action(int commandId) const {
@@ -278,21 +297,14 @@ void MainDialog::showHeldViews() {
   QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
-void MainDialog::loadImage(const uint8_t* data, int32_t length) {
-  if (data != nullptr && length > 0)
-    configImage_.assign(data, data + length);
-  else
-    configImage_.clear();
-  if (tabHost_ == nullptr) return;
-  for (int slot = 0; slot < TabManager::kSlotCount; ++slot)
-    if (auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(slot))) page->loadFromImage(data, length);
+void MainDialog::loadImage(const uint8_t* data, int32_t length) { image_.loadImage(data, length); }
+
+bool MainDialog::gatherCurrentPage() { return image_.gatherCurrentPage(); }
+
+DialogChildBase* MainDialog::imagePage(int slot) const {
+  return tabHost_ != nullptr ? dynamic_cast<DialogChildBase*>(tabHost_->page(slot)) : nullptr;
 }
 
-bool MainDialog::gatherCurrentPage() {
-  if (tabHost_ == nullptr) return false;
-  auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(tabHost_->currentPage()));
-  if (page == nullptr) return false;
-  return gatherPageIntoImage(configImage_, *page, [this](const std::string& line) { logMessage(line); });
-}
+int MainDialog::currentPage() const { return tabHost_ != nullptr ? tabHost_->currentPage() : -1; }
 
 }  // namespace velmora

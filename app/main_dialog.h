@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "app/main_menu.h"
+#include "app/page_image.h"
 #include "config/image_host.h"
 #include "protocol/transfer_engine.h"
 #include "ui/ui_kit_qt.h"
@@ -21,20 +23,20 @@ namespace velmora {
 class DialogConfiguration;
 class TabManager;
 
-class MainDialog : public QDialog, public ImageHost, public LogSink {
+class MainDialog : public QDialog, public ImageHost, public LogSink, private PageSlots {
   Q_OBJECT
  public:
   // Menu command ids.
   enum Command {
-    kFileNew = 32771,
-    kFileOpen = 32772,
-    kFileSave = 32773,
-    kAppExit = 32774,
-    kDeviceScan = 32775,
-    kDeviceConfig = 32776,
-    kAppHelp = 32777,
-    kCompareDevice = 32778,
-    kRestoreBackup = 32779,
+    kFileNew = command_id::kFileNew,
+    kFileOpen = command_id::kFileOpen,
+    kFileSave = command_id::kFileSave,
+    kAppExit = command_id::kAppExit,
+    kDeviceScan = command_id::kDeviceScan,
+    kDeviceConfig = command_id::kDeviceConfig,
+    kAppHelp = command_id::kAppHelp,
+    kCompareDevice = command_id::kCompareDevice,
+    kRestoreBackup = command_id::kRestoreBackup,
   };
   static constexpr int kTabFrameId = 1001;
   static constexpr int kPanelFrameId = 1002;
@@ -56,7 +58,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // ImageHost
   void loadImage(const uint8_t* data, int32_t length) override;
   bool gatherCurrentPage() override;
-  const std::vector<uint8_t>& configImage() const override { return configImage_; }
+  const std::vector<uint8_t>& configImage() const override { return image_.configImage(); }
   // LogSink: a stamped line on the log page; dropped when there is none.
   void logMessage(const std::string& text) override;
   // Shows what a transfer's log lines and frames added, and paints it.
@@ -101,6 +103,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
 
  private:
   void buildMenu();
+  void runCommand(int id);
   void fitMinimumSize();
   void runDeviceScan();
   QWidget* makeDefaultPage(int slot, QWidget* parent);
@@ -111,6 +114,9 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   // the log, its errors to a question; false when the user keeps it back.
   bool approveWrite(const std::vector<uint8_t>& image);
   void showComparison();
+  // PageSlots
+  DialogChildBase* imagePage(int slot) const override;
+  int currentPage() const override;
 
   // Where a comparison's read puts the device's image; the pages never see it.
   class DeviceCopy final : public ImageHost {
@@ -135,7 +141,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink {
   QFrame* frame1002_ = nullptr;
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
-  std::vector<uint8_t> configImage_;
+  PageImage image_{[this](const std::string& line) { logMessage(line); }};
   DeviceCopy deviceCopy_;
   bool comparing_ = false;  // a comparison's read is running
   QString programFolder_;

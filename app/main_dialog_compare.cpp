@@ -36,7 +36,7 @@ void MainDialog::showComparison() {
   const std::vector<uint8_t> device = deviceCopy_.configImage();
   deviceCopy_.forget();
   gatherCurrentPage();  // what the page on show holds counts, as for Save
-  const std::vector<std::string> lines = diffLines(diffImages(configImage_, device), diffLanguageOfWindow());
+  const std::vector<std::string> lines = diffLines(diffImages(configImage(), device), diffLanguageOfWindow());
   QStringList shown;
   for (const std::string& line : lines) shown << QString::fromStdString(line);
   logMessage(lines.empty() ? std::string(trText("MainDialog", "与设备比较：配置一致"))

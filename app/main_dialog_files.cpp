@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/file_commands.h"
 #include "app/main_dialog.h"
 #include "app/tab_manager.h"
 #include "base/text.h"
@@ -40,15 +41,7 @@ QString MainDialog::fileDialogFolder() const {
 
 void MainDialog::rememberFileFolder(const QString& path) { lastFileFolder_ = QFileInfo(path).absolutePath(); }
 
-void MainDialog::newImage() {
-  configImage_.clear();
-  if (tabHost_ != nullptr) {
-    const uint8_t zero = 0;
-    for (int slot = 0; slot < TabManager::kSlotCount; ++slot)
-      if (auto* page = dynamic_cast<DialogChildBase*>(tabHost_->page(slot))) page->loadFromImage(&zero, 0);
-  }
-  logMessage(trText("MainDialog", "新建：清空数据"));
-}
+void MainDialog::newImage() { image_.newImage(); }
 
 void MainDialog::openFile() {
   const QString path = ui::fileDialog(this, configFileRequest(false));
@@ -68,62 +61,20 @@ void MainDialog::restoreBackup() {
 }
 
 bool MainDialog::openConfigFile(const QString& path) {
-  ImageFileRead file = readImageFile(path.toStdString());
-  if (file.error == kOpenFileEmpty) {
-    logMessage(trText("ImageRules", kOpenFileEmpty));
-    return false;
-  }
-  if (!file.ok()) {
-    ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
-    return false;
-  }
   const std::string shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
-  const size_t fileBytes = file.bytes.size();
-  const ImageJsonImport document = loadConfigurationBytes(path.toStdString(), std::move(file.bytes));
-  if (!document.ok) {
-    logMessage(strprintf("%s: %s", trText("ImageRules", kOpenFileFailed), shown.c_str()));
-    logMessage(
-        strprintf(trText("MainDialog", "JSON 内容有误: %s: %s"), document.path.c_str(), document.reason.c_str()));
-    ui::messageBox(this, ui::trQ("ImageRules", kOpenFileFailed));
-    return false;
-  }
-  // A document without units is as empty as an empty .vmc.
-  if (document.image.empty()) {
-    logMessage(trText("ImageRules", kOpenFileEmpty));
-    return false;
-  }
-  loadImage(document.image.data(), static_cast<int32_t>(document.image.size()));
-  logMessage(strprintf(trText("MainDialog", "打开文件: %s (%llu 字节)"), shown.c_str(),
-                       static_cast<unsigned long long>(fileBytes)));
-  return true;
+  return velmora::openConfigFile(*this, path.toStdString(), shown, *this, [this](const std::string& text) {
+    ui::messageBox(this, QString::fromStdString(text));
+  });
 }
 
 void MainDialog::saveFile() {
-  gatherCurrentPage();
-  if (configImage_.empty()) {
-    ui::messageBox(this, QCoreApplication::translate("MainDialog", "没有要保存的数据"));
-    return;
-  }
+  const auto box = [this](const std::string& text) { ui::messageBox(this, QString::fromStdString(text)); };
+  if (!prepareSave(*this, box)) return;
   const QString path = ui::fileDialog(this, configFileRequest(true));
   if (path.isEmpty()) return;
   rememberFileFolder(path);
-
-  // A failed save never destroys the previous file.
-  std::string why;
-  const bool json = isJsonConfigPath(path.toStdString());
-  const std::string document = json ? exportImageJson(configImage_) : std::string();
-  const bool written =
-      json ? writeTextFile(path.toStdString(), document, why) : writeImageFile(path.toStdString(), configImage_, why);
-  if (!written) {
-    logMessage(strprintf("%s: %s", trText("ImageRules", kSaveFileFailed),
-                         QDir::toNativeSeparators(path).toStdString().c_str()));
-    if (!why.empty()) logMessage(strprintf(trText("MainDialog", "原因: %s"), why.c_str()));
-    ui::messageBox(this, ui::trQ("ImageRules", kSaveFileFailed));
-    return;
-  }
-  logMessage(strprintf(trText("MainDialog", "保存文件: %s (%d 字节)"),
-                       QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString().c_str(),
-                       static_cast<int>(json ? document.size() : configImage_.size())));
+  saveConfigFile(*this, path.toStdString(), QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString(),
+                 *this, box);
 }
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/page_image.h"
 #include "config/dialog_child_base.h"
 #include "config/image_host.h"
 #include "ui/language_qt.h"
@@ -13,12 +14,7 @@
 
 namespace velmora {
 
-const std::array<const char*, TabManager::kSlotCount> TabManager::kCaptions = {
-    VELMORA_TR_NOOP("TabManager", "连接"),           VELMORA_TR_NOOP("TabManager", "串口参数"),
-    VELMORA_TR_NOOP("TabManager", "网络参数"),       VELMORA_TR_NOOP("TabManager", "网络服务器端口"),
-    VELMORA_TR_NOOP("TabManager", "保持寄存器配置"), VELMORA_TR_NOOP("TabManager", "数据测试"),
-    VELMORA_TR_NOOP("TabManager", "参数列表"),       VELMORA_TR_NOOP("TabManager", "日志"),
-    VELMORA_TR_NOOP("TabManager", "帮助"),           VELMORA_TR_NOOP("TabManager", "通信监视")};
+const std::array<const char*, TabManager::kSlotCount> TabManager::kCaptions = kTabCaptions;
 
 TabManager::TabManager(QWidget* parent) : QWidget(parent) {
   setFont(ui::pageFont());

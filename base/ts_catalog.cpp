@@ -1,5 +1,7 @@
 #include "base/ts_catalog.h"
 
+#include "base/tr_text.h"
+
 namespace velmora {
 
 namespace {
@@ -116,6 +118,20 @@ TsCatalog TsCatalog::parse(std::string_view ts) {
 const char* TsCatalog::find(const char* context, const char* source) const {
   const auto it = texts_.find(std::string(context) + '\x04' + source);
   return it == texts_.end() ? nullptr : it->second.c_str();
+}
+
+namespace {
+const TsCatalog* gEnglish = nullptr;
+const char* translateEnglish(const char* context, const char* source) {
+  const char* text = gEnglish->find(context, source);
+  return text != nullptr ? text : source;
+}
+}  // namespace
+
+void useEnglishTexts(std::string_view ts) {
+  static const TsCatalog english = TsCatalog::parse(ts);
+  gEnglish = &english;
+  installTextTranslator(&translateEnglish, Language::English);
 }
 
 }  // namespace velmora

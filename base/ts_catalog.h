@@ -23,4 +23,8 @@ class TsCatalog {
   std::map<std::string, std::string, std::less<>> texts_;  // context '\x04' source -> translation
 };
 
+// Makes every later trText answer in English from the .ts document ts (its
+// text must live as long as the program), for the programs without Qt.
+void useEnglishTexts(std::string_view ts);
+
 }  // namespace velmora

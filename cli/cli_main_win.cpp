@@ -18,25 +18,6 @@
 
 extern const char kEnglishTs[];
 
-namespace {
-
-// The English texts from the translation file built in; trText asks them.
-const velmora::TsCatalog* gEnglish = nullptr;
-
-const char* translateEnglish(const char* context, const char* source) {
-  const char* text = gEnglish->find(context, source);
-  return text != nullptr ? text : source;
-}
-
-void useLanguage(velmora::Language language) {
-  if (language != velmora::Language::English) return;
-  static const velmora::TsCatalog english = velmora::TsCatalog::parse(kEnglishTs);
-  gEnglish = &english;
-  velmora::installTextTranslator(&translateEnglish, velmora::Language::English);
-}
-
-}  // namespace
-
 int wmain(int argc, wchar_t** argv) {
   using namespace velmora::cli;
   // Text goes out as UTF-8 bytes, as on Linux: unchanged into a file or a
@@ -52,7 +33,8 @@ int wmain(int argc, wchar_t** argv) {
   if (const std::optional<int> answered = answerBeforeRunning(parsed)) return *answered;
   const velmora::Language language = velmora::chooseLanguage(parsed.options->language, std::getenv("LC_ALL"),
                                                              std::getenv("LC_MESSAGES"), std::getenv("LANG"));
-  useLanguage(language);
+  // The English texts from the translation file built in.
+  if (language == velmora::Language::English) velmora::useEnglishTexts(kEnglishTs);
   WinCliHost host;
   return runCommand(host, *parsed.options);
 }

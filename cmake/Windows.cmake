@@ -44,3 +44,24 @@ macro(velmora_windows_gtest)
     add_library(GTest::gtest_main ALIAS gtest_main)
   endif()
 endmacro()
+
+# velmora.exe's resources (the help texts) go through windres.
+enable_language(RC)
+
+# The English texts for the Windows programs: the .ts document itself, read
+# at start by TsCatalog (Qt's .qm and its translator are Linux-only).
+set(velmora_ts_file ${PROJECT_SOURCE_DIR}/translations/velmora_en.ts)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${velmora_ts_file})
+file(READ ${velmora_ts_file} velmora_ts_text)
+set(VELMORA_ENGLISH_TS_CPP ${PROJECT_BINARY_DIR}/windows/english_ts.cpp)
+file(CONFIGURE OUTPUT ${VELMORA_ENGLISH_TS_CPP} CONTENT
+     "// Made by cmake/Windows.cmake from translations/velmora_en.ts.\nextern const char kEnglishTs[];\nconst char kEnglishTs[] = R\"velmora_ts(@velmora_ts_text@)velmora_ts\";\n"
+     @ONLY)
+
+# velmora_win_library(name SOURCES...): Win32 window code of a folder, on
+# that folder's floor like every library.
+function(velmora_win_library name)
+  add_library(${name} STATIC ${ARGN})
+  velmora_floor_includes(${name})
+  target_link_libraries(${name} PUBLIC comctl32 comdlg32 gdi32 user32)
+endfunction()

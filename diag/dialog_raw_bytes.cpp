@@ -41,36 +41,30 @@ DialogDataTest::DialogDataTest(QWidget* parent) : QWidget(parent) {
   edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
   edit_->setGeometry(10, 60, 300, 200);
 
-  connect(hexRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = true; });
-  connect(asciiRadio_, &QRadioButton::clicked, this, [this] { hexMode_ = false; });
+  connect(hexRadio_, &QRadioButton::clicked, this, [this] { text_.setHexMode(true); });
+  connect(asciiRadio_, &QRadioButton::clicked, this, [this] { text_.setHexMode(false); });
   connect(clearButton_, &QPushButton::clicked, this, [this] {
     edit_->clear();
-    showsCharacters_ = false;
+    text_.cleared();
   });
 
-  const std::vector<uint8_t> pattern = demonstrationPattern();
-  edit_->setPlainText(ui::plainTextOf(formatHexView(pattern.data(), pattern.size())));
-  edit_->moveCursor(QTextCursor::Start);
+  show(DataTestText::opening());
   edit_->ensureCursorVisible();
 }
 
+void DialogDataTest::show(const DataTestText::Shown& shown) {
+  edit_->setPlainText(ui::plainTextOf(shown.text));
+  edit_->moveCursor(shown.caretAtEnd ? QTextCursor::End : QTextCursor::Start);
+}
+
 void DialogDataTest::loadFromImage(const uint8_t* data, int32_t length) {
-  showsCharacters_ = false;
-  if (data == nullptr || length <= 0) {
+  const DataTestText::Shown shown = text_.load(data, length);
+  if (shown.text.empty()) {
     edit_->clear();
     return;
   }
-  if (hexMode_) {
-    edit_->setPlainText(ui::plainTextOf(formatHexView(data, static_cast<size_t>(length))));
-    edit_->moveCursor(QTextCursor::Start);
-    scrollToCursor();
-  } else {
-    showsCharacters_ = true;
-    edit_->setPlainText(QString::fromLatin1(formatCharView(data, static_cast<size_t>(length)).c_str()));
-    // The character view shows the end of the text.
-    edit_->moveCursor(QTextCursor::End);
-    scrollToCursor();
-  }
+  show(shown);
+  scrollToCursor();
 }
 
 void DialogDataTest::scrollToCursor() {
@@ -83,17 +77,7 @@ void DialogDataTest::showEvent(QShowEvent* event) {
 }
 
 StoreResult DialogDataTest::storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) {
-  // Character text cannot be read back ('.' stands for many bytes, and "AB"
-  // would read as one hex byte), so it never replaces the image.
-  if (showsCharacters_) return StoreResult::keepImage();
-  length = 0;
-  if (buffer == nullptr || capacity <= 0) return StoreResult::stored();
-  const HexTextRead read = readHexText(edit_->toPlainText().toStdString(), static_cast<size_t>(capacity));
-  // One wrong digit must not cost the user the whole configuration.
-  if (!read.ok()) return StoreResult::keepImage(describeHexTextError(read));
-  if (!read.bytes.empty()) std::memcpy(buffer, read.bytes.data(), read.bytes.size());
-  length = static_cast<int32_t>(read.bytes.size());
-  return StoreResult::stored();
+  return text_.store(edit_->toPlainText().toStdString(), buffer, length, capacity);
 }
 
 void DialogDataTest::resizeEvent(QResizeEvent* event) {

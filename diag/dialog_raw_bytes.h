@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "config/dialog_child_base.h"
+#include "diag/data_test_text.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -25,7 +26,7 @@ class DialogDataTest : public QWidget, public DialogChildBase {
   void loadFromImage(const uint8_t* data, int32_t length) override;
   StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
 
-  bool hexMode() const { return hexMode_; }
+  bool hexMode() const { return text_.hexMode(); }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -36,10 +37,8 @@ class DialogDataTest : public QWidget, public DialogChildBase {
   QRadioButton* asciiRadio_ = nullptr;
   QPushButton* clearButton_ = nullptr;
   QPlainTextEdit* edit_ = nullptr;
-  bool hexMode_ = true;
-  // The text on show came from the character view (the radio buttons only
-  // choose the view of the next load, so they cannot tell).
-  bool showsCharacters_ = false;
+  DataTestText text_;
+  void show(const DataTestText::Shown& shown);
   // Scrolling lays the whole text out: a hidden page does it once shown.
   void scrollToCursor();
 };

@@ -17,6 +17,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/process_test_helpers.h"
+#include "tests/support/wine_test_helpers.h"
 
 using namespace velmora::testing;
 using namespace std::chrono_literals;
@@ -24,11 +25,6 @@ using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : "";
-}
 
 // Wine's start and a 2 s watchdog fit well inside; only a hang meets it.
 constexpr auto kLimit = 60s;
@@ -65,25 +61,6 @@ RunResult exe(const Args& args) {
   return r;
 }
 
-// A Linux path as the Windows program names it: Wine's Z: drive is "/".
-std::string windowsPath(const std::string& path) {
-  std::string p = "Z:" + path;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-// COMn in the private prefix, pointing at a pty while the object lives.
-struct ComPort {
-  ComPort(int number, const std::string& pty)
-      : name("COM" + std::to_string(number)),
-        link(programs().prefix + "/dosdevices/com" + std::to_string(number)) {
-    fs::remove(link);
-    fs::create_symlink(pty, link);
-  }
-  ~ComPort() { fs::remove(link); }
-  std::string name;
-  std::string link;
 };
 
 Bytes imageOfUnits(int units) {
@@ -115,7 +92,7 @@ TEST_P(WineCli, ReadWriteAndAddressReachTheDevice) {
                             : Args{"--pty", "--address", "3", "--image", dir / "device.vmc", "--save",
                                    dir / "saved.vmc"}));
   std::unique_ptr<ComPort> com;
-  if (!tcp) com = std::make_unique<ComPort>(7, sim.endpoint("pty"));
+  if (!tcp) com = std::make_unique<ComPort>(programs().prefix, 7, sim.endpoint("pty"));
   const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name, "--baud", "115200"};
 
   RunResult r = exe(link + Args{"--address", "3", "read", windowsPath(dir / "read.vmc")});
@@ -155,7 +132,7 @@ TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
     Devsim sim(programs().devsim);
     ASSERT_TRUE(sim.start(tcp ? Args{"--tcp", "127.0.0.1:0", "--drop", "all"} : Args{"--pty", "--drop", "all"}));
     std::unique_ptr<ComPort> com;
-    if (!tcp) com = std::make_unique<ComPort>(8, sim.endpoint("pty"));
+    if (!tcp) com = std::make_unique<ComPort>(programs().prefix, 8, sim.endpoint("pty"));
     const Args link = tcp ? Args{"--tcp", sim.endpoint("tcp")} : Args{"--serial", com->name};
     const RunResult r = exe(link + Args{"read", windowsPath(dir / "out.vmc")});
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -166,7 +143,7 @@ TEST_F(WineCli, SilentDeviceAndLostPortExitOne) {
   TempDir dir{"velmora_wine"};
   Devsim sim(programs().devsim);
   ASSERT_TRUE(sim.start({"--pty", "--close-after", "2"}));
-  const ComPort com(9, sim.endpoint("pty"));
+  const ComPort com(programs().prefix, 9, sim.endpoint("pty"));
   const RunResult r = exe({"--serial", com.name, "read", windowsPath(dir / "out.vmc")});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(has(r.err, "velmora-cli: 串口意外断开")) << r.err;
@@ -213,7 +190,7 @@ TEST_F(WineCli, CtrlCEndsTheBenchWithItsReport) {
   ASSERT_EQ(exe({"--tcp", sim.endpoint("tcp"), "read", windowsPath(dir / "template.vmc")}).exitCode, 0);
   const std::string plan = "target\nserial:COM1\nserial:COM1\nserial:COM1\n";
   writeWholeFile(dir / "plan.csv", Bytes(plan.begin(), plan.end()));
-  const ComPort com(10, sim.endpoint("pty"));
+  const ComPort com(programs().prefix, 10, sim.endpoint("pty"));
 
   Child cli;
   ASSERT_TRUE(cli.spawn("/bin/sh", {"-c", "exec \"$0\" \"$@\" >'" + dir / "out" + "' 2>'" + dir / "err" + "'",

@@ -1,0 +1,65 @@
+// The diagnostic pages of velmora.exe: the log, the raw bytes ("数据测试")
+// and the traffic monitor, each the controls of its table over its logic.
+#pragma once
+
+#include <string>
+
+#include "config/dialog_child_base.h"
+#include "diag/data_test_text.h"
+#include "diag/log_text.h"
+#include "diag/monitor_log.h"
+#include "protocol/frame_trace.h"
+#include "ui/ui_kit_win.h"
+
+namespace velmora {
+
+class DialogLogWin final : public winui::TablePage {
+ public:
+  DialogLogWin(HWND parent, int windowId, HFONT font);
+  // One stamped line at the end; the view follows the newest line.
+  void appendLog(const std::string& text);
+  const std::string& text() const { return log_.text(); }
+  // While a transfer runs the lines are kept (stamped as they come) and
+  // shown in the pauses between frames, which the device needs anyway.
+  void hold() { holding_ = true; }
+  void release();
+
+ private:
+  LogText log_;
+  bool holding_ = false;
+  std::string held_;
+  bool heldTrim_ = false;
+};
+
+class DialogDataTestWin final : public winui::TablePage, public DialogChildBase {
+ public:
+  DialogDataTestWin(HWND parent, int windowId, HFONT font);
+  void loadFromImage(const uint8_t* data, int32_t length) override;
+  StoreResult storeToImage(uint8_t* buffer, int32_t& length, int32_t capacity) override;
+
+ private:
+  void onCommand(int id, int code) override;
+  void show(const DataTestText::Shown& shown);
+
+  DataTestText text_;
+};
+
+class DialogMonitorWin final : public winui::TablePage, public FrameObserver {
+ public:
+  DialogMonitorWin(HWND parent, int windowId, HFONT font);
+  void onFrame(FrameDirection direction, uint64_t timeUs, const uint8_t* bytes, int32_t length,
+               const FrameInfo& info) override;
+  // As the log page: rows kept during a transfer, shown in its pauses.
+  void hold() { holding_ = true; }
+  void release();
+
+ private:
+  void onCommand(int id, int code) override;
+
+  MonitorLog rows_;
+  bool paused_ = false;
+  bool holding_ = false;
+  std::string held_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+// What the tests that run the Windows programs under Wine share: the
+// programs' names from the environment, Linux paths as the programs name
+// them, and COM ports that the private prefix maps to a pty.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace velmora::testing {
+
+inline std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+// A Linux path as the Windows program names it: Wine's Z: drive is "/".
+inline std::string windowsPath(const std::string& path) {
+  std::string p = "Z:" + path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+// COMn in the prefix, pointing at a pty while the object lives.
+struct ComPort {
+  ComPort(const std::string& prefix, int number, const std::string& pty)
+      : name("COM" + std::to_string(number)), link(prefix + "/dosdevices/com" + std::to_string(number)) {
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(pty, link);
+  }
+  ~ComPort() { std::filesystem::remove(link); }
+  ComPort(const ComPort&) = delete;
+  ComPort& operator=(const ComPort&) = delete;
+  std::string name;
+  std::string link;
+};
+
+}  // namespace velmora::testing

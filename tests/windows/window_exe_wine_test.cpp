@@ -1,0 +1,334 @@
+// velmora.exe under Wine on a private Xvfb display, driven from outside by
+// velmora-drive.exe through the window's own messages, against the Linux
+// velmora-devsim on 127.0.0.1. Run by the Windows build's ctest, which names
+// the programs: VELMORA_EXE, VELMORA_DRIVE_EXE, VELMORA_WINE, WINEPREFIX,
+// VELMORA_DEVSIM, and VELMORA_SETUP_EXE for the installer.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "diag/hex_view.h"
+#include "pages/holding_register_records.h"
+#include "pages/serial_port_records.h"
+#include "tests/support/child_process.h"
+#include "tests/support/wine_test_helpers.h"
+#include "tests/support/process_test_helpers.h"
+
+using namespace velmora::testing;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Wine's start (a few seconds once the prefix exists) and a 2 s watchdog
+// fit well inside; only a hang meets these.
+constexpr auto kLimit = 60s;
+constexpr const char* kWaitMs = "20000";
+
+struct Programs {
+  std::string exe = env("VELMORA_EXE"), drive = env("VELMORA_DRIVE_EXE"), wine = env("VELMORA_WINE"),
+              prefix = env("WINEPREFIX"), devsim = env("VELMORA_DEVSIM"), setup = env("VELMORA_SETUP_EXE");
+  bool complete() const {
+    return !exe.empty() && !drive.empty() && !wine.empty() && !prefix.empty() && !devsim.empty();
+  }
+};
+
+const Programs& programs() {
+  static const Programs p;
+  return p;
+}
+
+std::string fileText(const std::string& path) {
+  const std::optional<Bytes> bytes = readWholeFile(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// A private X display for the suite: Xvfb picks a free number and says it.
+// A Wine session started on a display of its own (scripts/windows names it
+// in VELMORA_WINE_DISPLAY) keeps its windows there: its desktop process
+// took that display, and a second one would leave the windows without one.
+class Display {
+ public:
+  bool start() {
+    if (const std::string session = env("VELMORA_WINE_DISPLAY"); !session.empty()) {
+      name_ = session;
+      return true;
+    }
+    if (!server_.spawn("/bin/sh", {"-c", "exec Xvfb -displayfd 1 -screen 0 1600x1200x24 -nolisten tcp 2>/dev/null"}))
+      return false;
+    server_.collect(Clock::now() + 20s, [](const std::string& out) { return out.find('\n') != std::string::npos; });
+    const std::string number = server_.out.substr(0, server_.out.find('\n'));
+    if (number.empty()) return false;
+    name_ = ":" + number;
+    return true;
+  }
+  const std::string& name() const { return name_; }
+
+ private:
+  Child server_;  // ended by its destructor
+  std::string name_;
+};
+
+Display* gDisplay = nullptr;
+
+// velmora.exe for one test: output to files (Wine's desktop process would
+// hold pipes open), the boxes answered yes and said on standard error, the
+// file dialogs answered with fileAnswer.
+class Window {
+ public:
+  Window(const TempDir& dir, const std::string& fileAnswer, const Args& options = {"--lang", "zh"},
+         const std::string& exe = programs().exe)
+      : dir_(dir) {
+    child_.spawn("/bin/sh", Args{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
+                                 programs().wine, exe, "--answer-boxes", "yes", "--file-answer",
+                                 windowsPath(fileAnswer)} +
+                                options);
+  }
+  ~Window() {
+    if (!closed_) close();
+  }
+  // Runs velmora-drive.exe with these commands; its lines, and whether all went well.
+  RunResult drive(const Args& commands) {
+    std::string script;
+    for (const std::string& word : commands) script += word + "\n";
+    writeWholeFile(dir_ / "drive.txt", Bytes(script.begin(), script.end()));
+    const Args all{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "drive.out" + "' 2>/dev/null", programs().wine, programs().drive,
+                   "@" + windowsPath(dir_ / "drive.txt")};
+    RunResult r = runToEnd("/bin/sh", all, kLimit);
+    r.out = fileText(dir_ / "drive.out");
+    return r;
+  }
+  // The text of a control, by its id path.
+  std::string text(const std::string& path) {
+    const RunResult r = drive({"text", path});
+    const size_t end = r.out.rfind("\n<end>\n");
+    return end == std::string::npos ? "fail: " + r.out : r.out.substr(0, end);
+  }
+  int close() {
+    closed_ = true;
+    drive({"close"});
+    return child_.reap(Clock::now() + kLimit);
+  }
+  std::string errors() const { return fileText(dir_ / "exe.err"); }
+
+ private:
+  const TempDir& dir_;
+  Child child_;
+  bool closed_ = false;
+};
+
+class WineWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!programs().complete()) return;
+    gDisplay = new Display;
+    if (!gDisplay->start()) return;
+    ::setenv("DISPLAY", gDisplay->name().c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    delete gDisplay;
+    gDisplay = nullptr;
+  }
+  void SetUp() override {
+    if (!programs().complete())
+      GTEST_SKIP() << "VELMORA_EXE, VELMORA_DRIVE_EXE, VELMORA_WINE, WINEPREFIX and VELMORA_DEVSIM name the programs";
+    ASSERT_TRUE(gDisplay != nullptr && !gDisplay->name().empty()) << "Xvfb did not start";
+  }
+};
+
+// What a fresh window's pages store: the one data port, then the five
+// holding-register groups.
+Bytes defaultImage() {
+  Bytes image(2048);
+  int32_t length = 0;
+  velmora::SerialPortRecords ports;
+  ports.open();
+  ports.store(image.data(), length, 2048, ports.showPort(0));
+  velmora::HoldingRegisterRecords().store(image.data(), length, 2048);
+  image.resize(static_cast<size_t>(length));
+  return image;
+}
+
+Bytes imageOfUnits(int units) {
+  Bytes image;
+  for (int u = 0; u < units; ++u)
+    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
+  return image;
+}
+
+std::string pagePath(int slot, int control) { return "111/" + std::to_string(200 + slot) + "/" + std::to_string(control); }
+
+}  // namespace
+
+// The first line of the log, Ctrl+S at once (the 48 bytes the pages start
+// with), every page shown by its tab, and the close question.
+TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
+  TempDir dir;
+  Window window(dir, dir / "start.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_TRUE(window.text(pagePath(7, 1031)).find("] 程序启动\r\n") != std::string::npos);
+
+  r = window.drive({"ctrl-key", "S", "wait-text", pagePath(7, 1031), "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "start.vmc"), defaultImage());
+  EXPECT_EQ(defaultImage().size(), 48u);
+  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "(48 字节)"));
+
+  // The tab control's arrow key moves to each page in turn; each shows.
+  for (int slot = 1; slot < 10; ++slot) {
+    r = window.drive({"next-tab", "wait-visible", "111/" + std::to_string(200 + slot), "10000"});
+    EXPECT_EQ(r.exitCode, 0) << "slot " << slot << ": " << r.out;
+  }
+  EXPECT_EQ(window.text(pagePath(8, 1041)).rfind("设备配置工具 使用说明\r\n", 0), 0u) << "the help text, its lines as the edit needs them";
+  EXPECT_EQ(window.text("103/1011"), "未连接");
+
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_TRUE(has(window.errors(), "question: 确定要退出程序吗？")) << window.errors();
+}
+
+// 读取配置 over TCP from devsim on 127.0.0.1 fills the pages with the
+// device's image; 下发配置 writes it back byte for byte.
+TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
+  TempDir dir;
+  const Bytes device = imageOfUnits(40);
+  writeWholeFile(dir / "device.vmc", device);
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
+
+  Window window(dir, dir / "unused.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
+                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
+                              "wait-text", "103/1011", "TCP已连接", kWaitMs, "click", "103/1012", "wait-text",
+                              "103/1014", "读取完成", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  // The data test page shows the whole image, the serial page the last data port it holds.
+  std::string hex = velmora::formatHexView(device.data(), device.size());
+  EXPECT_EQ(window.text(pagePath(5, 3003)), hex);
+  EXPECT_TRUE(has(window.text(pagePath(7, 1031)), "读取配置完成，共 7 包，328 字节")) << window.text(pagePath(7, 1031));
+
+  r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), device);
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+// The same through a COM port that the prefix maps to devsim's pty: the
+// port typed into the box, opened at the chosen speed.
+TEST_F(WineWindow, SerialReadThroughComPort) {
+  TempDir dir;
+  const Bytes device = imageOfUnits(12);
+  writeWholeFile(dir / "device.vmc", device);
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--pty", "--image", dir / "device.vmc"}));
+  const ComPort com(programs().prefix, 11, sim.endpoint("pty"));
+
+  Window window(dir, dir / "unused.vmc");
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                                    "set", pagePath(0, 2005), com.name, "click", pagePath(0, 2011), "wait-text",
+                                    pagePath(0, 1011), "串口已打开：COM11 (9600,8,0,0)", kWaitMs, "click", "103/1012",
+                                    "wait-text", "103/1014", "读取完成", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(device.data(), device.size()));
+  EXPECT_EQ(window.text(pagePath(0, 2011)), "断开");
+  EXPECT_EQ(window.close(), 0);
+}
+
+// The data test page's character view shows a file opened while it is on
+// show, and keeps the image: a page change and Ctrl+S save the same bytes.
+TEST_F(WineWindow, CharacterViewKeepsTheImage) {
+  TempDir dir;
+  Bytes image = imageOfUnits(5);
+  for (size_t i = 0; i < image.size(); i += 3) image[i] = static_cast<uint8_t>('A' + i % 26);
+  writeWholeFile(dir / "file.vmc", image);
+  Window window(dir, dir / "file.vmc");
+  Args steps{"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs};
+  for (int slot = 1; slot <= 5; ++slot) steps = steps + Args{"next-tab"};
+  steps = steps + Args{"wait-visible", "111/205", "10000", "check", pagePath(5, 3002), "command", "32772",
+                       "wait-text", pagePath(7, 1031), "打开文件:", kWaitMs};
+  RunResult r = window.drive(steps);
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatCharView(image.data(), image.size()));
+
+  fs::remove(dir / "file.vmc");
+  r = window.drive({"next-tab", "wait-visible", "111/206", "10000", "ctrl-key", "S", "wait-text", pagePath(7, 1031),
+                    "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "file.vmc"), image);
+  EXPECT_EQ(window.close(), 0);
+}
+
+// --lang en: the texts from translations/velmora_en.ts, in the log, the
+// strip and the close question alike.
+TEST_F(WineWindow, EnglishFromTheTranslationFile) {
+  TempDir dir;
+  Window window(dir, dir / "unused.vmc", {"--lang", "en"});
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "] Program started", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text("103/1011"), "Not connected");
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_FALSE(has(window.errors(), "确定要退出程序吗")) << window.errors();
+}
+
+// 设备地址扫描 with the probe to devsim's UDP port on 127.0.0.1 only (never a
+// broadcast): the one device answers, and a double click on it fills the
+// connection page and chooses TCP.
+TEST_F(WineWindow, ScanDoubleClickFillsTheConnectionPage) {
+  TempDir dir;
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--udp", "127.0.0.1:0"}));
+  Window window(dir, dir / "unused.vmc", {"--lang", "zh", "--scan-target", sim.endpoint("udp")});
+  const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                                    "command", "32775", "wait-list", "scan/2030", "1", kWaitMs, "pick", "scan/2030",
+                                    "0", "wait-gone", "scan", kWaitMs, "wait-text", pagePath(0, 2003), "127.0.0.1",
+                                    kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(0, 2003)), "127.0.0.1");
+  EXPECT_EQ(window.close(), 0);
+}
+
+// The installer: /S installs silently into the folder /D names; the
+// installed velmora.exe starts and opens a .vmc file given to it, as
+// Explorer does through the association; the uninstaller takes it all away.
+TEST_F(WineWindow, InstallerInstallsSilentlyAndTheInstalledToolStarts) {
+  if (programs().setup.empty()) GTEST_SKIP() << "VELMORA_SETUP_EXE names no installer (makensis missing)";
+  TempDir dir;
+  const std::string folder = dir / "Velmora";
+  // No menu entries or file types in the user's own desktop for the prefix's.
+  const std::string quiet = "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' exec \"$0\" \"$@\" >'" +
+                            dir / "setup.out" + "' 2>&1";
+  RunResult r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, programs().setup, "/S", "/D=" + windowsPath(folder)},
+                         kLimit);
+  ASSERT_EQ(r.exitCode, 0) << fileText(dir / "setup.out");
+  for (const char* name : {"velmora.exe", "velmora-cli.exe", "help.txt", "help_en.txt", "copyright.txt", "uninstall.exe"})
+    EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, "reg", "query", "HKCR\\Velmora.Configuration\\shell\\open\\command"},
+               kLimit);
+  EXPECT_TRUE(has(fileText(dir / "setup.out"), "velmora.exe\" \"%1\"")) << fileText(dir / "setup.out");
+
+  const Bytes image = imageOfUnits(3);
+  writeWholeFile(dir / "opened.vmc", image);
+  {
+    Window window(dir, dir / "unused.vmc", {"--lang", "zh", windowsPath(dir / "opened.vmc")}, folder + "/velmora.exe");
+    r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "打开文件:", kWaitMs});
+    EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+    EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(image.data(), image.size()));
+    EXPECT_EQ(window.close(), 0);
+  }
+
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, folder + "/uninstall.exe", "/S", "_?=" + windowsPath(folder)},
+               kLimit);
+  EXPECT_EQ(r.exitCode, 0) << fileText(dir / "setup.out");
+  EXPECT_FALSE(fs::exists(folder + "/velmora.exe"));
+  r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, "reg", "query", "HKCR\\.vmc"}, kLimit);
+  EXPECT_FALSE(has(fileText(dir / "setup.out"), "Velmora.Configuration")) << "the association went with the tool";
+}
