@@ -5,9 +5,19 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "tests/support/child_process.h"
+
 namespace velmora::testing {
+
+// A file's bytes as text; empty when it is missing. The Windows programs'
+// output goes to files (Wine's own processes would hold a pipe open).
+inline std::string fileText(const std::string& path) {
+  const std::optional<std::vector<uint8_t>> bytes = readWholeFile(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
 
 inline std::string env(const char* name) {
   const char* v = std::getenv(name);

@@ -43,11 +43,6 @@ const Programs& programs() {
 // The program's output goes to files, not to the harness's pipes: Wine may
 // start its desktop process from the program, and that process would hold
 // the pipes open long after the program ended.
-std::string fileText(const std::string& path) {
-  const std::optional<Bytes> bytes = readWholeFile(path);
-  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-}
-
 RunResult exe(const Args& args) {
   char folder[] = "/tmp/velmora_wine_out_XXXXXX";
   if (::mkdtemp(folder) == nullptr) return {};
@@ -60,8 +55,6 @@ RunResult exe(const Args& args) {
   fs::remove_all(folder);
   return r;
 }
-
-};
 
 Bytes imageOfUnits(int units) {
   Bytes image;

@@ -45,11 +45,6 @@ const Programs& programs() {
   return p;
 }
 
-std::string fileText(const std::string& path) {
-  const std::optional<Bytes> bytes = readWholeFile(path);
-  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-}
-
 // A private X display for the suite: Xvfb picks a free number and says it.
 // A Wine session started on a display of its own (scripts/windows names it
 // in VELMORA_WINE_DISPLAY) keeps its windows there: its desktop process
