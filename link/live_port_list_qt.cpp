@@ -49,13 +49,13 @@ LivePortList::~LivePortList() = default;
 void LivePortList::watch(std::vector<std::string> folders) {
   arm(std::move(folders));
   // Other folders, another list: shown as after a refresh, nothing marked gone.
-  list_.update(search(), steadyUs());
+  list_.update(search_(), steadyUs());
   fill(list_.showFirst());
 }
 
 void LivePortList::arm(std::vector<std::string> folders) {
   notifier_.reset();
-  system_ = makeSerialPortSystem(folders);
+  search_.system = makeSerialPortSystem(folders);
   if (folderWatch_.watch(folders)) {
     notifier_ = std::make_unique<QSocketNotifier>(folderWatch_.descriptor(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, box_, [this] {
@@ -64,30 +64,17 @@ void LivePortList::arm(std::vector<std::string> folders) {
   }
 }
 
-std::vector<SerialPortInfo> LivePortList::search() {
-  if (!lister_) return system_->listPorts();
-  std::vector<SerialPortInfo> ports;
-  for (const std::string& path : lister_()) ports.push_back(portAtPath(path));
-  return ports;
-}
-
 std::vector<std::string> LivePortList::scan() {
-  list_.update(search(), steadyUs());
+  list_.update(search_(), steadyUs());
   return list_.paths();
 }
 
 void LivePortList::showRefreshed(const std::vector<std::string>& paths) {
-  if (paths != list_.paths()) {
-    // Not from scan(): shown as plain paths.
-    std::vector<SerialPortInfo> ports;
-    for (const std::string& path : paths) ports.push_back(portAtPath(path));
-    list_.update(std::move(ports), steadyUs());
-  }
-  fill(list_.showFirst());
+  fill(list_.showRefreshed(paths, steadyUs()));
 }
 
 void LivePortList::changed() {
-  const PortList::Followed followed = list_.follow(box_->currentText().toStdString(), search(), steadyUs());
+  const PortList::Followed followed = list_.follow(box_->currentText().toStdString(), search_(), steadyUs());
   fill(followed.shown);
   if (log_ == nullptr) return;
   for (const std::string& line : followed.logLines) log_->logMessage(line);

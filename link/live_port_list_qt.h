@@ -35,7 +35,7 @@ class LivePortList {
   // Watches and lists folders instead, at once (the first port selected).
   void watch(std::vector<std::string> folders);
   // Replaces the search by lister's paths (tests); empty restores the system's.
-  void setLister(std::function<std::vector<std::string>()> lister) { lister_ = std::move(lister); }
+  void setLister(std::function<std::vector<std::string>()> lister) { search_.lister = std::move(lister); }
 
   // Searches again: the ports' paths, for the page's refresh.
   std::vector<std::string> scan();
@@ -48,14 +48,12 @@ class LivePortList {
 
  private:
   void arm(std::vector<std::string> folders);
-  std::vector<SerialPortInfo> search();
   void changed();
   void fill(const PortList::Shown& shown);
 
   QComboBox* box_;
   LogSink* log_;
-  std::unique_ptr<SerialPortSystem> system_;
-  std::function<std::vector<std::string>()> lister_;
+  PortSearch search_;
   PortList list_;
   FolderWatch folderWatch_;
   std::unique_ptr<QSocketNotifier> notifier_;

@@ -41,7 +41,8 @@ std::vector<std::wstring> boxItems(HWND box) {
 }  // namespace
 
 WinLivePortList::WinLivePortList(HWND box, LogSink* log)
-    : box_(box), log_(log), system_(makeSerialPortSystem({})) {
+    : box_(box), log_(log) {
+  search_.system = makeSerialPortSystem({});
   static const ATOM registered = [] {
     WNDCLASSW c{};
     c.lpfnWndProc = &WinLivePortList::procedure;
@@ -93,29 +94,17 @@ void WinLivePortList::notice(WPARAM event, LPARAM data) {
   if (ports) SetTimer(window_, kSettleTimer, kSettleMs, nullptr);
 }
 
-std::vector<SerialPortInfo> WinLivePortList::search() {
-  if (!lister_) return system_->listPorts();
-  std::vector<SerialPortInfo> ports;
-  for (const std::string& path : lister_()) ports.push_back(portAtPath(path));
-  return ports;
-}
-
 std::vector<std::string> WinLivePortList::scan() {
-  list_.update(search(), steadyUs());
+  list_.update(search_(), steadyUs());
   return list_.paths();
 }
 
 void WinLivePortList::showRefreshed(const std::vector<std::string>& paths) {
-  if (paths != list_.paths()) {
-    std::vector<SerialPortInfo> ports;
-    for (const std::string& path : paths) ports.push_back(portAtPath(path));
-    list_.update(std::move(ports), steadyUs());
-  }
-  fill(list_.showFirst());
+  fill(list_.showRefreshed(paths, steadyUs()));
 }
 
 void WinLivePortList::changed() {
-  const PortList::Followed followed = list_.follow(narrow(windowText(box_)), search(), steadyUs());
+  const PortList::Followed followed = list_.follow(narrow(windowText(box_)), search_(), steadyUs());
   fill(followed.shown);
   if (log_ == nullptr) return;
   for (const std::string& line : followed.logLines) log_->logMessage(line);

@@ -28,7 +28,7 @@ class WinLivePortList {
   WinLivePortList& operator=(const WinLivePortList&) = delete;
 
   // Replaces the system's COM port list by lister's names (tests); empty restores it.
-  void setLister(std::function<std::vector<std::string>()> lister) { lister_ = std::move(lister); }
+  void setLister(std::function<std::vector<std::string>()> lister) { search_.lister = std::move(lister); }
 
   // Searches again: the ports' names, for the page's refresh.
   std::vector<std::string> scan();
@@ -44,7 +44,6 @@ class WinLivePortList {
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   void notice(WPARAM event, LPARAM data);
-  std::vector<SerialPortInfo> search();
   void changed();
   void fill(const PortList::Shown& shown);
 
@@ -52,8 +51,7 @@ class WinLivePortList {
   LogSink* log_;
   HWND window_ = nullptr;
   HDEVNOTIFY registration_ = nullptr;
-  std::unique_ptr<SerialPortSystem> system_;
-  std::function<std::vector<std::string>()> lister_;
+  PortSearch search_;
   PortList list_;
 };
 

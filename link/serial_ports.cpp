@@ -204,6 +204,22 @@ PortList::Followed PortList::follow(const std::string& boxText, std::vector<Seri
   return followed;
 }
 
+std::vector<SerialPortInfo> PortSearch::operator()() const {
+  if (!lister) return system->listPorts();
+  std::vector<SerialPortInfo> ports;
+  for (const std::string& path : lister()) ports.push_back(portAtPath(path));
+  return ports;
+}
+
+PortList::Shown PortList::showRefreshed(const std::vector<std::string>& paths, uint64_t nowUs) {
+  if (paths != this->paths()) {
+    std::vector<SerialPortInfo> ports;
+    for (const std::string& path : paths) ports.push_back(portAtPath(path));
+    update(std::move(ports), nowUs);
+  }
+  return showFirst();
+}
+
 PortList::Shown PortList::showFirst() {
   gone_.reset();
   Shown shown;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -95,6 +96,14 @@ class SerialPortSystem {
 // This platform's ports, in folders (portFoldersFrom).
 std::unique_ptr<SerialPortSystem> makeSerialPortSystem(std::vector<std::string> folders);
 
+// Where a port list's ports come from: the system's search, or a lister's
+// paths in its place (tests).
+struct PortSearch {
+  std::unique_ptr<SerialPortSystem> system;
+  std::function<std::vector<std::string>()> lister;
+  std::vector<SerialPortInfo> operator()() const;
+};
+
 // When ports came and went. A port that vanishes within seconds of
 // appearing was most likely taken by another driver (a braille display
 // driver claims common USB serial chips).
@@ -167,6 +176,9 @@ class PortList {
   Shown show(const Choice& choice);
   // The box after the refresh button: the first entry selected.
   Shown showFirst();
+  // The same for the refresh's paths; paths that are not the list's own
+  // (not from the last search) become the list, as plain paths.
+  Shown showRefreshed(const std::vector<std::string>& paths, uint64_t nowUs);
 
   // The ports changed while the box showed boxText: the box to show now
   // (boxText's choice kept) and the log's lines on what came and went.

@@ -136,6 +136,11 @@ TEST(PortList, FollowingAChangeKeepsTheBoxAndTellsTheLog) {
   EXPECT_EQ(f.shown, (PortList::Shown{{PortList::label(kCh340), "/dev/ttyS0"}, 1, ""}));
   EXPECT_EQ(f.logLines, (Strings{"串口已移除: usb-FTDI_A1-if00-port0 (ttyUSB0)",
                                  "发现串口: usb-1a86_USB_Serial-if00-port0 (ttyUSB1)"}));
+  // The refresh's own paths keep what the search knew of them; others become the list.
+  EXPECT_EQ(list.showRefreshed({kCh340.path, "/dev/ttyS0"}, 2 * kSecond),
+            (PortList::Shown{{PortList::label(kCh340), "/dev/ttyS0"}, 0, ""}));
+  EXPECT_EQ(list.showRefreshed({"/dev/pts/4"}, 2 * kSecond), (PortList::Shown{{"/dev/pts/4"}, 0, ""}));
+  list.update({kCh340, kUart}, 2 * kSecond);
   // Nothing came or went: the same box, nothing to log.
   const PortList::Followed again = list.follow("/dev/ttyS0", {kCh340, kUart}, 3 * kSecond);
   EXPECT_EQ(again.shown, f.shown);
