@@ -8,7 +8,7 @@ namespace {
 
 using K = ControlKind;
 
-constexpr ControlSpec kHelp[] = {
+constexpr ControlRow kHelp[] = {
     {0, K::Label, VELMORA_TR_NOOP("DialogHelp", "软件操作帮助"), 13, 9, 120, 10},
     {1041, K::WrappedView, nullptr, 10, 24, 268, 181, kGrowRight | kGrowDown},
 };

@@ -159,9 +159,9 @@ QWidget* MainDialog::makeDefaultPage(int slot, QWidget* parent) {
 
 void MainDialog::buildMenu() {
   menuBar_ = new QMenuBar(this);
-  for (const MenuPopupSpec& popup : mainMenu()) {
+  for (const MenuPopup& popup : mainMenu()) {
     QMenu* menu = menuBar_->addMenu(ui::trQ("MainDialog", popup.caption));
-    for (const MenuItemSpec& item : popup.items) {
+    for (const MenuEntry& item : popup.items) {
       if (item.id == 0) {
         menu->addSeparator();
         continue;

@@ -10,23 +10,23 @@ namespace {
 
 using namespace command_id;
 
-constexpr MenuItemSpec kFile[] = {
+constexpr MenuEntry kFile[] = {
     {kFileNew, VELMORA_TR_NOOP("MainDialog", "新建(&N)\tCtrl+N")},
     {kFileOpen, VELMORA_TR_NOOP("MainDialog", "打开(&O)...\tCtrl+O")},
     {kFileSave, VELMORA_TR_NOOP("MainDialog", "保存(&S)...\tCtrl+S")},
     {0, nullptr},
     {kAppExit, VELMORA_TR_NOOP("MainDialog", "退出(&X)")},
 };
-constexpr MenuItemSpec kEdit[] = {
+constexpr MenuEntry kEdit[] = {
     {kDeviceScan, VELMORA_TR_NOOP("MainDialog", "设备地址扫描(&N)...")},
     {kDeviceConfig, VELMORA_TR_NOOP("MainDialog", "设备配置(&S)...")},
     {kCompareDevice, VELMORA_TR_NOOP("MainDialog", "与设备比较(&C)...")},
     {kRestoreBackup, VELMORA_TR_NOOP("MainDialog", "恢复备份(&R)...")},
 };
-constexpr MenuItemSpec kHelp[] = {
+constexpr MenuEntry kHelp[] = {
     {kAppHelp, VELMORA_TR_NOOP("MainDialog", "软件帮助(&H)...")},
 };
-constexpr MenuPopupSpec kMenu[] = {
+constexpr MenuPopup kMenu[] = {
     {VELMORA_TR_NOOP("MainDialog", "文件(&F)"), kFile},
     {VELMORA_TR_NOOP("MainDialog", "编辑(&E)"), kEdit},
     {VELMORA_TR_NOOP("MainDialog", "帮助(&H)"), kHelp},
@@ -34,7 +34,7 @@ constexpr MenuPopupSpec kMenu[] = {
 
 }  // namespace
 
-std::span<const MenuPopupSpec> mainMenu() { return kMenu; }
+std::span<const MenuPopup> mainMenu() { return kMenu; }
 
 char ctrlShortcutLetter(const char* caption) {
   if (caption == nullptr) return 0;

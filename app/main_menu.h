@@ -19,17 +19,17 @@ inline constexpr int kCompareDevice = 32778;
 inline constexpr int kRestoreBackup = 32779;
 }  // namespace command_id
 
-struct MenuItemSpec {
+struct MenuEntry {
   int id;               // 0: a separator
   const char* caption;  // source text, context "MainDialog"
 };
 
-struct MenuPopupSpec {
+struct MenuPopup {
   const char* caption;  // source text, context "MainDialog"
-  std::span<const MenuItemSpec> items;
+  std::span<const MenuEntry> items;
 };
 
-std::span<const MenuPopupSpec> mainMenu();
+std::span<const MenuPopup> mainMenu();
 
 // The key of a caption's "\tCtrl+N" part: the letter, or 0 when it names none.
 char ctrlShortcutLetter(const char* caption);

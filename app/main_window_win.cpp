@@ -108,9 +108,9 @@ bool MainWindowWin::create(int show) {
 void MainWindowWin::buildMenu() {
   HMENU bar = CreateMenu();
   std::vector<ACCEL> keys;
-  for (const MenuPopupSpec& popup : mainMenu()) {
+  for (const MenuPopup& popup : mainMenu()) {
     HMENU menu = CreatePopupMenu();
-    for (const MenuItemSpec& item : popup.items) {
+    for (const MenuEntry& item : popup.items) {
       if (item.id == 0) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         continue;

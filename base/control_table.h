@@ -40,7 +40,7 @@ enum ControlGrowth : uint8_t {
   kMoveDown = 8,
 };
 
-struct ControlSpec {
+struct ControlRow {
   int id;  // 0 for a label or frame that nothing refers to
   ControlKind kind;
   const char* text;  // source text (VELMORA_TR_NOOP with the table's context); may be null
@@ -50,7 +50,7 @@ struct ControlSpec {
 };
 
 // A column of a ReportList control.
-struct ColumnSpec {
+struct ColumnRow {
   int listId;
   const char* text;  // source text in the table's context
   int16_t width;     // dialog units
@@ -59,8 +59,8 @@ struct ColumnSpec {
 struct PageTable {
   const char* context;  // the trText context of the texts
   int16_t width, height;  // the template's size in dialog units
-  std::span<const ControlSpec> controls;
-  std::span<const ColumnSpec> columns = {};
+  std::span<const ControlRow> controls;
+  std::span<const ColumnRow> columns = {};
 };
 
 }  // namespace velmora

@@ -12,7 +12,7 @@ using namespace connect_id;
 
 // 2001 comes first: it starts the radio group that 2002 belongs to,
 // although the two stand in different boxes.
-constexpr ControlSpec kConnect[] = {
+constexpr ControlRow kConnect[] = {
     {0, K::Group, VELMORA_TR_NOOP("DialogConnect", "网络连接"), 226, 4, 208, 128},
     {kRadioTcp, K::RadioFirst, "TCP", 234, 18, 80, 10},
     {0, K::Label, VELMORA_TR_NOOP("DialogConnect", "IP地址:"), 234, 38, 50, 10},

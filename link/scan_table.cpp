@@ -10,7 +10,7 @@ namespace {
 using K = ControlKind;
 using namespace scan_id;
 
-constexpr ControlSpec kScan[] = {
+constexpr ControlRow kScan[] = {
     {0, K::Label, VELMORA_TR_NOOP("DialogScan", "扫描到的设备:"), 7, 7, 120, 10},
     {kDeviceList, K::SortedList, nullptr, 7, 20, 146, 110},
     {kScanButton, K::Button, VELMORA_TR_NOOP("DialogScan", "扫描"), 7, 136, 50, 14},

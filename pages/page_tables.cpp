@@ -12,7 +12,7 @@ namespace {
 using K = ControlKind;
 constexpr uint8_t kRightDown = kGrowRight | kGrowDown;
 
-constexpr ControlSpec kSerialParam[] = {
+constexpr ControlRow kSerialParam[] = {
     {4001, K::Group, VELMORA_TR_NOOP("DialogSerialParam", "数据口列表"), 6, 4, 250, 228, kRightDown},
     {4004, K::Button, VELMORA_TR_NOOP("DialogSerialParam", "添加"), 14, 18, 50, 14},
     {4005, K::Button, VELMORA_TR_NOOP("DialogSerialParam", "删除"), 70, 18, 50, 14},
@@ -38,13 +38,13 @@ constexpr ControlSpec kSerialParam[] = {
     {4023, K::Radio, VELMORA_TR_NOOP("DialogSerialParam", "远程控制"), 278, 190, 150, 10, kMoveRight},
     {4024, K::Radio, VELMORA_TR_NOOP("DialogSerialParam", "Modbus TCP协议"), 278, 202, 150, 10, kMoveRight},
 };
-constexpr ColumnSpec kSerialParamColumns[] = {
+constexpr ColumnRow kSerialParamColumns[] = {
     {4002, VELMORA_TR_NOOP("DialogSerialParam", "数据口"), 40}, {4002, VELMORA_TR_NOOP("DialogSerialParam", "波特率"), 34},
     {4002, VELMORA_TR_NOOP("DialogSerialParam", "数据位"), 30}, {4002, VELMORA_TR_NOOP("DialogSerialParam", "停止位"), 30},
     {4002, VELMORA_TR_NOOP("DialogSerialParam", "校验位"), 30}, {4002, VELMORA_TR_NOOP("DialogSerialParam", "协议"), 64},
 };
 
-constexpr ControlSpec kNetAddress[] = {
+constexpr ControlRow kNetAddress[] = {
     {5010, K::Group, VELMORA_TR_NOOP("DialogNetAddress", "网络参数配置"), 6, 4, 220, 96},
     {5011, K::Label, VELMORA_TR_NOOP("DialogNetAddress", "网络地址"), 16, 20, 60, 10},
     {5012, K::Edit, nullptr, 80, 18, 130, 13},
@@ -56,7 +56,7 @@ constexpr ControlSpec kNetAddress[] = {
     {5018, K::Label, VELMORA_TR_NOOP("NetworkAddressRecords", "就绪"), 84, 78, 130, 10, kFixed, "NetworkAddressRecords"},
 };
 
-constexpr ControlSpec kNetServer[] = {
+constexpr ControlRow kNetServer[] = {
     {6001, K::Group, VELMORA_TR_NOOP("DialogNetServer", "服务器端口列表"), 6, 4, 270, 228, kRightDown},
     {6003, K::Button, VELMORA_TR_NOOP("DialogNetServer", "添加"), 14, 18, 50, 14},
     {6004, K::Button, VELMORA_TR_NOOP("DialogNetServer", "删除"), 70, 18, 50, 14},
@@ -71,12 +71,12 @@ constexpr ControlSpec kNetServer[] = {
     {6017, K::Check, VELMORA_TR_NOOP("DialogNetServer", "程序下载"), 290, 90, 140, 10, kMoveRight},
     {6018, K::Check, VELMORA_TR_NOOP("DialogNetServer", "临时数据包"), 290, 102, 140, 10, kMoveRight},
 };
-constexpr ColumnSpec kNetServerColumns[] = {
+constexpr ColumnRow kNetServerColumns[] = {
     {6002, VELMORA_TR_NOOP("DialogNetServer", "端口号"), 50},
     {6002, VELMORA_TR_NOOP("DialogNetServer", "协议支持"), 190},
 };
 
-constexpr ControlSpec kMaintainRegister[] = {
+constexpr ControlRow kMaintainRegister[] = {
     {0, K::Group, VELMORA_TR_NOOP("DialogMaintainRegister", "保持寄存器配置"), 6, 4, 428, 140},
     {8001, K::Check, VELMORA_TR_NOOP("DialogMaintainRegister", "保持寄存器使能"), 16, 18, 120, 10},
     {0, K::Label, VELMORA_TR_NOOP("DialogMaintainRegister", "使能"), 70, 34, 30, 10},
@@ -98,11 +98,11 @@ constexpr ControlSpec kMaintainRegister[] = {
     {8018, K::Button, VELMORA_TR_NOOP("DialogMaintainRegister", "修改确认"), 16, 124, 60, 14},
 };
 
-constexpr ControlSpec kListPage[] = {
+constexpr ControlRow kListPage[] = {
     {0, K::Label, VELMORA_TR_NOOP("DialogList", "配置数据单元列表显示（只查看不能修改）"), 8, 6, 300, 10},
     {1021, K::ReportList, nullptr, 8, 20, 424, 212, kRightDown},
 };
-constexpr ColumnSpec kListPageColumns[] = {
+constexpr ColumnRow kListPageColumns[] = {
     {1021, VELMORA_TR_NOOP("DialogList", "序号"), 30},
     {1021, VELMORA_TR_NOOP("DialogList", "类型"), 70},
     {1021, VELMORA_TR_NOOP("DialogList", "参数"), 320},

@@ -8,7 +8,7 @@ namespace {
 
 using K = ControlKind;
 
-constexpr ControlSpec kStrip[] = {
+constexpr ControlRow kStrip[] = {
     {1011, K::Label, VELMORA_TR_NOOP("DialogConfiguration", "状态：未连接"), 6, 5, 300, 10, kGrowRight},
     {1012, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "读取配置"), 316, 2, 60, 14, kMoveRight},
     {1013, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "下发配置"), 382, 2, 60, 14, kMoveRight},

@@ -15,9 +15,9 @@ BoxAnswers gBoxAnswers = BoxAnswers::Ask;
 
 // The text of a control from its table: the table's context unless the
 // control names its own.
-std::wstring specText(const PageTable& table, const ControlSpec& spec) {
-  if (spec.text == nullptr) return {};
-  return wide(trText(spec.context != nullptr ? spec.context : table.context, spec.text));
+std::wstring rowText(const PageTable& table, const ControlRow& row) {
+  if (row.text == nullptr) return {};
+  return wide(trText(row.context != nullptr ? row.context : table.context, row.text));
 }
 
 struct ClassAndStyle {
@@ -272,20 +272,20 @@ HWND TablePage::control(int id) const {
 }
 
 void TablePage::build(HFONT font) {
-  for (const ControlSpec& spec : table_.controls) {
-    const ClassAndStyle cs = classOf(spec.kind);
-    HWND control = CreateWindowExW(cs.exStyle, cs.className, specText(table_, spec).c_str(), cs.style,
-                                   units_.x(spec.x), units_.y(spec.y), units_.x(spec.w), units_.y(spec.h), window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr),
+  for (const ControlRow& row : table_.controls) {
+    const ClassAndStyle cs = classOf(row.kind);
+    HWND control = CreateWindowExW(cs.exStyle, cs.className, rowText(table_, row).c_str(), cs.style,
+                                   units_.x(row.x), units_.y(row.y), units_.x(row.w), units_.y(row.h), window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), GetModuleHandleW(nullptr),
                                    nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (spec.kind == ControlKind::ReportList)
+    if (row.kind == ControlKind::ReportList)
       ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    if (spec.kind == ControlKind::Progress) SendMessageW(control, PBM_SETRANGE32, 0, 100);
-    if (spec.id != 0) controls_[spec.id] = control;
-    all_.emplace_back(&spec, control);
+    if (row.kind == ControlKind::Progress) SendMessageW(control, PBM_SETRANGE32, 0, 100);
+    if (row.id != 0) controls_[row.id] = control;
+    all_.emplace_back(&row, control);
   }
-  for (const ColumnSpec& column : table_.columns) {
+  for (const ColumnRow& column : table_.columns) {
     HWND list = control(column.listId);
     if (list == nullptr) continue;
     std::wstring text = wide(trText(table_.context, column.text));
@@ -312,12 +312,12 @@ void TablePage::place() {
   const int dx = std::max(0, static_cast<int>(client.right) - units_.x(table_.width));
   const int dy = std::max(0, static_cast<int>(client.bottom) - units_.y(table_.height));
   HDWP batch = BeginDeferWindowPos(static_cast<int>(all_.size()));
-  for (const auto& [spec, control] : all_) {
-    int x = units_.x(spec->x), y = units_.y(spec->y), w = units_.x(spec->w), h = units_.y(spec->h);
-    if (spec->growth & kGrowRight) w += dx;
-    if (spec->growth & kGrowDown) h += dy;
-    if (spec->growth & kMoveRight) x += dx;
-    if (spec->growth & kMoveDown) y += dy;
+  for (const auto& [row, control] : all_) {
+    int x = units_.x(row->x), y = units_.y(row->y), w = units_.x(row->w), h = units_.y(row->h);
+    if (row->growth & kGrowRight) w += dx;
+    if (row->growth & kGrowDown) h += dy;
+    if (row->growth & kMoveRight) x += dx;
+    if (row->growth & kMoveDown) y += dy;
     if (batch != nullptr) batch = DeferWindowPos(batch, control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (batch != nullptr) EndDeferWindowPos(batch);

@@ -115,7 +115,7 @@ class TablePage {
   HWND window_ = nullptr;
   DialogUnits units_;
   std::map<int, HWND> controls_;
-  std::vector<std::pair<const ControlSpec*, HWND>> all_;
+  std::vector<std::pair<const ControlRow*, HWND>> all_;
 };
 
 // Registers the window class of the pages (once); the class name.

@@ -46,7 +46,7 @@ bool needsTranslation(const char* text) {
 TEST(ControlTables, IdsAreUniqueAndControlsLieInsideTheTemplate) {
   for (const PageTable* table : allTables()) {
     std::set<int> ids;
-    for (const ControlSpec& c : table->controls) {
+    for (const ControlRow& c : table->controls) {
       if (c.id != 0) {
         EXPECT_TRUE(ids.insert(c.id).second) << table->context << " repeats " << c.id;
       }
@@ -56,7 +56,7 @@ TEST(ControlTables, IdsAreUniqueAndControlsLieInsideTheTemplate) {
       const int height = (c.kind == ControlKind::DropList || c.kind == ControlKind::DropEdit) ? 13 : c.h;
       EXPECT_LE(c.y + height, table->height) << table->context << " " << c.id;
     }
-    for (const ColumnSpec& column : table->columns)
+    for (const ColumnRow& column : table->columns)
       EXPECT_TRUE(ids.count(column.listId)) << table->context << ": a column of no list";
   }
 }
@@ -64,17 +64,17 @@ TEST(ControlTables, IdsAreUniqueAndControlsLieInsideTheTemplate) {
 TEST(ControlTables, EveryTextHasItsEnglish) {
   ASSERT_GT(english().size(), 100u);
   for (const PageTable* table : allTables()) {
-    for (const ControlSpec& c : table->controls)
+    for (const ControlRow& c : table->controls)
       if (c.text != nullptr && needsTranslation(c.text)) {
         EXPECT_NE(english().find(c.context != nullptr ? c.context : table->context, c.text), nullptr)
             << table->context << ": " << c.text;
       }
-    for (const ColumnSpec& column : table->columns)
+    for (const ColumnRow& column : table->columns)
       EXPECT_NE(english().find(table->context, column.text), nullptr) << table->context << ": " << column.text;
   }
-  for (const MenuPopupSpec& popup : mainMenu()) {
+  for (const MenuPopup& popup : mainMenu()) {
     EXPECT_NE(english().find("MainDialog", popup.caption), nullptr) << popup.caption;
-    for (const MenuItemSpec& item : popup.items)
+    for (const MenuEntry& item : popup.items)
       if (item.id != 0) {
         EXPECT_NE(english().find("MainDialog", item.caption), nullptr) << item.caption;
       }
@@ -89,8 +89,8 @@ TEST(ControlTables, MenuKeysComeFromTheCaptions) {
   EXPECT_EQ(ctrlShortcutLetter(nullptr), 0);
   std::set<int> ids;
   std::string keys;
-  for (const MenuPopupSpec& popup : mainMenu())
-    for (const MenuItemSpec& item : popup.items) {
+  for (const MenuPopup& popup : mainMenu())
+    for (const MenuEntry& item : popup.items) {
       if (item.id != 0) {
         EXPECT_TRUE(ids.insert(item.id).second) << item.id;
       }

@@ -128,7 +128,7 @@ TEST(CliPorts, AUserOutsideThePortsGroupIsToldToJoinIt) {
   const RunResult probe = run({"--version"}, nobody);
   if (probe.exitCode == 125 || probe.exitCode == 127) GTEST_SKIP() << "no unprivileged user to run as: " << probe.exitCode;
 
-  // The open fails; the group line follows the specified reason.
+  // The open fails; the group line follows the reason the open gave.
   const RunResult open = run({"--serial", link, "get-address"}, nobody);
   EXPECT_EQ(open.exitCode, 1) << open.err;
   const std::string group = "诊断: " + link + " 属于 dialout 组，用户 nobody 不在该组；请执行 sudo usermod -aG dialout "
