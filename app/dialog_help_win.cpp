@@ -10,7 +10,7 @@ namespace velmora {
 
 namespace {
 
-constexpr int kEditId = 1041;
+using help_id::kEditId;
 constexpr int kHelpResource = 200;
 constexpr int kEnglishHelpResource = 201;
 

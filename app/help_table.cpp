@@ -10,7 +10,7 @@ using K = ControlKind;
 
 constexpr ControlRow kHelp[] = {
     {0, K::Label, VELMORA_TR_NOOP("DialogHelp", "软件操作帮助"), 13, 9, 120, 10},
-    {1041, K::WrappedView, nullptr, 10, 24, 268, 181, kGrowRight | kGrowDown},
+    {help_id::kEditId, K::WrappedView, nullptr, 10, 24, 268, 181, kGrowRight | kGrowDown},
 };
 
 }  // namespace

@@ -6,6 +6,10 @@
 
 namespace velmora {
 
+namespace help_id {
+inline constexpr int kEditId = 1041;  // the help text's view
+}  // namespace help_id
+
 const PageTable& helpPageTable();
 
 }  // namespace velmora

@@ -6,15 +6,9 @@
 
 namespace velmora {
 
+using namespace diag_id;
+
 namespace {
-constexpr int kLogEditId = 1031;
-constexpr int kHexRadioId = 3001;
-constexpr int kAsciiRadioId = 3002;
-constexpr int kRawEditId = 3003;
-constexpr int kClearId = 3004;
-constexpr int kMonitorViewId = 1051;
-constexpr int kMonitorPauseId = 1052;
-constexpr int kMonitorClearId = 1053;
 // An edit control holds a limited text; the log trims itself long before.
 constexpr WPARAM kEditLimit = 4 * 1024 * 1024;
 }  // namespace

@@ -7,26 +7,27 @@ namespace velmora {
 namespace {
 
 using K = ControlKind;
+using namespace diag_id;
 constexpr uint8_t kRightDown = kGrowRight | kGrowDown;
 
 // The views start 60 pixels below the page's top; on a page of the
 // template's size that is about 32 dialog units at 14 points.
 constexpr ControlRow kLog[] = {
     {0, K::Label, VELMORA_TR_NOOP("DialogLog", "日志消息输出"), 8, 12, 120, 10},
-    {1031, K::TextView, nullptr, 6, 32, 428, 200, kRightDown},
+    {kLogEditId, K::TextView, nullptr, 6, 32, 428, 200, kRightDown},
 };
 
 constexpr ControlRow kDataTest[] = {
-    {3001, K::RadioFirst, "HEX", 8, 12, 40, 10},
-    {3002, K::Radio, "ASCII", 56, 12, 44, 10},
-    {3004, K::Button, VELMORA_TR_NOOP("DialogRawBytes", "清空"), 112, 10, 50, 14},
-    {3003, K::TextEdit, nullptr, 6, 32, 428, 200, kRightDown},
+    {kHexRadioId, K::RadioFirst, "HEX", 8, 12, 40, 10},
+    {kAsciiRadioId, K::Radio, "ASCII", 56, 12, 44, 10},
+    {kClearId, K::Button, VELMORA_TR_NOOP("DialogRawBytes", "清空"), 112, 10, 50, 14},
+    {kRawEditId, K::TextEdit, nullptr, 6, 32, 428, 200, kRightDown},
 };
 
 constexpr ControlRow kMonitor[] = {
-    {1052, K::Button, VELMORA_TR_NOOP("DialogMonitor", "暂停"), 8, 10, 50, 14},
-    {1053, K::Button, VELMORA_TR_NOOP("DialogMonitor", "清空"), 64, 10, 50, 14},
-    {1051, K::TextView, nullptr, 6, 32, 428, 200, kRightDown},
+    {kMonitorPauseId, K::Button, VELMORA_TR_NOOP("DialogMonitor", "暂停"), 8, 10, 50, 14},
+    {kMonitorClearId, K::Button, VELMORA_TR_NOOP("DialogMonitor", "清空"), 64, 10, 50, 14},
+    {kMonitorViewId, K::TextView, nullptr, 6, 32, 428, 200, kRightDown},
 };
 
 }  // namespace

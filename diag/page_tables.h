@@ -6,6 +6,18 @@
 
 namespace velmora {
 
+// The controls a page's code reaches, by the ids the tables give them.
+namespace diag_id {
+inline constexpr int kLogEditId = 1031;
+inline constexpr int kHexRadioId = 3001;
+inline constexpr int kAsciiRadioId = 3002;
+inline constexpr int kRawEditId = 3003;
+inline constexpr int kClearId = 3004;
+inline constexpr int kMonitorViewId = 1051;
+inline constexpr int kMonitorPauseId = 1052;
+inline constexpr int kMonitorClearId = 1053;
+}  // namespace diag_id
+
 const PageTable& logPageTable();
 const PageTable& dataTestTable();
 const PageTable& monitorTable();

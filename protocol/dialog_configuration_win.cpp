@@ -5,13 +5,7 @@
 
 namespace velmora {
 
-namespace {
-constexpr int kStatusTextId = 1011;
-constexpr int kReadButtonId = 1012;
-constexpr int kWriteButtonId = 1013;
-constexpr int kStateTextId = 1014;
-constexpr int kProgressId = 1015;
-}  // namespace
+using namespace strip_id;
 
 DialogConfigurationWin::DialogConfigurationWin(HWND parent, int windowId, HFONT font, LogSink* log)
     : TablePage(parent, windowId, transferStripTable(), font), engine_(*this, log) {

@@ -7,13 +7,14 @@ namespace velmora {
 namespace {
 
 using K = ControlKind;
+using namespace strip_id;
 
 constexpr ControlRow kStrip[] = {
-    {1011, K::Label, VELMORA_TR_NOOP("DialogConfiguration", "状态：未连接"), 6, 5, 300, 10, kGrowRight},
-    {1012, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "读取配置"), 316, 2, 60, 14, kMoveRight},
-    {1013, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "下发配置"), 382, 2, 60, 14, kMoveRight},
-    {1014, K::Label, VELMORA_TR_NOOP("DialogConfiguration", "空闲"), 6, 24, 90, 10},
-    {1015, K::Progress, nullptr, 100, 23, 342, 10, kGrowRight},
+    {kStatusTextId, K::Label, VELMORA_TR_NOOP("DialogConfiguration", "状态：未连接"), 6, 5, 300, 10, kGrowRight},
+    {kReadButtonId, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "读取配置"), 316, 2, 60, 14, kMoveRight},
+    {kWriteButtonId, K::Button, VELMORA_TR_NOOP("DialogConfiguration", "下发配置"), 382, 2, 60, 14, kMoveRight},
+    {kStateTextId, K::Label, VELMORA_TR_NOOP("DialogConfiguration", "空闲"), 6, 24, 90, 10},
+    {kProgressId, K::Progress, nullptr, 100, 23, 342, 10, kGrowRight},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/child_process.h"
 
@@ -17,6 +18,25 @@ namespace velmora::testing {
 inline std::string fileText(const std::string& path) {
   const std::optional<std::vector<uint8_t>> bytes = readWholeFile(path);
   return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// The arguments of /bin/sh that run program under wine with its output in
+// the files out and err ("/dev/null" drops it): a pipe would be held open by
+// the Wine processes the program starts.
+inline std::vector<std::string> underWine(const std::string& wine, const std::string& program, const std::string& out,
+                                          const std::string& err, const std::vector<std::string>& args) {
+  std::vector<std::string> all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", wine, program};
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
+}
+
+// An image of whole units with a different byte pattern in each, for
+// byte-exact transfers.
+inline std::vector<uint8_t> imageOfUnits(int units) {
+  std::vector<uint8_t> image;
+  for (int u = 0; u < units; ++u)
+    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
+  return image;
 }
 
 inline std::string env(const char* name) {

@@ -47,20 +47,11 @@ RunResult exe(const Args& args) {
   char folder[] = "/tmp/velmora_wine_out_XXXXXX";
   if (::mkdtemp(folder) == nullptr) return {};
   const std::string out = std::string(folder) + "/out", err = std::string(folder) + "/err";
-  Args all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", programs().wine, programs().exe};
-  all.insert(all.end(), args.begin(), args.end());
-  RunResult r = runToEnd("/bin/sh", all, kLimit);
+  RunResult r = runToEnd("/bin/sh", underWine(programs().wine, programs().exe, out, err, args), kLimit);
   r.out = fileText(out);
   r.err = fileText(err);
   fs::remove_all(folder);
   return r;
-}
-
-Bytes imageOfUnits(int units) {
-  Bytes image;
-  for (int u = 0; u < units; ++u)
-    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
-  return image;
 }
 
 class WineCli : public ::testing::TestWithParam<std::string> {
@@ -186,11 +177,11 @@ TEST_F(WineCli, CtrlCEndsTheBenchWithItsReport) {
   const ComPort com(programs().prefix, 10, sim.endpoint("pty"));
 
   Child cli;
-  ASSERT_TRUE(cli.spawn("/bin/sh", {"-c", "exec \"$0\" \"$@\" >'" + dir / "out" + "' 2>'" + dir / "err" + "'",
-                                    programs().wine, programs().exe, "apply", windowsPath(dir / "plan.csv"),
-                                    "--template", windowsPath(dir / "template.vmc"), "--bench", com.name,
-                                    "--poll-ms", "50", "--report", windowsPath(dir / "report.jsonl"),
-                                    "--no-read-first"}));
+  ASSERT_TRUE(cli.spawn("/bin/sh", underWine(programs().wine, programs().exe, dir / "out", dir / "err",
+                                             {"apply", windowsPath(dir / "plan.csv"), "--template",
+                                              windowsPath(dir / "template.vmc"), "--bench", com.name, "--poll-ms",
+                                              "50", "--report", windowsPath(dir / "report.jsonl"),
+                                              "--no-read-first"})));
   const auto errText = [&] { return fileText(dir / "err"); };
   // The device stays on the bench: the program waits for it to go until Ctrl-C.
   const auto deadline = Clock::now() + kLimit;

@@ -81,10 +81,9 @@ class Window {
   Window(const TempDir& dir, const std::string& fileAnswer, const Args& options = {"--lang", "zh"},
          const std::string& exe = programs().exe)
       : dir_(dir) {
-    child_.spawn("/bin/sh", Args{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "exe.out" + "' 2>'" + dir_ / "exe.err" + "'",
-                                 programs().wine, exe, "--answer-boxes", "yes", "--file-answer",
-                                 windowsPath(fileAnswer)} +
-                                options);
+    child_.spawn("/bin/sh", underWine(programs().wine, exe, dir_ / "exe.out", dir_ / "exe.err",
+                                      Args{"--answer-boxes", "yes", "--file-answer", windowsPath(fileAnswer)} +
+                                          options));
   }
   ~Window() {
     if (!closed_) close();
@@ -94,9 +93,10 @@ class Window {
     std::string script;
     for (const std::string& word : commands) script += word + "\n";
     writeWholeFile(dir_ / "drive.txt", Bytes(script.begin(), script.end()));
-    const Args all{"-c", "exec \"$0\" \"$@\" >'" + dir_ / "drive.out" + "' 2>/dev/null", programs().wine, programs().drive,
-                   "@" + windowsPath(dir_ / "drive.txt")};
-    RunResult r = runToEnd("/bin/sh", all, kLimit);
+    RunResult r = runToEnd("/bin/sh",
+                           underWine(programs().wine, programs().drive, dir_ / "drive.out", "/dev/null",
+                                     {"@" + windowsPath(dir_ / "drive.txt")}),
+                           kLimit);
     r.out = fileText(dir_ / "drive.out");
     return r;
   }
@@ -148,13 +148,6 @@ Bytes defaultImage() {
   ports.store(image.data(), length, 2048, ports.showPort(0));
   velmora::HoldingRegisterRecords().store(image.data(), length, 2048);
   image.resize(static_cast<size_t>(length));
-  return image;
-}
-
-Bytes imageOfUnits(int units) {
-  Bytes image;
-  for (int u = 0; u < units; ++u)
-    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
   return image;
 }
 
