@@ -7,18 +7,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/device_comparison.h"
+#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
 
 DialogCompare::DialogCompare(QWidget* parent, const QStringList& lines) : QDialog(parent) {
-  setWindowTitle(QCoreApplication::translate("DialogCompare", "与设备比较"));
+  setWindowTitle(ui::trQ("DialogCompare", kCompareCaption));
   setFont(ui::pageFont());
 
-  heading_ = new QLabel(
-      lines.isEmpty() ? QCoreApplication::translate("DialogCompare", "当前配置与设备配置一致。")
-                      : QCoreApplication::translate("DialogCompare", "当前配置与设备配置有 %1 处不同（当前 → 设备）：")
-                            .arg(lines.size()));
+  heading_ = new QLabel(QString::fromStdString(compareHeading(static_cast<size_t>(lines.size()))));
   ui::setControlId(heading_, kHeadingId);
   heading_->setWordWrap(true);
   list_ = new QListWidget;

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "app/compare_table.h"
+
 class QLabel;
 class QListWidget;
 
@@ -13,10 +15,10 @@ namespace velmora {
 class DialogCompare : public QDialog {
   Q_OBJECT
  public:
-  static constexpr int kHeadingId = 1051;
-  static constexpr int kListId = 1052;
-  static constexpr int kLoadButtonId = 1053;
-  static constexpr int kCloseButtonId = 1054;
+  static constexpr int kHeadingId = compare_id::kHeading;
+  static constexpr int kListId = compare_id::kList;
+  static constexpr int kLoadButtonId = compare_id::kLoadButton;
+  static constexpr int kCloseButtonId = compare_id::kCloseButton;
 
   // lines: the differences from the window's image to the device's; none
   // says the two agree.

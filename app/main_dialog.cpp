@@ -74,7 +74,7 @@ MainDialog::MainDialog(QWidget* parent, PageFactory pages) : QDialog(parent) {
   frame1002_->setGeometry(ui::dialogUnits(font(), 2, 308, 446, 92));
 
   tabHost_ = new TabManager(client_);
-  tabHost_->setOwner(this);
+  tabHost_->setImage(&image_);
   tabHost_->createPages([this, &pages](int slot, QWidget* host) -> QWidget* {
     if (pages)
       if (QWidget* page = pages(slot, host)) return page;

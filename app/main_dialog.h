@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/log_sink.h"
+#include "app/device_comparison.h"
 #include "app/main_menu.h"
 #include "app/page_image.h"
 #include "config/image_host.h"
@@ -118,23 +119,6 @@ class MainDialog : public QDialog, public ImageHost, public LogSink, private Pag
   DialogChildBase* imagePage(int slot) const override;
   int currentPage() const override;
 
-  // Where a comparison's read puts the device's image; the pages never see it.
-  class DeviceCopy final : public ImageHost {
-   public:
-    void loadImage(const uint8_t* data, int32_t length) override {
-      bytes_.assign(data, data + (data != nullptr && length > 0 ? length : 0));
-      arrived_ = true;
-    }
-    bool gatherCurrentPage() override { return true; }
-    const std::vector<uint8_t>& configImage() const override { return bytes_; }
-    void forget() { bytes_.clear(), arrived_ = false; }
-    bool arrived() const { return arrived_; }
-
-   private:
-    std::vector<uint8_t> bytes_;
-    bool arrived_ = false;
-  };
-
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
   QFrame* frame1001_ = nullptr;
@@ -142,8 +126,7 @@ class MainDialog : public QDialog, public ImageHost, public LogSink, private Pag
   TabManager* tabHost_ = nullptr;
   DialogConfiguration* transferPanel_ = nullptr;
   PageImage image_{[this](const std::string& line) { logMessage(line); }};
-  DeviceCopy deviceCopy_;
-  bool comparing_ = false;  // a comparison's read is running
+  DeviceComparison comparison_;
   QString programFolder_;
   QString lastFileFolder_;  // where the last Open or Save of this run went
   QString scanHost_;

@@ -52,11 +52,10 @@ void MainDialog::openFile() {
 
 void MainDialog::restoreBackup() {
   ui::FileDialogRequest request = configFileRequest(false);
-  const QString backups = QString::fromStdString(backupFolder({}));
-  if (QFileInfo(backups).isDir()) request.directory = backups;
+  if (const std::string backups = backupStartFolder(); !backups.empty()) request.directory = QString::fromStdString(backups);
   const QString path = ui::fileDialog(this, request);
   if (path.isEmpty() || !openConfigFile(path)) return;
-  logMessage(trText("MainDialog", "已载入备份，与设备比较后可点击“下发配置”写回设备"));
+  logMessage(backupLoadedLine());
   compareWithDevice();
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/dialog_compare_win.h"
 #include "app/dialog_help_win.h"
 #include "app/file_commands.h"
 #include "app/main_menu.h"
@@ -175,7 +176,13 @@ void MainWindowWin::buildPages() {
   ShowWindow(strip_->handle(), SW_SHOW);
   strip_->setMainWindow(&image_);
   strip_->setPauseHook([this] { showHeldViews(); });
-  strip_->engine().setTransferEnded([this](const TransferOutcome&) { showHeldViews(); });
+  showComparisonMessage_ = mailbox_.addMessage([this](WPARAM, LPARAM) { showComparison(); });
+  strip_->engine().setTransferEnded([this](const TransferOutcome& outcome) {
+    showHeldViews();
+    // The result waits until the engine has finished with the answer that ended the read.
+    if (outcome.kind == TransferKind::Read && comparison_.readEnded())
+      PostMessageW(mailbox_.handle(), showComparisonMessage_, 0, 0);
+  });
   strip_->engine().setWriteApproval([this](const std::vector<uint8_t>& image) {
     const WriteCheckReport report = writeCheckReport(checkImage(image));
     for (const std::string& line : report.logLines) logMessage(line);
@@ -280,14 +287,14 @@ void MainWindowWin::showHeldViews() {
   if (monitorPage_ != nullptr) monitorPage_->release();
 }
 
-std::string MainWindowWin::askFilePath(bool save) {
+std::string MainWindowWin::askFilePath(bool save, const std::string& startFolder) {
   if (!options_.fileAnswer.empty()) return options_.fileAnswer;
   // "desc|pattern|…||" becomes the dialog's "desc\0pattern\0…\0\0".
   std::wstring filter = winui::wide(trText("ImageRules", kConfigFileFilterWithJson));
   std::replace(filter.begin(), filter.end(), L'|', L'\0');
   wchar_t path[MAX_PATH * 4] = {};
   if (save) lstrcpynW(path, winui::wide(kConfigFileDefaultName).c_str(), MAX_PATH);
-  const std::wstring folder = programFolder();
+  const std::wstring folder = startFolder.empty() ? programFolder() : winui::wide(startFolder);
   const std::wstring extension = winui::wide(kConfigFileExtension);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -306,6 +313,28 @@ void MainWindowWin::openFile() {
   const std::string path = askFilePath(false);
   if (path.empty()) return;
   openConfigFile(image_, path, fullPath(path), *this, [this](const std::string& text) { winui::messageBox(window_, text); });
+}
+
+void MainWindowWin::compareWithDevice() {
+  // A refusal reports itself as the end of this read at once.
+  if (strip_) strip_->engine().startRead(&comparison_.begin());
+}
+
+void MainWindowWin::showComparison() {
+  const std::optional<DeviceComparison::Result> result = comparison_.take(image_);
+  if (!result) return;
+  logMessage(result->logLine);
+  DialogCompareWin dialog(window_, font_, result->heading, result->lines);
+  if (dialog.run()) DeviceComparison::loadDevice(image_, *this, result->device);
+}
+
+void MainWindowWin::restoreBackup() {
+  const std::string path = askFilePath(false, backupStartFolder());
+  if (path.empty()) return;
+  if (!openConfigFile(image_, path, fullPath(path), *this, [this](const std::string& text) { winui::messageBox(window_, text); }))
+    return;
+  logMessage(backupLoadedLine());
+  compareWithDevice();
 }
 
 void MainWindowWin::saveFile() {
@@ -342,6 +371,12 @@ void MainWindowWin::onCommand(int id) {
       break;
     case kAppHelp:
       selectPage(kHelpSlot);
+      break;
+    case kCompareDevice:
+      compareWithDevice();
+      break;
+    case kRestoreBackup:
+      restoreBackup();
       break;
     default:
       // IDOK and IDCANCEL (Enter and Escape) and 设备配置 do nothing.

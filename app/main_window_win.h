@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/device_comparison.h"
 #include "app/page_image.h"
 #include "base/log_sink.h"
 #include "link/message_window_win.h"
@@ -71,8 +72,14 @@ class MainWindowWin final : public LogSink, private PageSlots {
   // The user picked a tab; the tab control has changed already.
   void onTabChanged();
   void showSlot(int slot);
-  std::string askFilePath(bool save);
+  // folder: where the dialog starts; empty, the program's own folder.
+  std::string askFilePath(bool save, const std::string& folder = {});
   void openFile();
+  // 编辑 menu: the device's configuration read apart from the pages and
+  // the differences shown; 恢复备份 opens a backup, then compares.
+  void compareWithDevice();
+  void restoreBackup();
+  void showComparison();
   void runDeviceScan();
   void saveFile();
 
@@ -89,6 +96,8 @@ class MainWindowWin final : public LogSink, private PageSlots {
   winui::DialogUnits units_;
   MessageWindow mailbox_;
   PageImage image_{[this](const std::string& line) { logMessage(line); }};
+  DeviceComparison comparison_;
+  UINT showComparisonMessage_ = 0;
   std::array<std::unique_ptr<winui::TablePage>, kSlotCount> pages_{};
   std::unique_ptr<DialogConfigurationWin> strip_;
   DialogConnectWin* connectPage_ = nullptr;

@@ -7,8 +7,6 @@
 #include <algorithm>
 
 #include "app/page_image.h"
-#include "config/dialog_child_base.h"
-#include "config/image_host.h"
 #include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
@@ -76,19 +74,6 @@ QWidget* TabManager::page(int slot) const {
   return pages_[slot];
 }
 
-void TabManager::storeCurrent() {
-  if (owner_ == nullptr) return;
-  if (dynamic_cast<DialogChildBase*>(page(currentPage_)) != nullptr) owner_->gatherCurrentPage();
-}
-
-void TabManager::loadSlot(int slot) {
-  if (owner_ == nullptr) return;
-  if (auto* child = dynamic_cast<DialogChildBase*>(page(slot))) {
-    const std::vector<uint8_t>& image = owner_->configImage();
-    child->loadFromImage(image.empty() ? nullptr : image.data(), static_cast<int32_t>(image.size()));
-  }
-}
-
 void TabManager::showSlot(int slot) {
   if (QWidget* old = page(currentPage_)) old->hide();
   currentPage_ = slot;
@@ -98,8 +83,7 @@ void TabManager::showSlot(int slot) {
 
 void TabManager::selectPage(int slot) {
   if (slot < 0 || slot >= kSlotCount) return;
-  storeCurrent();
-  loadSlot(slot);
+  if (image_ != nullptr) image_->changePage(slot);
   {
     const QSignalBlocker blocker(tabBar_);
     tabBar_->setCurrentIndex(slot);
@@ -109,9 +93,14 @@ void TabManager::selectPage(int slot) {
 }
 
 void TabManager::onUserSelection(int index) {
-  storeCurrent();
-  if (owner_ != nullptr && index < 0) return;
-  loadSlot(index);
+  if (image_ != nullptr) {
+    // No tab left (the bar emptied): the page that was on show still stores.
+    if (index < 0) {
+      image_->gatherCurrentPage();
+      return;
+    }
+    image_->changePage(index);
+  }
   if (index >= 0 && index < kSlotCount && pages_[index] != nullptr) showSlot(index);
 }
 

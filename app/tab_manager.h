@@ -13,7 +13,7 @@ class QTabBar;
 
 namespace velmora {
 
-class ImageHost;
+class PageImage;
 
 class TabManager : public QWidget {
   Q_OBJECT
@@ -30,8 +30,9 @@ class TabManager : public QWidget {
   explicit TabManager(QWidget* parent = nullptr);
   ~TabManager() override;
 
-  // While no owner is set, page changes move no image data.
-  void setOwner(ImageHost* owner) { owner_ = owner; }
+  // The image the pages share; while there is none, page changes move no
+  // image data. A change lets the image store and load the pages.
+  void setImage(PageImage* image) { image_ = image; }
 
   // Tab captions by slot.
   static const std::array<const char*, kSlotCount> kCaptions;
@@ -67,10 +68,8 @@ class TabManager : public QWidget {
  private:
   void onUserSelection(int index);
   void showSlot(int slot);
-  void loadSlot(int slot);
-  void storeCurrent();
 
-  ImageHost* owner_ = nullptr;
+  PageImage* image_ = nullptr;
   QTabBar* tabBar_ = nullptr;
   QFrame* pane_ = nullptr;
   std::array<QWidget*, kSlotCount> pages_{};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/test_images.h"
 
 namespace velmora::testing {
 
@@ -28,15 +29,6 @@ inline std::vector<std::string> underWine(const std::string& wine, const std::st
   std::vector<std::string> all{"-c", "exec \"$0\" \"$@\" >'" + out + "' 2>'" + err + "'", wine, program};
   all.insert(all.end(), args.begin(), args.end());
   return all;
-}
-
-// An image of whole units with a different byte pattern in each, for
-// byte-exact transfers.
-inline std::vector<uint8_t> imageOfUnits(int units) {
-  std::vector<uint8_t> image;
-  for (int u = 0; u < units; ++u)
-    for (int i = 0; i < 8; ++i) image.push_back(static_cast<uint8_t>(i == 0 ? 1 + u % 4 : u * 7 + i));
-  return image;
 }
 
 inline std::string env(const char* name) {

@@ -30,15 +30,18 @@ std::string utf8(const std::wstring& text) {
 
 HWND mainWindow() { return FindWindowW(L"VelmoraMain", nullptr); }
 
-// The scan dialog: the program's only top-level page window.
-HWND scanDialog() { return FindWindowW(L"VelmoraPage", nullptr); }
+// The dialog on show (the scan, a comparison's result): the program's only
+// top-level page window.
+HWND popupDialog() { return FindWindowW(L"VelmoraPage", nullptr); }
 
+// "scan/…" and "dialog/…" start from the dialog on show.
 HWND byPath(const std::wstring& path) {
   HWND at = mainWindow();
   size_t from = 0;
-  if (path.rfind(L"scan", 0) == 0) {
-    at = scanDialog();
-    from = path.size() > 5 ? 5 : path.size();
+  if (path.rfind(L"scan", 0) == 0 || path.rfind(L"dialog", 0) == 0) {
+    at = popupDialog();
+    const size_t slash = path.find(L'/');
+    from = slash == std::wstring::npos ? path.size() : slash + 1;
   }
   while (at != nullptr && from < path.size()) {
     const size_t slash = path.find(L'/', from);

@@ -231,6 +231,56 @@ TEST_F(WineWindow, SerialReadThroughComPort) {
   EXPECT_EQ(window.close(), 0);
 }
 
+// 与设备比较 lists how the device differs without touching the pages, and
+// 载入设备配置 takes the device's image. 恢复备份 opens a backup, compares it
+// with the device, and 下发配置 writes it.
+TEST_F(WineWindow, CompareWithTheDeviceAndRestoreABackup) {
+  TempDir dir;
+  const Bytes device = imageOfUnits(40);
+  Bytes backup = device;
+  backup[9] ^= 0x40;
+  backup[17] ^= 0x01;
+  writeWholeFile(dir / "device.vmc", device);
+  writeWholeFile(dir / "backup.vmc", backup);
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
+
+  Window window(dir, dir / "backup.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
+                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
+                              "wait-text", "103/1011", "TCP已连接", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  const std::string defaults = window.text(pagePath(5, 3003));
+  r = window.drive({"command", "32778", "wait-visible", "dialog", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+  EXPECT_TRUE(has(window.text("dialog/1051"), "处不同（当前 → 设备）：")) << window.text("dialog/1051");
+  EXPECT_FALSE(window.text("dialog/1052").empty());
+  EXPECT_EQ(window.text(pagePath(5, 3003)), defaults) << "the device's image stays apart until it is taken";
+
+  r = window.drive({"click", "dialog/1053", "wait-gone", "dialog", kWaitMs, "wait-text", pagePath(7, 1031),
+                    "已载入设备配置 (320 字节)", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(device.data(), device.size()));
+
+  r = window.drive({"command", "32779", "wait-visible", "dialog", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_TRUE(has(window.text("dialog/1051"), "处不同")) << window.text("dialog/1051");
+  EXPECT_FALSE(window.text("dialog/1052").empty());
+  r = window.drive({"click", "dialog/1054", "wait-gone", "dialog", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  const std::string log = window.text(pagePath(7, 1031));
+  EXPECT_TRUE(has(log, "已载入备份，与设备比较后可点击“下发配置”写回设备")) << log;
+  EXPECT_TRUE(has(log, "与设备比较：")) << log;
+  EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(backup.data(), backup.size()));
+
+  r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), backup);
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
 // The data test page's character view shows a file opened while it is on
 // show, and keeps the image: a page change and Ctrl+S save the same bytes.
 TEST_F(WineWindow, CharacterViewKeepsTheImage) {
