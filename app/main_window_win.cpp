@@ -285,6 +285,10 @@ void MainWindowWin::logMessage(const std::string& text) {
 void MainWindowWin::showHeldViews() {
   if (logPage_ != nullptr) logPage_->release();
   if (monitorPage_ != nullptr) monitorPage_->release();
+  // Painted now, inside the pause: a paint left for after the next frame
+  // went out would hold up the reading of its answer, and the pause counts
+  // from the answer's arrival as this thread sees it.
+  if (window_ != nullptr) RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 std::string MainWindowWin::askFilePath(bool save, const std::string& startFolder) {
