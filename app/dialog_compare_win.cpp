@@ -20,19 +20,7 @@ DialogCompareWin::DialogCompareWin(HWND owner, HFONT font, const std::string& he
 }
 
 bool DialogCompareWin::run() {
-  EnableWindow(owner_, FALSE);
-  ShowWindow(handle(), SW_SHOW);
-  SetFocus(control(kCloseButton));
-  MSG message;
-  while (!done_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(handle(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  // The owner back before the dialog goes, so it keeps the focus.
-  EnableWindow(owner_, TRUE);
-  ShowWindow(handle(), SW_HIDE);
-  SetForegroundWindow(owner_);
+  winui::runModal(owner_, handle(), control(kCloseButton), done_);
   return load_;
 }
 

@@ -61,19 +61,7 @@ DialogScanWin::DialogScanWin(HWND owner, HFONT font, MessageWindow& mailbox, std
 DialogScanWin::~DialogScanWin() { socket_.close(); }
 
 std::optional<std::string> DialogScanWin::run() {
-  EnableWindow(owner_, FALSE);
-  ShowWindow(handle(), SW_SHOW);
-  SetFocus(control(kDeviceList));
-  MSG message;
-  while (!done_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(handle(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  // The owner back before the dialog goes, so it keeps the focus.
-  EnableWindow(owner_, TRUE);
-  ShowWindow(handle(), SW_HIDE);
-  SetForegroundWindow(owner_);
+  winui::runModal(owner_, handle(), control(kDeviceList), done_);
   return chosen_;
 }
 

@@ -176,6 +176,22 @@ std::string comboItem(HWND combo, int index) {
   return utf8(text);
 }
 
+void runModal(HWND owner, HWND dialog, HWND focus, const bool& done) {
+  EnableWindow(owner, FALSE);
+  ShowWindow(dialog, SW_SHOW);
+  SetFocus(focus);
+  MSG message;
+  while (!done && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(dialog, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  // The owner back before the dialog goes, so it keeps the focus.
+  EnableWindow(owner, TRUE);
+  ShowWindow(dialog, SW_HIDE);
+  SetForegroundWindow(owner);
+}
+
 void setListRows(HWND list, const std::vector<std::vector<std::string>>& rows) {
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(list);

@@ -48,6 +48,11 @@ void messageBox(HWND owner, const std::string& text);
 // A question with Yes and No; true for Yes.
 bool askYesNo(HWND owner, const std::string& text);
 
+// Shows dialog modally over owner until done holds (or the program quits):
+// the owner is disabled meanwhile, focus starts on focus, and the owner is
+// back in front before the dialog hides.
+void runModal(HWND owner, HWND dialog, HWND focus, const bool& done);
+
 // Check boxes and radio buttons.
 void setChecked(HWND button, bool checked);
 bool isChecked(HWND button);

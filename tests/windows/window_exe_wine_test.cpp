@@ -153,6 +153,13 @@ Bytes defaultImage() {
 
 std::string pagePath(int slot, int control) { return "111/" + std::to_string(200 + slot) + "/" + std::to_string(control); }
 
+// The window up, then connected over TCP to devsim's port on 127.0.0.1.
+Args startAndConnect(int port) {
+  return {"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs, "check", pagePath(0, 2001),
+          "set", pagePath(0, 2003), "127.0.0.1", "set", pagePath(0, 2004), std::to_string(port), "click",
+          pagePath(0, 2011), "wait-text", "103/1011", "TCP已连接", kWaitMs};
+}
+
 }  // namespace
 
 // The first line of the log, Ctrl+S at once (the 48 bytes the pages start
@@ -192,11 +199,8 @@ TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
 
   Window window(dir, dir / "unused.vmc");
-  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
-                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
-                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
-                              "wait-text", "103/1011", "TCP已连接", kWaitMs, "click", "103/1012", "wait-text",
-                              "103/1014", "读取完成", kWaitMs});
+  RunResult r = window.drive(startAndConnect(sim.port("tcp")) +
+                             Args{"click", "103/1012", "wait-text", "103/1014", "读取完成", kWaitMs});
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
   // The data test page shows the whole image, the serial page the last data port it holds.
   std::string hex = velmora::formatHexView(device.data(), device.size());
@@ -246,10 +250,7 @@ TEST_F(WineWindow, CompareWithTheDeviceAndRestoreABackup) {
   ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc", "--save", dir / "saved.vmc"}));
 
   Window window(dir, dir / "backup.vmc");
-  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
-                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
-                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
-                              "wait-text", "103/1011", "TCP已连接", kWaitMs});
+  RunResult r = window.drive(startAndConnect(sim.port("tcp")));
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
   const std::string defaults = window.text(pagePath(5, 3003));
   r = window.drive({"command", "32778", "wait-visible", "dialog", kWaitMs});
