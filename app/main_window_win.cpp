@@ -1,7 +1,5 @@
 #include "app/main_window_win.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -45,15 +43,6 @@ void registerClass(const wchar_t* name, WNDPROC procedure) {
   RegisterClassExW(&wc);
 }
 
-// The folder of the program's own executable: where the file dialogs start.
-std::wstring programFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  const size_t slash = folder.rfind(L'\\');
-  return slash == std::wstring::npos ? folder : folder.substr(0, slash);
-}
-
 std::string fullPath(const std::string& path) {
   const std::wstring wide = winui::wide(path);
   wchar_t full[MAX_PATH * 4] = {};
@@ -74,6 +63,8 @@ MainWindowWin::~MainWindowWin() {
 }
 
 bool MainWindowWin::create(int show) {
+  // Every file dialog of the window answers the tests' path, the pages' too.
+  winui::setFileAnswer(options_.fileAnswer);
   registerClass(kMainClass, &MainWindowWin::procedure);
   registerClass(kTabHostClass, &MainWindowWin::tabHostProcedure);
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, winui::wide(trText("MainDialog", "设备配置工具 V1.00")).c_str(),
@@ -292,25 +283,13 @@ void MainWindowWin::showHeldViews() {
 }
 
 std::string MainWindowWin::askFilePath(bool save, const std::string& startFolder) {
-  if (!options_.fileAnswer.empty()) return options_.fileAnswer;
-  // "desc|pattern|…||" becomes the dialog's "desc\0pattern\0…\0\0".
-  std::wstring filter = winui::wide(trText("ImageRules", kConfigFileFilterWithJson));
-  std::replace(filter.begin(), filter.end(), L'|', L'\0');
-  wchar_t path[MAX_PATH * 4] = {};
-  if (save) lstrcpynW(path, winui::wide(kConfigFileDefaultName).c_str(), MAX_PATH);
-  const std::wstring folder = startFolder.empty() ? programFolder() : winui::wide(startFolder);
-  const std::wstring extension = winui::wide(kConfigFileExtension);
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = window_;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH * 4;
-  dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrDefExt = extension.c_str();
-  dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-  return chosen ? winui::utf8(path) : std::string();
+  winui::FileRequest request;
+  request.save = save;
+  request.filter = trText("ImageRules", kConfigFileFilterWithJson);
+  request.defaultSuffix = kConfigFileExtension;
+  request.folder = startFolder;
+  if (save) request.initialName = kConfigFileDefaultName;
+  return winui::fileDialog(window_, request);
 }
 
 void MainWindowWin::openFile() {

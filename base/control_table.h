@@ -25,6 +25,7 @@ enum class ControlKind : uint8_t {
   DropList,     // a drop-down list
   DropEdit,     // a drop-down list whose text can be typed
   ReportList,   // a list of rows with columns
+  VirtualList,  // the same for thousands of rows: the page gives each text as it shows
   SortedList,   // a list of texts in text order
   Progress,
 };

@@ -12,7 +12,7 @@
 #include "base/time_host.h"
 #include "link/client_socket_win.h"
 #include "link/serial_channel_win.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 namespace velmora::cli {
 

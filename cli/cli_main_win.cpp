@@ -14,7 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "base/ts_catalog.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 extern const char kEnglishTs[];
 

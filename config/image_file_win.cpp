@@ -8,35 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/win_text_win.h"
 #include "config/image_file_qt.h"
 #include "config/image_rules.h"
 
 namespace velmora {
 
 namespace {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string systemText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring wide = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.')) wide.pop_back();
-  if (wide.empty()) return "error " + std::to_string(code);
-  const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), m, nullptr, nullptr);
-  return text;
-}
 
 class Handle {
  public:
@@ -60,7 +38,7 @@ bool writeWhole(const std::string& path, const char* data, size_t size, std::str
   const std::wstring target = widen(path);
   const std::wstring temporary = target + L".velmora-tmp";
   const auto fail = [&why](DWORD code) {
-    why = systemText(code);
+    why = windowsErrorText(code);
     return false;
   };
   {

@@ -2,6 +2,7 @@
 
 #include "base/tr_text.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace velmora {
@@ -23,6 +24,27 @@ std::string fileDialogFilter(std::string_view barSeparated) {
     pos = bar + 1;
   }
   return out;
+}
+
+std::string barSeparatedFilter(std::string_view qtFilter) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < qtFilter.size()) {
+    const size_t end = std::min(qtFilter.find(";;", pos), qtFilter.size());
+    const std::string_view description = qtFilter.substr(pos, end - pos);
+    pos = end + 2;
+    if (description.empty()) continue;
+    std::string pattern = "*";
+    const size_t open = description.rfind('(');
+    const size_t close = description.rfind(')');
+    if (open != std::string_view::npos && close != std::string_view::npos && open < close) {
+      pattern = std::string(description.substr(open + 1, close - open - 1));
+      for (char& c : pattern)
+        if (c == ' ') c = ';';
+    }
+    out.append(description).append("|").append(pattern).append("|");
+  }
+  return out + "|";
 }
 
 bool isJsonConfigPath(std::string_view path) {

@@ -35,6 +35,10 @@ inline constexpr int64_t kMaxOpenFileBytes = 1024 * 1024;
 // "desc|pattern|desc|pattern||" becomes "desc;;desc" for a Qt file dialog
 // (Qt takes the pattern from the description's parentheses).
 std::string fileDialogFilter(std::string_view barSeparated);
+// And back, for a Win32 dialog: "desc (*.a *.b);;desc" becomes
+// "desc (*.a *.b)|*.a;*.b|desc|*||", the pattern from the description's
+// last parentheses (every file when it has none).
+std::string barSeparatedFilter(std::string_view qtFilter);
 
 // True for a path whose name ends in ".json" (any case): such a file holds
 // the JSON document, every other the image's bytes.

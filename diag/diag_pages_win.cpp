@@ -1,7 +1,11 @@
 #include "diag/diag_pages_win.h"
 
+#include <algorithm>
+
 #include "base/clock.h"
 #include "base/tr_text.h"
+#include "config/image_file_qt.h"
+#include "config/image_rules.h"
 #include "diag/page_tables.h"
 
 namespace velmora {
@@ -11,6 +15,23 @@ using namespace diag_id;
 namespace {
 // An edit control holds a limited text; the log trims itself long before.
 constexpr WPARAM kEditLimit = 4 * 1024 * 1024;
+
+// The save dialog over the page's window, then the offer written whole.
+void saveWithDialog(HWND page, const SaveOffer& offer) {
+  HWND owner = GetAncestor(page, GA_ROOT);
+  SaveSteps steps;
+  steps.askPath = [owner](const SaveOffer& o) {
+    winui::FileRequest request;
+    request.save = true;
+    request.filter = barSeparatedFilter(o.filter);
+    request.defaultSuffix = o.suffix;
+    request.initialName = o.initialName;
+    return winui::fileDialog(owner, request);
+  };
+  steps.write = writeTextFile;
+  steps.box = [owner](const std::string& text) { winui::messageBox(owner, text); };
+  saveOffered(offer, steps);
+}
 }  // namespace
 
 DialogLogWin::DialogLogWin(HWND parent, int windowId, HFONT font) : TablePage(parent, windowId, logPageTable(), font) {
@@ -38,6 +59,12 @@ void DialogLogWin::release() {
     winui::appendEditText(control(kLogEditId), held_);
   held_.clear();
   heldTrim_ = false;
+}
+
+void DialogLogWin::onCommand(int id, int code) {
+  if (code != BN_CLICKED || id != kLogSaveId) return;
+  release();
+  saveWithDialog(handle(), logSaveOffer(log_.text()));
 }
 
 DialogDataTestWin::DialogDataTestWin(HWND parent, int windowId, HFONT font)
@@ -69,24 +96,57 @@ StoreResult DialogDataTestWin::storeToImage(uint8_t* buffer, int32_t& length, in
 
 DialogMonitorWin::DialogMonitorWin(HWND parent, int windowId, HFONT font)
     : TablePage(parent, windowId, monitorTable(), font) {
-  SendMessageW(control(kMonitorViewId), EM_SETLIMITTEXT, kEditLimit, 0);
+  // The widths the Linux table gives its columns; the bytes take the rest.
+  HWND list = control(kMonitorViewId);
+  ListView_SetColumnWidth(list, 0, winui::textWidth(list, "000000.000") + 12);
+  ListView_SetColumnWidth(list, 1, winui::textWidth(list, trText("DialogMonitor", "方向")) + 16);
+  ListView_SetColumnWidth(list, 3, winui::textWidth(list, trText("DialogMonitor", "写入数据包：包 00/42，50 字节")) + 16);
+  onResized();
 }
 
 void DialogMonitorWin::onFrame(FrameDirection direction, uint64_t timeUs, const uint8_t* bytes, int32_t length,
                                const FrameInfo& info) {
   if (paused_) return;
   rows_.add(direction, timeUs, bytes, length, info);
-  const MonitorRow& row = rows_.row(rows_.size() - 1);
-  held_ += MonitorLog::timeText(row) + "\t" + MonitorLog::directionText(row.direction) + "\t" +
-           MonitorLog::hexText(row) + "\t" + MonitorLog::meaningText(row) + "\r\n";
   if (!holding_) release();
 }
 
 void DialogMonitorWin::release() {
   holding_ = false;
-  if (held_.empty()) return;
-  winui::appendEditText(control(kMonitorViewId), held_);
-  held_.clear();
+  const bool shifted = rows_.droppedFront() != droppedSeen_;
+  if (rows_.size() == shown_ && !shifted) return;
+  HWND list = control(kMonitorViewId);
+  // Follow the newest row only when the user has not scrolled up.
+  const bool atEnd = ListView_GetTopIndex(list) + ListView_GetCountPerPage(list) >= static_cast<int>(shown_);
+  ListView_SetItemCountEx(list, static_cast<int>(rows_.size()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  if (shifted) InvalidateRect(list, nullptr, FALSE);
+  shown_ = rows_.size();
+  droppedSeen_ = rows_.droppedFront();
+  if (atEnd && shown_ > 0) ListView_EnsureVisible(list, static_cast<int>(shown_) - 1, FALSE);
+}
+
+bool DialogMonitorWin::onNotify(const NMHDR& header) {
+  if (header.idFrom != static_cast<UINT_PTR>(kMonitorViewId) || header.code != LVN_GETDISPINFOW) return false;
+  // The list hands a structure to fill in; the const is the kit's.
+  LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item;
+  if ((item.mask & LVIF_TEXT) == 0 || item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows_.size()) return true;
+  const MonitorRow& row = rows_.row(static_cast<size_t>(item.iItem));
+  switch (item.iSubItem) {
+    case 0: cell_ = winui::wide(MonitorLog::timeText(row)); break;
+    case 1: cell_ = winui::wide(MonitorLog::directionText(row.direction)); break;
+    case 2: cell_ = winui::wide(MonitorLog::hexText(row)); break;
+    default: cell_ = winui::wide(MonitorLog::meaningText(row)); break;
+  }
+  item.pszText = cell_.data();
+  return true;
+}
+
+void DialogMonitorWin::onResized() {
+  HWND list = control(kMonitorViewId);
+  RECT area{};
+  GetClientRect(list, &area);
+  const int others = ListView_GetColumnWidth(list, 0) + ListView_GetColumnWidth(list, 1) + ListView_GetColumnWidth(list, 3);
+  ListView_SetColumnWidth(list, 2, std::max(units().x(60), static_cast<int>(area.right) - others));
 }
 
 void DialogMonitorWin::onCommand(int id, int code) {
@@ -97,8 +157,13 @@ void DialogMonitorWin::onCommand(int id, int code) {
   }
   if (id == kMonitorClearId) {
     rows_.clear();
-    held_.clear();
-    SetWindowTextW(control(kMonitorViewId), L"");
+    shown_ = 0;
+    droppedSeen_ = 0;
+    ListView_SetItemCountEx(control(kMonitorViewId), 0, 0);
+  }
+  if (id == kMonitorSaveId || id == kMonitorSaveCaptureId) {
+    release();
+    saveWithDialog(handle(), id == kMonitorSaveId ? monitorTextOffer(rows_) : monitorCaptureOffer(rows_));
   }
 }
 

@@ -8,6 +8,7 @@
 #include "diag/data_test_text.h"
 #include "diag/log_text.h"
 #include "diag/monitor_log.h"
+#include "diag/save_offer.h"
 #include "protocol/frame_trace.h"
 #include "ui/ui_kit_win.h"
 
@@ -25,6 +26,8 @@ class DialogLogWin final : public winui::TablePage {
   void release();
 
  private:
+  void onCommand(int id, int code) override;
+
   LogText log_;
   bool holding_ = false;
   std::string held_;
@@ -49,17 +52,23 @@ class DialogMonitorWin final : public winui::TablePage, public FrameObserver {
   DialogMonitorWin(HWND parent, int windowId, HFONT font);
   void onFrame(FrameDirection direction, uint64_t timeUs, const uint8_t* bytes, int32_t length,
                const FrameInfo& info) override;
+  const MonitorLog& log() const { return rows_; }
   // As the log page: rows kept during a transfer, shown in its pauses.
   void hold() { holding_ = true; }
   void release();
 
  private:
   void onCommand(int id, int code) override;
+  bool onNotify(const NMHDR& header) override;
+  void onResized() override;
 
   MonitorLog rows_;
   bool paused_ = false;
   bool holding_ = false;
-  std::string held_;
+  // What the list was last told: its row count and the rows dropped before.
+  size_t shown_ = 0;
+  uint64_t droppedSeen_ = 0;
+  std::wstring cell_;  // the text the list asked for last; it reads it after the answer
 };
 
 }  // namespace velmora

@@ -28,7 +28,7 @@ DialogLog::DialogLog(QWidget* parent) : QWidget(parent) {
   ui::setControlId(save_, kSaveButtonId);
   connect(save_, &QPushButton::clicked, this, [this] {
     release();
-    saveTextWithDialog(this, QCoreApplication::translate("DialogLog", "日志.txt"), log_.text());
+    saveOfferWithDialog(this, logSaveOffer(log_.text()));
   });
   releaseTimer_.setSingleShot(true);
   releaseTimer_.setInterval(kHoldMs);

@@ -9,39 +9,23 @@
 
 #include "base/tr_text.h"
 #include "config/image_file_qt.h"
-#include "config/image_rules.h"
-#include "ui/language_qt.h"
 #include "ui/ui_kit_qt.h"
 
 namespace velmora {
 
-namespace {
-QString saveWithDialog(QWidget* parent, const QString& filter, const QString& suffix, const QString& initialName,
-                       const std::string& bytes) {
-  ui::FileDialogRequest request;
-  request.save = true;
-  request.filter = filter;
-  request.defaultSuffix = suffix;
-  request.initialName = initialName;
-  const QString path = ui::fileDialog(parent, request);
-  if (path.isEmpty()) return {};
-  std::string why;
-  if (!writeTextFile(path.toStdString(), bytes, why)) {
-    ui::messageBox(parent, ui::trQ("ImageRules", kSaveFileFailed));
-    return {};
-  }
-  return path;
-}
-}  // namespace
-
-QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text) {
-  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "文本文件 (*.txt);;所有文件 (*.*)"),
-                        QStringLiteral("txt"), initialName, text);
-}
-
-QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes) {
-  return saveWithDialog(parent, QCoreApplication::translate("DialogMonitor", "抓包文件 (*.pcap);;所有文件 (*.*)"),
-                        QStringLiteral("pcap"), initialName, bytes);
+QString saveOfferWithDialog(QWidget* parent, const SaveOffer& offer) {
+  SaveSteps steps;
+  steps.askPath = [parent](const SaveOffer& o) {
+    ui::FileDialogRequest request;
+    request.save = true;
+    request.filter = QString::fromStdString(o.filter);
+    request.defaultSuffix = QString::fromStdString(o.suffix);
+    request.initialName = QString::fromStdString(o.initialName);
+    return ui::fileDialog(parent, request).toStdString();
+  };
+  steps.write = writeTextFile;
+  steps.box = [parent](const std::string& text) { ui::messageBox(parent, QString::fromStdString(text)); };
+  return QString::fromStdString(saveOffered(offer, steps));
 }
 
 // The table's rows are the log's; the model is told how far the log moved
@@ -174,12 +158,12 @@ void DialogMonitor::clearRows() {
 
 void DialogMonitor::save() {
   flush();
-  saveTextWithDialog(this, QCoreApplication::translate("DialogMonitor", "通信监视.txt"), log_.text());
+  saveOfferWithDialog(this, monitorTextOffer(log_));
 }
 
 void DialogMonitor::saveCapture() {
   flush();
-  saveCaptureWithDialog(this, QCoreApplication::translate("DialogMonitor", "通信监视.pcap"), log_.pcap());
+  saveOfferWithDialog(this, monitorCaptureOffer(log_));
 }
 
 QSize DialogMonitor::minimumSizeHint() const {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "diag/monitor_log.h"
+#include "diag/save_offer.h"
 #include "protocol/frame_trace.h"
 
 class QPushButton;
@@ -19,12 +20,10 @@ namespace velmora {
 
 class MonitorModel;
 
-// Asks for a file with the save dialog and writes text into it (whole or
-// not at all); a failure is shown in a message box. The path written, or
+// Asks for a file with the save dialog and writes the offer into it (whole
+// or not at all); a failure is shown in a message box. The path written, or
 // empty when the user cancelled or the write failed.
-QString saveTextWithDialog(QWidget* parent, const QString& initialName, const std::string& text);
-// The same for a capture file (*.pcap).
-QString saveCaptureWithDialog(QWidget* parent, const QString& initialName, const std::string& bytes);
+QString saveOfferWithDialog(QWidget* parent, const SaveOffer& offer);
 
 class DialogMonitor : public QWidget, public FrameObserver {
   Q_OBJECT

@@ -11,7 +11,7 @@
 #include "base/clock.h"
 #include "base/text.h"
 #include "link/scan_logic.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 namespace velmora {
 

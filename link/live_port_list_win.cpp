@@ -3,7 +3,7 @@
 #include <dbt.h>
 
 #include "base/clock.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 #include "base/clock.h"
 #include "link/link_controller.h"
 #include "link/port_doctor.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 
 #include "link/serial_channel_win.h"
 #include "link/serial_ports.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 namespace velmora {
 

@@ -1,6 +1,7 @@
 #include "ui/ui_kit_win.h"
 
 #include <windowsx.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +13,16 @@ namespace velmora::winui {
 namespace {
 
 BoxAnswers gBoxAnswers = BoxAnswers::Ask;
+std::string gFileAnswer;
+
+// The folder of the program's own executable.
+std::wstring programFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  const size_t slash = folder.rfind(L'\\');
+  return slash == std::wstring::npos ? folder : folder.substr(0, slash);
+}
 
 // The text of a control from its table: the table's context unless the
 // control names its own.
@@ -61,6 +72,8 @@ ClassAndStyle classOf(ControlKind kind) {
       return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ReportList:
       return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+    case ControlKind::VirtualList:
+      return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
     case ControlKind::SortedList:
       return {L"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
               WS_EX_CLIENTEDGE};
@@ -71,23 +84,6 @@ ClassAndStyle classOf(ControlKind kind) {
 }
 
 }  // namespace
-
-std::wstring wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-std::string utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 std::string windowText(HWND window) {
   const int n = GetWindowTextLengthW(window);
@@ -150,6 +146,41 @@ bool askYesNo(HWND owner, const std::string& text) {
     return gBoxAnswers == BoxAnswers::Yes;
   }
   return MessageBoxW(owner, wide(text).c_str(), L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void setFileAnswer(std::string path) { gFileAnswer = std::move(path); }
+
+std::string fileDialog(HWND owner, const FileRequest& request) {
+  if (!gFileAnswer.empty()) return gFileAnswer;
+  // "desc|pattern|…||" becomes the dialog's "desc\0pattern\0…\0\0".
+  std::wstring filter = wide(request.filter);
+  std::replace(filter.begin(), filter.end(), L'|', L'\0');
+  wchar_t path[MAX_PATH * 4] = {};
+  lstrcpynW(path, wide(request.initialName).c_str(), MAX_PATH);
+  const std::wstring folder = request.folder.empty() ? programFolder() : wide(request.folder);
+  const std::wstring extension = wide(request.defaultSuffix);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH * 4;
+  dialog.lpstrInitialDir = folder.c_str();
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | (request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  const BOOL chosen = request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  return chosen ? utf8(path) : std::string();
+}
+
+int textWidth(HWND control, const std::string& text) {
+  const std::wstring w = wide(text);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size.cx;
 }
 
 void setChecked(HWND button, bool checked) {
@@ -295,7 +326,7 @@ void TablePage::build(HFONT font) {
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), GetModuleHandleW(nullptr),
                                    nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (row.kind == ControlKind::ReportList)
+    if (row.kind == ControlKind::ReportList || row.kind == ControlKind::VirtualList)
       ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     if (row.kind == ControlKind::Progress) SendMessageW(control, PBM_SETRANGE32, 0, 100);
     if (row.id != 0) controls_[row.id] = control;

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "base/control_table.h"
+#include "base/win_text_win.h"
 
 namespace velmora::winui {
 
-std::wstring wide(std::string_view utf8);
-std::string utf8(std::wstring_view text);
+inline std::wstring wide(std::string_view text) { return widen(text); }
+inline std::string utf8(std::wstring_view text) { return narrow(text); }
 
 std::string windowText(HWND window);
 void setWindowText(HWND window, const std::string& text);
@@ -52,6 +53,23 @@ bool askYesNo(HWND owner, const std::string& text);
 // the owner is disabled meanwhile, focus starts on focus, and the owner is
 // back in front before the dialog hides.
 void runModal(HWND owner, HWND dialog, HWND focus, const bool& done);
+
+// The open and save dialogs, starting in the program's own folder unless told.
+struct FileRequest {
+  bool save = false;          // ask before overwriting; an opened file must exist
+  std::string filter;         // "desc|pattern|desc|pattern||" (barSeparatedFilter makes it from Qt's form)
+  std::string defaultSuffix;  // without the dot
+  std::string initialName;    // proposed by a save dialog
+  std::string folder;         // where the dialog starts; empty, the program's own folder
+};
+// The test options can make every file dialog answer path without being
+// shown; empty shows them again.
+void setFileAnswer(std::string path);
+// The chosen path, or empty when the user cancelled.
+std::string fileDialog(HWND owner, const FileRequest& request);
+
+// How wide text is in pixels in the control's font.
+int textWidth(HWND control, const std::string& text);
 
 // Check boxes and radio buttons.
 void setChecked(HWND button, bool checked);

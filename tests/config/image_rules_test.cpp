@@ -70,3 +70,16 @@ TEST(GatherPage, ImageOverTheLimitIsRefusedAndKept) {
   page.result = exact;
   EXPECT_TRUE(gatherPageIntoImage(exact, page, {}));
 }
+
+// The filters go both ways between Qt's "desc;;desc" and the Win32 dialog's
+// "desc|pattern|…||": the configuration filter survives the round trip, and
+// a Qt filter gives each description the patterns of its parentheses.
+TEST(FileDialogFilter, QtAndWin32FormsConvertBothWays) {
+  EXPECT_EQ(fileDialogFilter(kConfigFileFilterWithJson), "配置文件 (*.vmc);;配置文件 JSON (*.json);;所有文件 (*.*)");
+  EXPECT_EQ(barSeparatedFilter(fileDialogFilter(kConfigFileFilterWithJson)), kConfigFileFilterWithJson);
+  EXPECT_EQ(barSeparatedFilter(fileDialogFilter(kConfigFileFilter)), kConfigFileFilter);
+  EXPECT_EQ(barSeparatedFilter("抓包文件 (*.pcap);;所有文件 (*.*)"), "抓包文件 (*.pcap)|*.pcap|所有文件 (*.*)|*.*||");
+  EXPECT_EQ(barSeparatedFilter("Logs (*.txt *.log)"), "Logs (*.txt *.log)|*.txt;*.log||") << "Win32 parts patterns with ';'";
+  EXPECT_EQ(barSeparatedFilter("Notes (draft) (*.md)"), "Notes (draft) (*.md)|*.md||") << "the last parentheses";
+  EXPECT_EQ(barSeparatedFilter("Everything;;;;Text (*.txt)"), "Everything|*|Text (*.txt)|*.txt||");
+}

@@ -1,6 +1,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFile>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 
 using namespace velmora;
 using Bytes = std::vector<uint8_t>;
+using velmora::testing::UiRecorder;
 
 namespace {
 template <typename T>
@@ -64,6 +67,38 @@ TEST(DialogLogPage, ViewShowsWhatTheLogKeepsHeldLinesOnReleaseOrShortlyAfter) {
   log.appendLog("never released");
   EXPECT_TRUE(QTest::qWaitFor([&] { return edit->toPlainText().contains(QStringLiteral("never released")); }, 1000));
   EXPECT_TRUE(viewMatchesLog());
+}
+
+// 保存... offers 日志.txt as a text file and writes the log as kept, held
+// lines too; cancelled it writes nothing, and a write that fails says so.
+TEST(DialogLogPage, SaveWritesTheLogAsKeptOrSaysWhyNot) {
+  UiRecorder::reset();
+  QTemporaryDir dir;
+  DialogLog log;
+  log.appendLog("first");
+  log.holdView();
+  log.appendLog("held");
+  auto* save = control<QPushButton>(log, DialogLog::kSaveButtonId);
+  const QString path = dir.filePath(QStringLiteral("log.txt"));
+  UiRecorder::queueFile(path);
+  save->click();
+  ASSERT_EQ(UiRecorder::fileRequests().size(), 1u);
+  const ui::FileDialogRequest& request = UiRecorder::fileRequests().front();
+  EXPECT_TRUE(request.save);
+  EXPECT_EQ(request.initialName, QStringLiteral("日志.txt"));
+  EXPECT_EQ(request.defaultSuffix, QStringLiteral("txt"));
+  EXPECT_EQ(request.filter, QStringLiteral("文本文件 (*.txt);;所有文件 (*.*)"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().toStdString(), log.text());
+  EXPECT_NE(log.text().find("] held\r\n"), std::string::npos);
+
+  save->click();  // nothing queued: cancelled
+  EXPECT_EQ(UiRecorder::fileRequests().size(), 2u);
+  UiRecorder::queueFile(dir.filePath(QStringLiteral("no-such-folder/log.txt")));
+  save->click();
+  EXPECT_EQ(UiRecorder::messages(), QStringList{QStringLiteral("保存文件失败")});
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-such-folder"))));
 }
 
 // Only hex text on show replaces the image; the character view is for

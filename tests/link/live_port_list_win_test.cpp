@@ -13,7 +13,7 @@
 #include "link/message_window_win.h"
 #include "link/port_doctor.h"
 #include "link/serial_channel_win.h"
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 using namespace velmora;
 using Strings = std::vector<std::string>;

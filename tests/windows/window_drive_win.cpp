@@ -9,6 +9,7 @@
 // argument reads the commands from FILE, one word a line, as UTF-8: Wine
 // reads a command line in the locale's charset, which may hold no Chinese.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -140,6 +141,22 @@ int wmain(int argc, wchar_t** argv) {
           }))
         return fail("\"" + part + "\" not in \"" + text + "\"");
       std::printf("ok\n");
+    } else if (command == L"wait-count") {  // PATH PART COUNT LIMIT: the control's text holds PART COUNT times
+      const std::wstring path = next();
+      const std::string part = utf8(next());
+      const size_t count = static_cast<size_t>(std::stoi(next()));
+      const int limit = std::stoi(next());
+      size_t found = 0;
+      if (part.empty()) return fail("nothing to count");
+      if (!waitFor(limit, [&] {
+            HWND control = byPath(path);
+            const std::string text = control != nullptr ? textOf(control) : std::string();
+            found = 0;
+            for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++found;
+            return found >= count;
+          }))
+        return fail(std::to_string(found) + " times \"" + part + "\"");
+      std::printf("ok\n");
     } else if (command == L"text") {  // PATH: the text, line ends as they are, then a line "<end>"
       HWND control = byPath(next());
       if (control == nullptr) return fail("no control");
@@ -169,6 +186,23 @@ int wmain(int argc, wchar_t** argv) {
       const int limit = std::stoi(next());
       if (!waitFor(limit, [&] { return byPath(path) != nullptr && SendMessageW(byPath(path), LB_GETCOUNT, 0, 0) == count; }))
         return fail("not " + std::to_string(count) + " entries");
+      std::printf("ok\n");
+    } else if (command == L"rows") {  // PATH: "rows N", the rows of a list view
+      HWND control = byPath(next());
+      if (control == nullptr) return fail("no control");
+      std::printf("rows %ld\n", static_cast<long>(SendMessageW(control, LVM_GETITEMCOUNT, 0, 0)));
+    } else if (command == L"wait-rows") {  // PATH COUNT LIMIT: a list view holds COUNT rows
+      const std::wstring path = next();
+      const LRESULT count = std::stoi(next());
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] { return byPath(path) != nullptr && SendMessageW(byPath(path), LVM_GETITEMCOUNT, 0, 0) == count; }))
+        return fail("not " + std::to_string(count) + " rows");
+      std::printf("ok\n");
+    } else if (command == L"wait-file") {  // FILE LIMIT: the file exists (a save writes it whole, then renames)
+      const std::wstring file = next();
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+        return fail("no file " + utf8(file));
       std::printf("ok\n");
     } else if (command == L"pick") {  // PATH INDEX: a double click on a list box entry
       HWND control = byPath(next());

@@ -7,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "diag/hex_view.h"
+#include "diag/monitor_log.h"
 #include "pages/holding_register_records.h"
 #include "pages/serial_port_records.h"
 #include "tests/support/child_process.h"
@@ -160,6 +163,64 @@ Args startAndConnect(int port) {
           pagePath(0, 2011), "wait-text", "103/1011", "TCP已连接", kWaitMs};
 }
 
+// The lines of a saved text, each without its "\r\n"; a last line
+// without one is a fault and stays marked as it is.
+std::vector<std::string> crlfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from < text.size()) {
+    const size_t end = text.find("\r\n", from);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(from) + "<no CRLF>");
+      break;
+    }
+    lines.push_back(text.substr(from, end - from));
+    from = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> tabbed(const std::string& line) {
+  std::vector<std::string> columns;
+  size_t from = 0;
+  for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+    columns.push_back(line.substr(from, tab - from));
+  columns.push_back(line.substr(from));
+  columns.resize(std::max<size_t>(columns.size(), 4));  // a short line fails its checks, not the test program
+  return columns;
+}
+
+// A classic pcap file: its header fields and its records' bytes.
+struct Capture {
+  uint32_t magic = 0, linkType = 0;
+  uint16_t major = 0, minor = 0;
+  std::vector<Bytes> records;  // the direction byte, then the frame
+  bool whole = false;          // the records end where the file does
+};
+
+Capture parseCapture(const Bytes& file) {
+  Capture c;
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, file.data() + at, 4);
+    return v;
+  };
+  if (file.size() < 24) return c;
+  c.magic = u32(0);
+  c.major = static_cast<uint16_t>(u32(4) & 0xFFFF);
+  c.minor = static_cast<uint16_t>(u32(4) >> 16);
+  c.linkType = u32(20);
+  size_t at = 24;
+  while (at + 16 <= file.size()) {
+    const uint32_t size = u32(at + 8);
+    if (size != u32(at + 12) || at + 16 + size > file.size()) return c;
+    c.records.emplace_back(file.begin() + static_cast<long>(at + 16), file.begin() + static_cast<long>(at + 16 + size));
+    at += 16 + size;
+  }
+  c.whole = at == file.size();
+  return c;
+}
+
 }  // namespace
 
 // The first line of the log, Ctrl+S at once (the 48 bytes the pages start
@@ -210,6 +271,85 @@ TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
   r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(readWholeFile(dir / "saved.vmc"), device);
+  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(sim.stop(), 0);
+}
+
+// After a TCP read, the log page's 保存... writes the log as the page shows
+// it; the monitor page lists every frame, its 保存... writes them as tabbed
+// lines and 保存抓包... as a capture with one record per row shown, the same
+// bytes in the same order. Paused, a read adds no row; 清空 empties the list.
+TEST_F(WineWindow, TcpReadSavesTheLogTheMonitorTextAndACapture) {
+  TempDir dir;
+  writeWholeFile(dir / "device.vmc", imageOfUnits(40));
+  Devsim sim(programs().devsim);
+  ASSERT_TRUE(sim.start({"--tcp", "127.0.0.1:0", "--image", dir / "device.vmc"}));
+  const std::string saved = dir / "saved.out";
+  const std::string monitorList = pagePath(9, 1051);
+  auto rows = [&](Window& w) {
+    const RunResult r = w.drive({"rows", monitorList});
+    return r.out.rfind("rows ", 0) == 0 ? std::atoi(r.out.c_str() + 5) : -1;
+  };
+
+  Window window(dir, saved);
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs,
+                              "check", pagePath(0, 2001), "set", pagePath(0, 2003), "127.0.0.1", "set",
+                              pagePath(0, 2004), std::to_string(sim.port("tcp")), "click", pagePath(0, 2011),
+                              "wait-text", "103/1011", "TCP已连接", kWaitMs, "click", pagePath(9, 1053), "click",
+                              "103/1012", "wait-text", pagePath(7, 1031), "读取配置完成", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
+
+  r = window.drive({"click", pagePath(7, 1032), "wait-file", windowsPath(saved), kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  const std::string log = fileText(saved);
+  EXPECT_EQ(log, window.text(pagePath(7, 1031)));
+  const std::vector<std::string> logLines = crlfLines(log);
+  ASSERT_GE(logLines.size(), 2u);
+  EXPECT_TRUE(has(logLines.front(), "] 程序启动")) << logLines.front();
+  EXPECT_TRUE(has(log, "读取配置完成，共 7 包，328 字节\r\n")) << log;
+
+  const int shown = rows(window);
+  fs::remove(saved);
+  r = window.drive({"click", pagePath(9, 1054), "wait-file", windowsPath(saved), kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  const std::vector<std::string> lines = crlfLines(fileText(saved));
+  ASSERT_EQ(static_cast<int>(lines.size()), shown) << "a line per row, nothing from before the clear";
+  // The preamble, then a request and its answer for each of the 7 packets.
+  ASSERT_EQ(lines.size(), 15u) << fileText(saved);
+  EXPECT_EQ(tabbed(lines[0])[3], "传输前导");
+  for (int p = 0; p < 7; ++p) {
+    EXPECT_EQ(tabbed(lines[static_cast<size_t>(1 + 2 * p)])[3], "读取请求：包 " + std::to_string(p)) << p;
+    EXPECT_TRUE(has(tabbed(lines[static_cast<size_t>(2 + 2 * p)])[3], "数据响应：包 " + std::to_string(p) + "/7"))
+        << lines[static_cast<size_t>(2 + 2 * p)];
+  }
+
+  fs::remove(saved);
+  r = window.drive({"click", pagePath(9, 1055), "wait-file", windowsPath(saved), kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  const std::optional<Bytes> file = readWholeFile(saved);
+  ASSERT_TRUE(file);
+  const Capture capture = parseCapture(*file);
+  EXPECT_EQ(capture.magic, 0xA1B2C3D4u);
+  EXPECT_EQ(std::make_pair(capture.major, capture.minor), std::make_pair(uint16_t{2}, uint16_t{4}));
+  EXPECT_EQ(capture.linkType, 147u) << "DLT_USER0, which the dissector claims";
+  EXPECT_TRUE(capture.whole);
+  ASSERT_EQ(capture.records.size(), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const Bytes& record = capture.records[i];
+    ASSERT_FALSE(record.empty()) << i;
+    velmora::MonitorRow row;
+    row.bytes.assign(record.begin() + 1, record.end());
+    EXPECT_EQ(record[0], tabbed(lines[i])[1] == "发送" ? 0 : 1) << i;
+    EXPECT_EQ(velmora::MonitorLog::hexText(row), tabbed(lines[i])[2]) << i;
+  }
+
+  r = window.drive({"click", pagePath(9, 1052), "click", "103/1012", "wait-count", pagePath(7, 1031), "读取配置完成",
+                    "2", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(rows(window), shown) << "paused: the second read added no row";
+  EXPECT_EQ(window.text(pagePath(9, 1052)), "继续");
+  r = window.drive({"click", pagePath(9, 1053), "wait-rows", monitorList, "0", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(window.close(), 0);
   EXPECT_EQ(sim.stop(), 0);
 }

@@ -1,4 +1,4 @@
-#include "link/win_errors_win.h"
+#include "base/win_text_win.h"
 
 #include <winsock2.h>
 
@@ -41,6 +41,19 @@ const PosixTextCategory& posixText() {
   return category;
 }
 
+// Windows' codes with Windows' own texts: MinGW's system_category() names
+// them through the C runtime, which knows none of them.
+class WindowsTextCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "velmora-windows"; }
+  std::string message(int code) const override { return windowsErrorText(static_cast<DWORD>(code)); }
+};
+
+const WindowsTextCategory& windowsText() {
+  static const WindowsTextCategory category;
+  return category;
+}
+
 }  // namespace
 
 std::error_code posixError(std::errc code) { return std::error_code(static_cast<int>(code), posixText()); }
@@ -76,11 +89,11 @@ std::error_code winError(DWORD code) {
     case WSAENETUNREACH: return posixError(std::errc::network_unreachable);
     case WSAEHOSTUNREACH: return posixError(std::errc::host_unreachable);
     case WSAEADDRNOTAVAIL: return posixError(std::errc::address_not_available);
-    default: return std::error_code(static_cast<int>(code), std::system_category());
+    default: return std::error_code(static_cast<int>(code), windowsText());
   }
 }
 
-std::wstring widen(const std::string& text) {
+std::wstring widen(std::string_view text) {
   if (text.empty()) return {};
   const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
@@ -88,12 +101,23 @@ std::wstring widen(const std::string& text) {
   return wide;
 }
 
-std::string narrow(const std::wstring& text) {
+std::string narrow(std::wstring_view text) {
   if (text.empty()) return {};
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   return out;
+}
+
+std::string windowsErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.')) text.pop_back();
+  return text.empty() ? "error " + std::to_string(code) : narrow(text);
 }
 
 }  // namespace velmora
