@@ -27,6 +27,7 @@ enum class ControlKind : uint8_t {
   ReportList,   // a list of rows with columns
   SortedList,   // a list of texts in text order
   Progress,
+  Canvas,       // an area the page paints itself (WM_DRAWITEM)
 };
 
 // How a control follows the page beyond its template size: its right or

@@ -9,6 +9,7 @@
 // argument reads the commands from FILE, one word a line, as UTF-8: Wine
 // reads a command line in the locale's charset, which may hold no Chinese.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -198,6 +199,20 @@ int wmain(int argc, wchar_t** argv) {
       if (!waitFor(limit, [&] { return byPath(path) != nullptr && IsWindowVisible(byPath(path)); }))
         return fail("not shown");
       std::printf("ok\n");
+    } else if (command == L"wait-marked") {  // PATH yes|no LIMIT: the control carries the page's mark ("VelmoraMarked"), or not
+      const std::wstring path = next();
+      const bool marked = next() == L"yes";
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] {
+            HWND control = byPath(path);
+            return control != nullptr && (GetPropW(control, L"VelmoraMarked") != nullptr) == marked;
+          }))
+        return fail(marked ? "not marked" : "still marked");
+      std::printf("ok\n");
+    } else if (command == L"tab-rows") {  // "rows N": the rows the tab control's captions take
+      HWND tabs = byPath(L"111/1003");
+      if (tabs == nullptr) return fail("no tab control");
+      std::printf("rows %d\n", static_cast<int>(SendMessageW(tabs, TCM_GETROWCOUNT, 0, 0)));
     } else if (command == L"ctrl-key") {  // LETTER: pressed with Ctrl in the main window
       const WORD letter = static_cast<WORD>(towupper(next()[0]));
       SetForegroundWindow(mainWindow());
