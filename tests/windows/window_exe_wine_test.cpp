@@ -204,6 +204,13 @@ TEST_F(WineWindow, RegisterEditsArePendingUntilConfirmed) {
   RunResult r = window.drive(steps);
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(window.text(note), "有未确认的修改");
+  // The page's tooltips: a tool for each tip of the table, the Linux page's delays and width.
+  r = window.drive({"tooltips"});
+  EXPECT_EQ(r.out, "tools " + std::to_string(velmora::maintainRegisterToolTips().size()) + " width " +
+                       std::to_string(velmora::kRegisterTipMaxWidth) + " initial " +
+                       std::to_string(velmora::kRegisterTipInitialMs) + " autopop " +
+                       std::to_string(velmora::kRegisterTipAutoPopMs) + " reshow " +
+                       std::to_string(velmora::kRegisterTipReshowMs) + "\n");
 
   // Stored by 修改确认: no longer pending.
   r = window.drive({"click", confirm, "wait-gone", note, "5000", "wait-marked", confirm, "no", "5000"});
