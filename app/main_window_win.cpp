@@ -123,7 +123,7 @@ void MainWindowWin::buildPages() {
   tabHost_ = CreateWindowExW(WS_EX_CONTROLPARENT, kTabHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                              units_.x(445), units_.y(294), window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabHostId)), GetModuleHandleW(nullptr), this);
-  tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_HOTTRACK | TCS_MULTILINE,
+  tabs_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_HOTTRACK,
                           0, 0, units_.x(445), units_.y(294), tabHost_,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabControlId)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
@@ -135,7 +135,7 @@ void MainWindowWin::buildPages() {
   pages_[1] = std::make_unique<DialogSerialParamWin>(tabHost_, pageId(1), font_);
   pages_[2] = std::make_unique<DialogNetAddressWin>(tabHost_, pageId(2), font_);
   pages_[3] = std::make_unique<DialogNetServerWin>(tabHost_, pageId(3), font_);
-  pages_[4] = std::make_unique<DialogMaintainRegisterWin>(tabHost_, pageId(4), font_);
+  pages_[4] = std::make_unique<DialogMaintainRegisterWin>(tabHost_, pageId(4), font_, this);
   pages_[5] = std::make_unique<DialogDataTestWin>(tabHost_, pageId(5), font_);
   pages_[6] = std::make_unique<DialogListWin>(tabHost_, pageId(6), font_);
   auto log = std::make_unique<DialogLogWin>(tabHost_, pageId(kLogSlot), font_);

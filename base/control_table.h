@@ -28,6 +28,7 @@ enum class ControlKind : uint8_t {
   VirtualList,  // the same for thousands of rows: the page gives each text as it shows
   SortedList,   // a list of texts in text order
   Progress,
+  Canvas,       // an area the page paints itself (WM_DRAWITEM)
 };
 
 // How a control follows the page beyond its template size: its right or

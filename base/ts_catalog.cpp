@@ -6,11 +6,27 @@ namespace velmora {
 
 namespace {
 
-// The five entities of XML and numeric character references.
+// The five entities of XML and numeric character references, and the
+// control characters lupdate writes as <byte value="xd"/> ("\r").
 std::string unescape(std::string_view text) {
+  constexpr std::string_view kByte = "<byte value=\"";
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
+    if (text.substr(i, kByte.size()) == kByte) {
+      const size_t end = text.find("\"/>", i);
+      if (end != std::string_view::npos) {
+        const std::string_view value = text.substr(i + kByte.size(), end - i - kByte.size());
+        const bool hex = !value.empty() && value[0] == 'x';
+        unsigned code = 0;
+        for (const char c : value.substr(hex ? 1 : 0))
+          code = code * (hex ? 16 : 10) +
+                 static_cast<unsigned>(c >= 'a' ? c - 'a' + 10 : c >= 'A' ? c - 'A' + 10 : c - '0');
+        out += static_cast<char>(code);
+        i = end + 2;
+        continue;
+      }
+    }
     if (text[i] != '&') {
       out += text[i];
       continue;

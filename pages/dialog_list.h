@@ -5,6 +5,7 @@
 
 #include "config/dialog_child_base.h"
 #include "pages/list_page_units.h"
+#include "pages/page_tables.h"
 
 class QLabel;
 class QTableWidget;
@@ -15,7 +16,7 @@ class DialogList : public QWidget, public DialogChildBase {
   Q_OBJECT
 
  public:
-  static constexpr int kIdList = 1021;
+  static constexpr int kIdList = page_id::kListView;
 
   // The caption of the page's tab.
   static constexpr const char* kTabCaption = "参数列表";

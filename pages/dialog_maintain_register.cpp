@@ -23,28 +23,6 @@
 namespace velmora {
 
 namespace {
-struct ToolTipText {
-  int id;
-  const char* text;
-};
-const ToolTipText kToolTipTexts[] = {
-    {8003, VELMORA_TR_NOOP("DialogMaintainRegister", "输入寄存器起始地址，范围 0~65535，默认 500。")},
-    {8004, VELMORA_TR_NOOP("DialogMaintainRegister", "输入寄存器数量，范围 0~65535，默认 100。")},
-    {8005, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
-    {8007, VELMORA_TR_NOOP("DialogMaintainRegister", "输出寄存器起始地址，范围 0~65535，默认 1000。")},
-    {8008, VELMORA_TR_NOOP("DialogMaintainRegister", "输出寄存器数量，范围 0~65535，默认 100。")},
-    {8009, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
-    {8011, VELMORA_TR_NOOP("DialogMaintainRegister", "全局整数起始地址，范围 0~65535，默认 1600。")},
-    {8012, VELMORA_TR_NOOP("DialogMaintainRegister", "全局整数数量，范围 0~65535，默认 100。")},
-    {8013, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：半字表示 16 位，全字表示 32 位。")},
-    {8015, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量起始地址，范围 0~65535，默认 2500。")},
-    {8016, VELMORA_TR_NOOP("DialogMaintainRegister", "位变量数量，范围 0~65535，默认 100。")},
-    {8017, VELMORA_TR_NOOP("DialogMaintainRegister", "位数：1 表示按位访问，16 表示按 16 位字访问。")},
-    {8018,
-     VELMORA_TR_NOOP("DialogMaintainRegister",
-                     "将界面上的修改写入本页数据缓冲。\r\n注意：只有点击本按钮后，修改才会在下次下发配置时生效。")},
-};
-
 bool isEnterOrEscape(const QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
   const int key = static_cast<const QKeyEvent*>(event)->key();
@@ -149,9 +127,9 @@ void DialogMaintainRegister::buildControls() {
 void DialogMaintainRegister::buildToolTips() {
   toolTips_ = new ToolTipWidget(this);
   toolTips_->setTipFont(ui::pageFont());
-  toolTips_->setDelays(kTipInitialMs, kTipAutoPopMs, kTipReshowMs);
-  toolTips_->setMaxTipWidth(kTipMaxWidth);
-  for (const ToolTipText& t : kToolTipTexts)
+  toolTips_->setDelays(kRegisterTipInitialMs, kRegisterTipAutoPopMs, kRegisterTipReshowMs);
+  toolTips_->setMaxTipWidth(kRegisterTipMaxWidth);
+  for (const ToolTipRow& t : maintainRegisterToolTips())
     toolTips_->addTool(findChild<QWidget*>(ui::controlName(t.id)),
                        QCoreApplication::translate("DialogMaintainRegister", t.text));
   toolTips_->activate(true);
@@ -208,16 +186,10 @@ void DialogMaintainRegister::updatePending() {
   if (suppressEvents) return;
   const HoldingRegisterControls controls = readControls();
   // The map follows the typing: it shows what a confirmation would take.
-  HoldingRegisterRecords shown = records_;
-  shown.captureRegisters(controls);
-  map_->setRecords(shown.records());
-  const bool pending = records_.wouldChange(controls);
-  // A new edit is news again, even after a line was logged for older ones.
-  pendingLogged_ = false;
-  if (pending == pending_) return;
-  pending_ = pending;
-  pendingNote_->setVisible(pending);
-  if (pending) {
+  map_->setMap(shownRegisterMap(records_, controls));
+  if (!pending_.controlsChanged(records_, controls)) return;
+  pendingNote_->setVisible(pending_.pending());
+  if (pending_.pending()) {
     QPalette marked = confirm_->palette();
     marked.setColor(QPalette::Button, marked.color(QPalette::Highlight));
     marked.setColor(QPalette::ButtonText, marked.color(QPalette::HighlightedText));
@@ -228,9 +200,8 @@ void DialogMaintainRegister::updatePending() {
 }
 
 void DialogMaintainRegister::logDroppedEdits() {
-  if (!pending_ || pendingLogged_) return;
-  pendingLogged_ = true;
-  if (log_) log_->logMessage(trText("HoldingRegisterRecords", kPendingEditsDropped));
+  const std::string line = pending_.droppedLine();
+  if (log_ && !line.empty()) log_->logMessage(line);
 }
 
 void DialogMaintainRegister::loadFromImage(const uint8_t* data, int32_t length) {

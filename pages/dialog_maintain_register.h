@@ -9,6 +9,7 @@
 #include "base/log_sink.h"
 #include "config/dialog_child_base.h"
 #include "pages/holding_register_records.h"
+#include "pages/page_tables.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,18 +27,12 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
 
  public:
   enum ControlId {
-    kIdFunctionEnable = 8001,
+    kIdFunctionEnable = page_id::kRegisterFunction,
     // Each group row holds enable, address, count and width, four ids apart.
-    kIdFirstRow = 8002,
-    kIdConfirm = 8018,
+    kIdFirstRow = page_id::kRegisterFirstRow,
+    kIdConfirm = page_id::kRegisterConfirm,
   };
-  static constexpr int rowControlId(int row, int field) { return kIdFirstRow + 4 * row + field; }
-
-  // The tooltip settings of the page.
-  static constexpr int kTipInitialMs = 300;
-  static constexpr int kTipAutoPopMs = 10000;
-  static constexpr int kTipReshowMs = 100;
-  static constexpr int kTipMaxWidth = 300;
+  static constexpr int rowControlId(int row, int field) { return registerRowControlId(row, field); }
 
   // The caption of the page's tab.
   static constexpr const char* kTabCaption = "保持寄存器配置";
@@ -51,7 +46,7 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   const HoldingRegisterRecords& records() const { return records_; }
   ToolTipWidget* toolTips() const { return toolTips_; }
   // The controls hold edits that "修改确认" has not taken.
-  bool hasPendingEdits() const { return pending_; }
+  bool hasPendingEdits() const { return pending_.pending(); }
   QLabel* pendingNote() const { return pendingNote_; }
   // The groups' ranges as the controls show them now, confirmed or not.
   RegisterMapWidget* registerMap() const { return map_; }
@@ -85,9 +80,7 @@ class DialogMaintainRegister : public QWidget, public DialogChildBase {
   RegisterMapWidget* map_ = nullptr;
   ToolTipWidget* toolTips_ = nullptr;
   LogSink* log_ = nullptr;
-  bool pending_ = false;
-  // The current edits were already logged as left behind.
-  bool pendingLogged_ = false;
+  PendingRegisterEdits pending_;
 };
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "config/dialog_child_base.h"
+#include "pages/page_tables.h"
 #include "pages/network_address_records.h"
 
 class QLabel;
@@ -18,15 +19,15 @@ class DialogNetAddress : public QWidget, public DialogChildBase {
 
  public:
   enum ControlId {
-    kIdGroup = 5010,
-    kIdIpLabel = 5011,
-    kIdIp = 5012,
-    kIdMaskLabel = 5013,
-    kIdMask = 5014,
-    kIdGatewayLabel = 5015,
-    kIdGateway = 5016,
-    kIdConfirm = 5017,
-    kIdStatus = 5018,
+    kIdGroup = page_id::kAddressGroup,
+    kIdIpLabel = page_id::kAddressIpLabel,
+    kIdIp = page_id::kAddressIp,
+    kIdMaskLabel = page_id::kAddressMaskLabel,
+    kIdMask = page_id::kAddressMask,
+    kIdGatewayLabel = page_id::kAddressGatewayLabel,
+    kIdGateway = page_id::kAddressGateway,
+    kIdConfirm = page_id::kAddressConfirm,
+    kIdStatus = page_id::kAddressStatus,
   };
 
   // The caption of the page's tab.

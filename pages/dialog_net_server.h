@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "config/dialog_child_base.h"
+#include "pages/page_tables.h"
 #include "pages/server_port_records.h"
 
 class QCheckBox;
@@ -21,19 +22,19 @@ class DialogNetServer : public QWidget, public DialogChildBase {
 
  public:
   enum ControlId {
-    kIdListGroup = 6001,
-    kIdList = 6002,
-    kIdAdd = 6003,
-    kIdDelete = 6004,
-    kIdParamGroup = 6010,
-    kIdPortLabel = 6011,
-    kIdPort = 6012,
-    kIdNoProtocol = 6013,
-    kIdProtocol55 = 6014,
-    kIdModbusRtu = 6015,
-    kIdModbusTcp = 6016,
-    kIdProgramDownload = 6017,
-    kIdTemporaryPackets = 6018,
+    kIdListGroup = page_id::kServerListGroup,
+    kIdList = page_id::kServerList,
+    kIdAdd = page_id::kServerAdd,
+    kIdDelete = page_id::kServerDelete,
+    kIdParamGroup = page_id::kServerParamGroup,
+    kIdPortLabel = page_id::kServerPortLabel,
+    kIdPort = page_id::kServerPort,
+    kIdNoProtocol = page_id::kServerNoProtocol,
+    kIdProtocol55 = page_id::kServerProtocol55,
+    kIdModbusRtu = page_id::kServerModbusRtuRadio,
+    kIdModbusTcp = page_id::kServerModbusTcpRadio,
+    kIdProgramDownload = page_id::kServerDownload,
+    kIdTemporaryPackets = page_id::kServerTemporary,
   };
 
   // The caption of the page's tab.

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "config/dialog_child_base.h"
+#include "pages/page_tables.h"
 #include "pages/serial_port_records.h"
 
 class QCheckBox;
@@ -23,30 +24,30 @@ class DialogSerialParam : public QWidget, public DialogChildBase {
 
  public:
   enum ControlId {
-    kIdListGroup = 4001,
-    kIdList = 4002,
-    kIdParamGroup = 4003,
-    kIdAdd = 4004,
-    kIdRemove = 4005,
-    kIdPortLabel = 4006,
-    kIdPortName = 4007,
-    kIdBaudLabel = 4008,
-    kIdBaud = 4009,
-    kIdDataBitsLabel = 4010,
-    kIdDataBits = 4011,
-    kIdStopBitsLabel = 4012,
-    kIdStopBits = 4013,
-    kIdParityLabel = 4014,
-    kIdParity = 4015,
-    kIdProtocolLabel = 4016,
-    kIdProtocol55 = 4017,
-    kIdModbusRtu = 4018,
-    kIdProgramDownload = 4019,
-    kIdTemporaryPackets = 4020,
-    kIdExtraLabel = 4021,
-    kIdNoExtra = 4022,
-    kIdRemoteControl = 4023,
-    kIdModbusTcp = 4024,
+    kIdListGroup = page_id::kSerialListGroup,
+    kIdList = page_id::kSerialList,
+    kIdParamGroup = page_id::kSerialParamGroup,
+    kIdAdd = page_id::kSerialAdd,
+    kIdRemove = page_id::kSerialRemove,
+    kIdPortLabel = page_id::kSerialPortLabel,
+    kIdPortName = page_id::kSerialPortName,
+    kIdBaudLabel = page_id::kSerialBaudLabel,
+    kIdBaud = page_id::kSerialBaud,
+    kIdDataBitsLabel = page_id::kSerialDataBitsLabel,
+    kIdDataBits = page_id::kSerialDataBits,
+    kIdStopBitsLabel = page_id::kSerialStopBitsLabel,
+    kIdStopBits = page_id::kSerialStopBits,
+    kIdParityLabel = page_id::kSerialParityLabel,
+    kIdParity = page_id::kSerialParity,
+    kIdProtocolLabel = page_id::kSerialProtocolLabel,
+    kIdProtocol55 = page_id::kSerialProtocol55,
+    kIdModbusRtu = page_id::kSerialModbusRtuCheck,
+    kIdProgramDownload = page_id::kSerialDownloadCheck,
+    kIdTemporaryPackets = page_id::kSerialTemporaryCheck,
+    kIdExtraLabel = page_id::kSerialExtraLabel,
+    kIdNoExtra = page_id::kSerialNoExtra,
+    kIdRemoteControl = page_id::kSerialRemoteControl,
+    kIdModbusTcp = page_id::kSerialModbusTcp,
   };
 
   // The caption of the page's tab.

@@ -77,4 +77,18 @@ void HoldingRegisterRecords::store(uint8_t* buffer, int32_t& length, int32_t cap
   replaceUnitsOfKind(buffer, length, capacity, unitsOfKind(UnitKind::HoldingRegister), units);
 }
 
+bool PendingRegisterEdits::controlsChanged(const HoldingRegisterRecords& records, const HoldingRegisterControls& controls) {
+  logged_ = false;
+  const bool pending = records.wouldChange(controls);
+  if (pending == pending_) return false;
+  pending_ = pending;
+  return true;
+}
+
+std::string PendingRegisterEdits::droppedLine() {
+  if (!pending_ || logged_) return {};
+  logged_ = true;
+  return trText("HoldingRegisterRecords", kPendingEditsDropped);
+}
+
 }  // namespace velmora

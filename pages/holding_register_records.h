@@ -97,4 +97,23 @@ class HoldingRegisterRecords {
   HoldingRegisterTable records_;
 };
 
+// Edits in the controls that 修改确认 has not taken. Both windows tell it of
+// every control change; while there are such edits the button is marked and
+// the note shows beside it, and a load or a page change that leaves them
+// behind logs one line for them.
+class PendingRegisterEdits {
+ public:
+  // The controls hold controls now (an edit, a confirmation, records shown
+  // anew). True when the pending state started or ended.
+  bool controlsChanged(const HoldingRegisterRecords& records, const HoldingRegisterControls& controls);
+  bool pending() const { return pending_; }
+  // The edits are left behind: the line to log, once for the same edits (a
+  // new edit is news again); empty without edits.
+  std::string droppedLine();
+
+ private:
+  bool pending_ = false;
+  bool logged_ = false;
+};
+
 }  // namespace velmora

@@ -6,7 +6,6 @@
 #include <QWidget>
 
 #include "pages/register_map.h"
-#include "base/tr_text.h"
 
 namespace velmora {
 
@@ -14,12 +13,10 @@ class RegisterMapWidget : public QWidget {
   Q_OBJECT
 
  public:
-  // Shown instead of the bars when no group has any.
-  static constexpr const char* kNoBarsText = VELMORA_TR_NOOP("RegisterMapWidget", "无已使能的寄存器组");
-
   explicit RegisterMapWidget(QWidget* parent = nullptr);
 
-  void setRecords(const HoldingRegisterTable& records);
+  void setRecords(const HoldingRegisterTable& records) { setMap(registerMap(records)); }
+  void setMap(const RegisterMap& map);
   const RegisterMap& map() const { return map_; }
 
   QSize sizeHint() const override;
@@ -29,11 +26,9 @@ class RegisterMapWidget : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  int laneHeight() const;
   int nameWidth() const;
 
   RegisterMap map_;
-  bool rowEnabled_[kRegisterRows] = {};
 };
 
 }  // namespace velmora

@@ -79,6 +79,8 @@ ClassAndStyle classOf(ControlKind kind) {
               WS_EX_CLIENTEDGE};
     case ControlKind::Progress:
       return {PROGRESS_CLASSW, child, 0};
+    case ControlKind::Canvas:
+      return {L"STATIC", child | SS_OWNERDRAW, 0};
   }
   return {L"STATIC", child, 0};
 }

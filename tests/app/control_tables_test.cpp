@@ -81,6 +81,18 @@ TEST(ControlTables, EveryTextHasItsEnglish) {
   }
 }
 
+// The holding-register page's tips name its controls, in the page's context.
+TEST(ControlTables, ToolTipsNameControlsOfTheirPageAndHaveTheirEnglish) {
+  std::set<int> ids;
+  for (const ControlRow& c : maintainRegisterTable().controls) ids.insert(c.id);
+  ASSERT_EQ(maintainRegisterToolTips().size(), 13u);
+  for (const ToolTipRow& tip : maintainRegisterToolTips()) {
+    EXPECT_TRUE(ids.count(tip.id)) << tip.id;
+    EXPECT_NE(english().find("DialogMaintainRegister", tip.text), nullptr) << tip.text;
+  }
+  EXPECT_EQ(maintainRegisterToolTips().back().id, page_id::kRegisterConfirm);
+}
+
 TEST(ControlTables, MenuKeysComeFromTheCaptions) {
   EXPECT_EQ(ctrlShortcutLetter("保存(&S)...\tCtrl+S"), 'S');
   EXPECT_EQ(ctrlShortcutLetter("退出(&X)"), 0);

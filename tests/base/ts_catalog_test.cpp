@@ -23,6 +23,12 @@ TEST(TsCatalog, FindsTranslationsByContextUnescapedAndSkipsUnfinishedOnes) {
         <translation>&amp;File &lt;&quot;x&quot;&gt; &#x4E2D;</translation>
     </message>
     <message>
+        <source>两行<byte value="xd"/>
+第二行</source>
+        <translation>Two lines<byte value="xd"/>
+second<byte value="9"/>line</translation>
+    </message>
+    <message>
         <source>未译</source>
         <translation type="unfinished"></translation>
     </message>
@@ -40,8 +46,9 @@ TEST(TsCatalog, FindsTranslationsByContextUnescapedAndSkipsUnfinishedOnes) {
 </context>
 </TS>
 )");
-  EXPECT_EQ(c.size(), 3u);
+  EXPECT_EQ(c.size(), 4u);
   EXPECT_STREQ(c.find("CliSession", "进度: %d%%"), "Progress: %d%%");
+  EXPECT_STREQ(c.find("CliSession", "两行\r\n第二行"), "Two lines\r\nsecond\tline") << "lupdate's <byte/> for control characters";
   EXPECT_STREQ(c.find("Other", "进度: %d%%"), "Other progress") << "each context its own";
   EXPECT_STREQ(c.find("CliSession", "文件(&F)"), "&File <\"x\"> 中");
   EXPECT_EQ(c.find("CliSession", "未译"), nullptr);

@@ -111,3 +111,29 @@ TEST(HoldingRegisterRecords, PendingMeansConfirmingWouldChangeSomething) {
     EXPECT_FALSE(confirmed.wouldChange(edited)) << "confirmed edits are no longer pending";
   }
 }
+
+// What both windows show of unconfirmed edits: the state starts and ends
+// with them, and leaving them behind is one log line until the next edit.
+TEST(PendingRegisterEdits, FollowTheEditsAndLogTheDroppedOnesOnce) {
+  HoldingRegisterRecords records;
+  PendingRegisterEdits pending;
+  HoldingRegisterControls c = records.showRegisters();
+  EXPECT_FALSE(pending.controlsChanged(records, c));
+  EXPECT_FALSE(pending.pending());
+  EXPECT_EQ(pending.droppedLine(), "") << "nothing to drop";
+
+  c.rows[0].addressText = "501";
+  EXPECT_TRUE(pending.controlsChanged(records, c)) << "an edit starts the pending state";
+  EXPECT_TRUE(pending.pending());
+  EXPECT_FALSE(pending.controlsChanged(records, c)) << "a second look changes nothing";
+  EXPECT_EQ(pending.droppedLine(), "保持寄存器配置：未确认的修改未生效");
+  EXPECT_EQ(pending.droppedLine(), "") << "the same edits are logged once";
+  c.rows[0].countText = "7";
+  EXPECT_FALSE(pending.controlsChanged(records, c));
+  EXPECT_EQ(pending.droppedLine(), "保持寄存器配置：未确认的修改未生效") << "a new edit is news again";
+
+  records.captureRegisters(c);  // 修改确认
+  EXPECT_TRUE(pending.controlsChanged(records, c)) << "the confirmation ends it";
+  EXPECT_FALSE(pending.pending());
+  EXPECT_EQ(pending.droppedLine(), "");
+}

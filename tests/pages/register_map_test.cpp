@@ -59,3 +59,58 @@ TEST(RegisterMap, AxisPositionsScaleTheSpanAndHoldToIt) {
   EXPECT_EQ(axisPosition(map, 70000, 800), 800);
   EXPECT_EQ(axisPosition(RegisterMap{}, 10, 800), 0) << "an empty span";
 }
+
+TEST(RegisterMap, RowsKnowWhetherTheirGroupIsEnabled) {
+  const RegisterMap map = registerMap(table({true, 0, 0}, kOff, {true, 40, 20}, kOff));
+  EXPECT_EQ(map.rowEnabled, (std::array<bool, kRegisterRows>{true, false, true, false})) << "enabled with no registers still counts";
+}
+
+// The map follows the controls, confirmed or not, and leaves the records alone.
+TEST(RegisterMap, ShownMapIsWhatAConfirmationWouldTake) {
+  const HoldingRegisterRecords records;
+  HoldingRegisterControls c = records.showRegisters();
+  c.rows[1].addressText = "550";
+  c.rows[3].enable = false;
+  const RegisterMap map = shownRegisterMap(records, c);
+  EXPECT_EQ(map.bars, (std::vector<RegisterBar>{{0, 500, 600}, {1, 550, 650}, {2, 1600, 1700}}));
+  EXPECT_EQ(map.overlaps, (std::vector<RegisterOverlap>{{0, 1, 550, 600}}));
+  EXPECT_FALSE(map.rowEnabled[3]);
+  EXPECT_EQ(records.records(), defaultHoldingRegisters());
+}
+
+TEST(RegisterMap, RangeTextsNameFirstAndLastRegister) {
+  EXPECT_EQ(registerRangeText(500, 600), "500–599");
+  EXPECT_EQ(registerRangeText(7, 8), "7");
+  EXPECT_EQ(registerRangeText(65535, 65536), "65535");
+}
+
+// The geometry both painters use: lanes of the font's height and 8, the
+// axis right of the names, its length what the widget leaves.
+TEST(RegisterMap, LayoutSpansAndLabelPlaces) {
+  const MapLayout l = mapLayout(20, 60, 600);
+  EXPECT_EQ(l.lane, 28);
+  EXPECT_EQ(l.left, kRegisterMapMargin + 60 + kRegisterMapGap);
+  EXPECT_EQ(l.width, 600 - l.left - kRegisterMapMargin);
+  EXPECT_EQ(l.axisY, kRegisterMapMargin + 4 * 28);
+  EXPECT_EQ(l.height, 2 * kRegisterMapMargin + 4 * 28 + 6 + 20);
+  EXPECT_EQ(l.rowTop(2), kRegisterMapMargin + 56);
+  EXPECT_EQ(mapLayout(20, 60, 10).width, 1) << "never less than a pixel";
+
+  const RegisterMap map = registerMap(table({true, 0, 1000}, {true, 999, 1}, kOff, kOff));
+  const MapSpan wide = mapSpan(map, 0, 1000, 500);
+  EXPECT_EQ(wide.left, 0);
+  EXPECT_EQ(wide.right, 500);
+  const MapSpan one = mapSpan(map, 999, 1000, 500);
+  EXPECT_EQ(one.left, 499);
+  EXPECT_EQ(one.right, 502) << "one register still shows, 3 pixels wide";
+
+  EXPECT_EQ(labelPlace(wide, 100, 500), LabelPlace::Inside);
+  EXPECT_EQ(labelPlace({10, 20}, 50, 500), LabelPlace::Right);
+  EXPECT_EQ(labelPlace({440, 460}, 50, 500), LabelPlace::Left) << "no room right of it";
+  EXPECT_EQ(labelPlace({440, 451}, 50, 500), LabelPlace::Right) << "exactly room: the last pixel is the bar's";
+  EXPECT_EQ(labelSpan({10, 20}, 50, LabelPlace::Right).left, 20);
+  EXPECT_EQ(labelSpan({10, 20}, 50, LabelPlace::Right).right, 70);
+  EXPECT_EQ(labelSpan({440, 460}, 50, LabelPlace::Left).left, 390);
+  EXPECT_EQ(labelSpan({440, 460}, 50, LabelPlace::Left).right, 440);
+  EXPECT_EQ(labelSpan({10, 20}, 5, LabelPlace::Inside).right, 20);
+}

@@ -235,6 +235,47 @@ int wmain(int argc, wchar_t** argv) {
       if (!waitFor(limit, [&] { return byPath(path) != nullptr && IsWindowVisible(byPath(path)); }))
         return fail("not shown");
       std::printf("ok\n");
+    } else if (command == L"wait-marked") {  // PATH yes|no LIMIT: the control carries the page's mark ("VelmoraMarked"), or not
+      const std::wstring path = next();
+      const bool marked = next() == L"yes";
+      const int limit = std::stoi(next());
+      if (!waitFor(limit, [&] {
+            HWND control = byPath(path);
+            return control != nullptr && (GetPropW(control, L"VelmoraMarked") != nullptr) == marked;
+          }))
+        return fail(marked ? "not marked" : "still marked");
+      std::printf("ok\n");
+    } else if (command == L"tooltips") {  // a line a tooltip control of the program that has tools:
+      // "tools N width W initial I autopop A reshow R" (its count, maximum width and delays)
+      struct Found {
+        DWORD process;
+        std::vector<HWND> tips;
+      } found{0, {}};
+      GetWindowThreadProcessId(mainWindow(), &found.process);
+      EnumWindows(
+          [](HWND window, LPARAM l) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(l);
+            wchar_t name[64] = {};
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == f->process && GetClassNameW(window, name, 64) > 0 && lstrcmpiW(name, TOOLTIPS_CLASSW) == 0)
+              f->tips.push_back(window);
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&found));
+      for (HWND tip : found.tips) {
+        const auto count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+        if (count == 0) continue;
+        std::printf("tools %d width %d initial %d autopop %d reshow %d\n", count,
+                    static_cast<int>(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0)),
+                    static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0)),
+                    static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0)),
+                    static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_RESHOW, 0)));
+      }
+    } else if (command == L"tab-rows") {  // "rows N": the rows the tab control's captions take
+      HWND tabs = byPath(L"111/1003");
+      if (tabs == nullptr) return fail("no tab control");
+      std::printf("rows %d\n", static_cast<int>(SendMessageW(tabs, TCM_GETROWCOUNT, 0, 0)));
     } else if (command == L"ctrl-key") {  // LETTER: pressed with Ctrl in the main window
       const WORD letter = static_cast<WORD>(towupper(next()[0]));
       SetForegroundWindow(mainWindow());

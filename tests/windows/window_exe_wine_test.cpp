@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "config/config_unit.h"
 #include "diag/hex_view.h"
 #include "diag/monitor_log.h"
 #include "pages/holding_register_records.h"
+#include "pages/page_tables.h"
 #include "pages/serial_port_records.h"
 #include "tests/support/child_process.h"
 #include "tests/support/wine_test_helpers.h"
@@ -142,14 +144,14 @@ class WineWindow : public ::testing::Test {
 };
 
 // What a fresh window's pages store: the one data port, then the five
-// holding-register groups.
-Bytes defaultImage() {
+// holding-register groups (as registers holds them).
+Bytes defaultImage(const velmora::HoldingRegisterRecords& registers = {}) {
   Bytes image(2048);
   int32_t length = 0;
   velmora::SerialPortRecords ports;
   ports.open();
   ports.store(image.data(), length, 2048, ports.showPort(0));
-  velmora::HoldingRegisterRecords().store(image.data(), length, 2048);
+  registers.store(image.data(), length, 2048);
   image.resize(static_cast<size_t>(length));
   return image;
 }
@@ -245,9 +247,94 @@ TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
   }
   EXPECT_EQ(window.text(pagePath(8, 1041)).rfind("设备配置工具 使用说明\r\n", 0), 0u) << "the help text, its lines as the edit needs them";
   EXPECT_EQ(window.text("103/1011"), "未连接");
+  // The ten captions in one row, as the Linux tab bar: arrows scroll it.
+  r = window.drive({"tab-rows"});
+  EXPECT_EQ(r.out, "rows 1\n");
 
   EXPECT_EQ(window.close(), 0);
   EXPECT_TRUE(has(window.errors(), "question: 确定要退出程序吗？")) << window.errors();
+}
+
+// The holding-register page marks 修改确认 and shows its note while the
+// controls hold edits it has not taken; they go when it takes them. Edits
+// left behind by a page change are logged once and never reach the image.
+TEST_F(WineWindow, RegisterEditsArePendingUntilConfirmed) {
+  using namespace velmora::page_id;
+  TempDir dir;
+  Window window(dir, dir / "saved.vmc");
+  const std::string note = pagePath(4, kRegisterPendingNote), confirm = pagePath(4, kRegisterConfirm);
+  const std::string address = pagePath(4, velmora::registerRowControlId(0, 1)),
+                    count = pagePath(4, velmora::registerRowControlId(0, 2));
+  Args steps{"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs};
+  for (int slot = 1; slot <= 4; ++slot) steps = steps + Args{"next-tab"};
+  steps = steps + Args{"wait-visible", "111/204", "10000", "wait-gone", note, "1", "wait-marked", confirm, "no", "1",
+                       "set", address, "600", "wait-visible", note, "5000", "wait-marked", confirm, "yes", "5000"};
+  RunResult r = window.drive(steps);
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(note), "有未确认的修改");
+  // The page's tooltips: a tool for each tip of the table, the Linux page's delays and width.
+  r = window.drive({"tooltips"});
+  EXPECT_EQ(r.out, "tools " + std::to_string(velmora::maintainRegisterToolTips().size()) + " width " +
+                       std::to_string(velmora::kRegisterTipMaxWidth) + " initial " +
+                       std::to_string(velmora::kRegisterTipInitialMs) + " autopop " +
+                       std::to_string(velmora::kRegisterTipAutoPopMs) + " reshow " +
+                       std::to_string(velmora::kRegisterTipReshowMs) + "\n");
+
+  // Stored by 修改确认: no longer pending.
+  r = window.drive({"click", confirm, "wait-gone", note, "5000", "wait-marked", confirm, "no", "5000"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  // Typed back to what the records hold: nothing pending either.
+  r = window.drive({"set", count, "99", "wait-visible", note, "5000", "set", count, "100", "wait-gone", note, "5000",
+                    "wait-marked", confirm, "no", "5000"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+
+  // A new edit left behind by a page change: one line, and the image has the confirmed 600 but not the 50.
+  r = window.drive({"set", count, "50", "wait-visible", note, "5000", "next-tab", "wait-visible", "111/205", "10000",
+                    "wait-text", pagePath(7, 1031), "保持寄存器配置：未确认的修改未生效", kWaitMs, "ctrl-key", "S",
+                    "wait-text", pagePath(7, 1031), "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  velmora::HoldingRegisterRecords confirmed;
+  velmora::HoldingRegisterControls c = confirmed.showRegisters();
+  c.rows[0].addressText = "600";
+  confirmed.captureRegisters(c);
+  EXPECT_EQ(readWholeFile(dir / "saved.vmc"), defaultImage(confirmed));
+  EXPECT_EQ(window.close(), 0);
+}
+
+// A data port of 7 data bits shows 7 in the data-bits box (the list offers
+// 8 only), and keeps its 7 when the image is stored again.
+TEST_F(WineWindow, DataBitsOfALoadedPortShowInTheBox) {
+  using namespace velmora::page_id;
+  TempDir dir;
+  velmora::SerialPortUnit port;
+  port.portNumber = 1;
+  port.baudRate = 19200;
+  port.dataBits = 7;
+  port.protocolFlags = velmora::kSerial55Protocol;
+  const velmora::ConfigUnit unit = velmora::encodeSerialPort(port);
+  writeWholeFile(dir / "seven.vmc", Bytes(unit.begin(), unit.end()));
+  Window window(dir, dir / "seven.vmc");
+  RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs, "next-tab",
+                              "wait-visible", "111/201", "10000", "command", "32772", "wait-text", pagePath(7, 1031),
+                              "打开文件:", kWaitMs});
+  ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
+  EXPECT_EQ(window.text(pagePath(1, kSerialDataBits)), "7");
+  EXPECT_EQ(window.text(pagePath(1, kSerialBaud)), "19200");
+
+  fs::remove(dir / "seven.vmc");
+  r = window.drive({"next-tab", "wait-visible", "111/202", "10000", "ctrl-key", "S", "wait-text", pagePath(7, 1031),
+                    "保存文件:", kWaitMs});
+  EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
+  const Bytes saved = readWholeFile(dir / "seven.vmc").value_or(Bytes{});
+  ASSERT_GE(saved.size(), 8u);
+  bool found = false;
+  for (const velmora::ConfigUnit& u : velmora::wholeUnits(saved.data(), static_cast<int32_t>(saved.size())))
+    if (velmora::isUnitOfKind(u, velmora::UnitKind::SerialPort)) {
+      EXPECT_EQ(velmora::decodeSerialPort(u).dataBits, 7);
+      found = true;
+    }
+  EXPECT_TRUE(found);
+  EXPECT_EQ(window.close(), 0);
 }
 
 // 读取配置 over TCP from devsim on 127.0.0.1 fills the pages with the
@@ -490,6 +577,12 @@ TEST_F(WineWindow, InstallerInstallsSilentlyAndTheInstalledToolStarts) {
   ASSERT_EQ(r.exitCode, 0) << fileText(dir / "setup.out");
   for (const char* name : {"velmora.exe", "velmora-cli.exe", "help.txt", "help_en.txt", "copyright.txt", "uninstall.exe"})
     EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
+  // The installed help speaks of COM ports, untagged.
+  for (const char* name : {"help.txt", "help_en.txt"}) {
+    const std::string help = fileText(folder + "/" + name);
+    EXPECT_TRUE(has(help, "COM3")) << name;
+    EXPECT_FALSE(has(help, "/dev/") || has(help, "[windows]") || has(help, "[linux]")) << name;
+  }
   r = runToEnd("/bin/sh", {"-c", quiet, programs().wine, "reg", "query", "HKCR\\Velmora.Configuration\\shell\\open\\command"},
                kLimit);
   EXPECT_TRUE(has(fileText(dir / "setup.out"), "velmora.exe\" \"%1\"")) << fileText(dir / "setup.out");
