@@ -15,6 +15,8 @@ using namespace diag_id;
 namespace {
 // An edit control holds a limited text; the log trims itself long before.
 constexpr WPARAM kEditLimit = 4 * 1024 * 1024;
+// The monitor's timer for its next batch of rows.
+constexpr UINT_PTR kBatchTimerId = 1;
 
 // The save dialog over the page's window, then the offer written whole.
 void saveWithDialog(HWND page, const SaveOffer& offer) {
@@ -108,11 +110,21 @@ void DialogMonitorWin::onFrame(FrameDirection direction, uint64_t timeUs, const 
                                const FrameInfo& info) {
   if (paused_) return;
   rows_.add(direction, timeUs, bytes, length, info);
-  if (!holding_) release();
+  // Armed once: a steady stream of frames must not keep putting it off.
+  if (!holding_ && !batchDue_) batchDue_ = SetTimer(handle(), kBatchTimerId, MonitorLog::kBatchMs, nullptr) != 0;
+}
+
+bool DialogMonitorWin::onMessage(UINT message, WPARAM w, LPARAM, LRESULT& result) {
+  if (message != WM_TIMER || w != kBatchTimerId) return false;
+  release();
+  result = 0;
+  return true;
 }
 
 void DialogMonitorWin::release() {
   holding_ = false;
+  if (batchDue_) KillTimer(handle(), kBatchTimerId);
+  batchDue_ = false;
   const bool shifted = rows_.droppedFront() != droppedSeen_;
   if (rows_.size() == shown_ && !shifted) return;
   HWND list = control(kMonitorViewId);

@@ -53,7 +53,9 @@ class DialogMonitorWin final : public winui::TablePage, public FrameObserver {
   void onFrame(FrameDirection direction, uint64_t timeUs, const uint8_t* bytes, int32_t length,
                const FrameInfo& info) override;
   const MonitorLog& log() const { return rows_; }
-  // As the log page: rows kept during a transfer, shown in its pauses.
+  // Rows are shown in batches (MonitorLog::kBatchMs), and during a transfer
+  // in its pauses, which release them before the batch is due: never
+  // between a frame and the reading of its answer.
   void hold() { holding_ = true; }
   void release();
 
@@ -61,10 +63,12 @@ class DialogMonitorWin final : public winui::TablePage, public FrameObserver {
   void onCommand(int id, int code) override;
   bool onNotify(const NMHDR& header) override;
   void onResized() override;
+  bool onMessage(UINT message, WPARAM w, LPARAM l, LRESULT& result) override;
 
   MonitorLog rows_;
   bool paused_ = false;
   bool holding_ = false;
+  bool batchDue_ = false;  // the batch timer is armed
   // What the list was last told: its row count and the rows dropped before.
   size_t shown_ = 0;
   uint64_t droppedSeen_ = 0;

@@ -21,6 +21,9 @@ struct MonitorRow {
 class MonitorLog {
  public:
   static constexpr size_t kCapacity = 10000;
+  // Rows that come between transfers are shown together after this long;
+  // during a transfer they wait for its next pause, which comes sooner.
+  static constexpr int kBatchMs = 20;
 
   // Keeps the frame; the oldest goes once kCapacity are kept.
   void add(FrameDirection direction, uint64_t tickUs, const uint8_t* bytes, int32_t length, const FrameInfo& info);

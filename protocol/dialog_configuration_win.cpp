@@ -53,16 +53,16 @@ void DialogConfigurationWin::setLinkStatusText(const std::string& text) {
   winui::setWindowText(control(kStatusTextId), text);
 }
 
-// Painted at once: the UI thread blocks in the pause right after.
+// Painted in the next pause (the window's pause hook paints what is due),
+// not here: the bar moves right after a frame went out, and painting then
+// would hold up the reading of its answer.
 void DialogConfigurationWin::setProgress(int percent) {
   SendMessageW(control(kProgressId), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-  UpdateWindow(control(kProgressId));
 }
 
 void DialogConfigurationWin::resetProgress() {
   SendMessageW(control(kProgressId), PBM_SETRANGE32, 0, 100);
   SendMessageW(control(kProgressId), PBM_SETPOS, 0, 0);
-  UpdateWindow(control(kProgressId));
 }
 
 void DialogConfigurationWin::setButtonsEnabled(bool readEnabled, bool writeEnabled) {

@@ -400,6 +400,10 @@ void TransferEngine::startWrite() {
     refuse(TransferKind::Write, trText("TransferEngine", "未找到主窗口"));
     return;
   }
+  // The pause before the first frame counts from the press, like every
+  // pause from the event that called for its frame: the line has been quiet
+  // since before it, and gathering and checking the image take their share.
+  const uint64_t pressed = time_.tickUs();
   f.mainWindow->gatherCurrentPage();  // a page that does not store leaves the image as it is
 
   if (f.mainWindow->configImage().size() > static_cast<size_t>(kMaxImageBytes)) {
@@ -415,7 +419,7 @@ void TransferEngine::startWrite() {
     }
   }
   const std::vector<uint8_t>& image = f.mainWindow->configImage();
-  paceFrom_ = time_.tickUs();
+  paceFrom_ = pressed;
   // Taken only once the write is sure to start: a refused press during a
   // running write must not change the address its acknowledgements carry.
   if (f.connectionPage != nullptr) f.deviceAddress = f.connectionPage->addressBoxValue();

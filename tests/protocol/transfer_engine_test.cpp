@@ -236,6 +236,33 @@ TEST_F(EngineTest, PacingCountsFromTheAnswerNotFromTheEndOfOurOwnWork) {
   EXPECT_EQ(side.io, Lines{"send"});
 }
 
+// A write's first pause counts from the press: the time the check of the
+// image took is part of it, and a check that outlasts it (a question the
+// user answered) leaves nothing to wait.
+TEST_F(EngineTest, WritePacingCountsFromThePress) {
+  uint64_t checkMs = 30;
+  engine.setWriteApproval([&](const Bytes&) {
+    side.now += checkMs;
+    return true;
+  });
+  connect();
+  side.image = patternBytes(43);
+  side.clear();
+  engine.startWrite();
+  ASSERT_GE(side.io.size(), 2u);
+  EXPECT_EQ((Lines{side.io[0], side.io[1]}), (Lines{"wait 20", "send"})) << "the preamble after 50 ms from the press";
+  side.feed(writeAck(1, 0));
+  side.feed(writeAck(1, 1));
+  ASSERT_EQ(outcomes, Lines{"write done: 下发完成"});
+
+  checkMs = 80;
+  side.now += 100;
+  side.clear();
+  engine.startWrite();
+  ASSERT_FALSE(side.io.empty());
+  EXPECT_EQ(side.io[0], "send");
+}
+
 // The answer counts from when its bytes were read off the link, not from when
 // the event loop handed them over; a stamp that cannot be theirs is passed over.
 TEST_F(EngineTest, PacingCountsFromTheAnswersArrival) {
