@@ -196,7 +196,7 @@ void MainWindowWin::showSlot(int slot) {
   if (currentPage_ >= 0 && pages_[static_cast<size_t>(currentPage_)])
     ShowWindow(pages_[static_cast<size_t>(currentPage_)]->handle(), SW_HIDE);
   currentPage_ = slot;
-  layoutPages();
+  placePage(slot);
   ShowWindow(pages_[static_cast<size_t>(slot)]->handle(), SW_SHOW);
 }
 
@@ -248,18 +248,31 @@ void MainWindowWin::layoutChildren() {
                  kStripRoom - 3 * kClientMargin, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Every page, shown or not, gets the tab's display area less 2 pixels a side.
+// The tab control fills the host; the page on show gets the tab's display
+// area less 2 pixels a side. A hidden page is placed when it shows: placing
+// all ten at every size change made the start-up and each resize slow.
 void MainWindowWin::layoutPages() {
   if (tabs_ == nullptr) return;
   RECT area{};
   GetClientRect(tabHost_, &area);
   SetWindowPos(tabs_, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (currentPage_ >= 0) placePage(currentPage_);
+}
+
+void MainWindowWin::placePage(int slot) {
+  const auto& page = pages_[static_cast<size_t>(slot)];
+  if (!page || tabs_ == nullptr) return;
+  RECT area{};
+  GetClientRect(tabs_, &area);
   SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
   InflateRect(&area, -2, -2);
-  for (auto& page : pages_)
-    if (page)
-      SetWindowPos(page->handle(), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+  // In the host's coordinates, as the page's own rectangle.
+  RECT now{};
+  GetWindowRect(page->handle(), &now);
+  MapWindowPoints(HWND_DESKTOP, tabHost_, reinterpret_cast<POINT*>(&now), 2);
+  if (EqualRect(&now, &area)) return;
+  SetWindowPos(page->handle(), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindowWin::logMessage(const std::string& text) {

@@ -67,6 +67,8 @@ class MainWindowWin final : public LogSink, private PageSlots {
   SIZE neededWindowSize(const RECT& work) const;
   void layoutChildren();
   void layoutPages();
+  // The page in slot over the tab's display area, when it is not there yet.
+  void placePage(int slot);
   // A page change by the program: store, load, tab and page shown.
   void selectPage(int slot);
   // The user picked a tab; the tab control has changed already.
