@@ -122,7 +122,7 @@ DialogMonitor::DialogMonitor(QWidget* parent) : QWidget(parent) {
   connect(save_, &QPushButton::clicked, this, &DialogMonitor::save);
 
   batch_.setSingleShot(true);
-  batch_.setInterval(kBatchMs);
+  batch_.setInterval(MonitorLog::kBatchMs);
   connect(&batch_, &QTimer::timeout, this, &DialogMonitor::flush);
 }
 

@@ -51,7 +51,6 @@ class DialogMonitor : public QWidget, public FrameObserver {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  static constexpr int kBatchMs = MonitorLog::kBatchMs;
   void togglePause();
   void clearRows();
   void save();
