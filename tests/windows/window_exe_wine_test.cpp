@@ -232,7 +232,8 @@ TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
   Window window(dir, dir / "start.vmc");
   RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "程序启动", kWaitMs});
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
-  EXPECT_TRUE(window.text(pagePath(7, 1031)).find("] 程序启动\r\n") != std::string::npos);
+  const std::string started = window.text(pagePath(7, 1031));
+  EXPECT_TRUE(started.find("] 程序启动\r\n") != std::string::npos) << started << window.errors();
 
   r = window.drive({"ctrl-key", "S", "wait-text", pagePath(7, 1031), "保存文件:", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
@@ -251,7 +252,7 @@ TEST_F(WineWindow, StartsSavesDefaultsAndShowsEveryPage) {
   r = window.drive({"tab-rows"});
   EXPECT_EQ(r.out, "rows 1\n");
 
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
   EXPECT_TRUE(has(window.errors(), "question: 确定要退出程序吗？")) << window.errors();
 }
 
@@ -298,7 +299,7 @@ TEST_F(WineWindow, RegisterEditsArePendingUntilConfirmed) {
   c.rows[0].addressText = "600";
   confirmed.captureRegisters(c);
   EXPECT_EQ(readWholeFile(dir / "saved.vmc"), defaultImage(confirmed));
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
 }
 
 // A data port of 7 data bits shows 7 in the data-bits box (the list offers
@@ -334,7 +335,7 @@ TEST_F(WineWindow, DataBitsOfALoadedPortShowInTheBox) {
       found = true;
     }
   EXPECT_TRUE(found);
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
 }
 
 // 读取配置 over TCP from devsim on 127.0.0.1 fills the pages with the
@@ -358,7 +359,7 @@ TEST_F(WineWindow, TcpReadFillsPagesAndWriteIsByteExact) {
   r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(readWholeFile(dir / "saved.vmc"), device);
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
   EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -437,7 +438,7 @@ TEST_F(WineWindow, TcpReadSavesTheLogTheMonitorTextAndACapture) {
   EXPECT_EQ(window.text(pagePath(9, 1052)), "继续");
   r = window.drive({"click", pagePath(9, 1053), "wait-rows", monitorList, "0", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
   EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -459,7 +460,7 @@ TEST_F(WineWindow, SerialReadThroughComPort) {
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors() << sim.errorOutput();
   EXPECT_EQ(window.text(pagePath(5, 3003)), velmora::formatHexView(device.data(), device.size()));
   EXPECT_EQ(window.text(pagePath(0, 2011)), "断开");
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
 }
 
 // 与设备比较 lists how the device differs without touching the pages, and
@@ -505,7 +506,7 @@ TEST_F(WineWindow, CompareWithTheDeviceAndRestoreABackup) {
   r = window.drive({"click", "103/1013", "wait-text", "103/1014", "下发完成", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(readWholeFile(dir / "saved.vmc"), backup);
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
   EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -530,7 +531,7 @@ TEST_F(WineWindow, CharacterViewKeepsTheImage) {
                     "保存文件:", kWaitMs});
   EXPECT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(readWholeFile(dir / "file.vmc"), image);
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
 }
 
 // --lang en: the texts from translations/velmora_en.ts, in the log, the
@@ -541,7 +542,7 @@ TEST_F(WineWindow, EnglishFromTheTranslationFile) {
   const RunResult r = window.drive({"wait-window", kWaitMs, "wait-text", pagePath(7, 1031), "] Program started", kWaitMs});
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(window.text("103/1011"), "Not connected");
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
   EXPECT_FALSE(has(window.errors(), "确定要退出程序吗")) << window.errors();
 }
 
@@ -559,7 +560,7 @@ TEST_F(WineWindow, ScanDoubleClickFillsTheConnectionPage) {
                                     kWaitMs});
   ASSERT_EQ(r.exitCode, 0) << r.out << window.errors();
   EXPECT_EQ(window.text(pagePath(0, 2003)), "127.0.0.1");
-  EXPECT_EQ(window.close(), 0);
+  EXPECT_EQ(window.close(), 0) << window.errors();
 }
 
 // The installer: /S installs silently into the folder /D names; the
